@@ -1,0 +1,43 @@
+#pragma once
+// Turns a block of record lines into transformed values, and adds those to the table in order.
+// Parsing may run on any thread; accumulation must run block after block, in file order, so that
+// every sum is formed in file, record, column order.
+
+#include <bit>
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "input/record_parser.h"
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+// Marks a value that is not accumulated (missing, or not read). A NaN with a payload that no
+// arithmetic produces, so that a NaN from the logarithm of a negative value is still added.
+inline constexpr uint64_t kNotAccumulatedBits = 0x7ff4'dead'beef'0001ULL;
+inline bool is_not_accumulated(double v) { return std::bit_cast<uint64_t>(v) == kNotAccumulatedBits; }
+
+struct BlockWarning {
+  long line = 0;  // 0-based line within the block
+  RecordParse parse;
+};
+
+struct ParsedBlock {
+  std::vector<unsigned char> months;  // month 1..12 of each record that contributes
+  std::vector<double> values;         // `columns` transformed values per such record
+  std::vector<BlockWarning> warnings;
+  long lines = 0;                     // lines in the block
+};
+
+// Parses every line of `block` (whole lines; the last may lack its newline).
+void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out);
+
+// Adds a parsed block to the table, record by record, column by column.
+void accumulate_block(const ParsedBlock& block, StatsTable& table);
+
+// The warning text of a malformed record line ("not a record", "only 3 of 5 values", ...).
+std::string describe_record_problem(const RecordParse& parse, int columns);
+
+}  // namespace pctlfit

@@ -1,0 +1,43 @@
+#pragma once
+// Walks the listed data files in order and hands out their contents as a sequence of items:
+// a file's start (after its three header lines), blocks of record lines, its end, or a failure.
+
+#include <string>
+#include <vector>
+
+#include "input/block_parser.h"
+#include "input/file_reader.h"
+#include "input/input_error.h"
+
+namespace pctlfit {
+
+enum class ItemKind { file_begin, block, file_end, failure, done };
+
+struct WorkItem {
+  ItemKind kind = ItemKind::done;
+  size_t file = 0;          // index into the entries
+  std::string bytes;        // block: whole record lines
+  ParsedBlock parsed;       // block: filled by parse_block
+  int header_columns = -2;  // file_begin: the columns its header names (-1 too short, -2 none)
+  bool has_records = false; // file_begin: false for a file of fewer than three lines
+  InputError error;         // failure
+};
+
+struct BlockSource {
+  const std::vector<std::string>* entries = nullptr;
+  size_t block_size = 1 << 20;
+  size_t next_file = 0;
+  FileReader reader;
+  bool reading = false;  // a file is open and its records are being handed out
+  bool finished = false;
+  std::string header_line;
+};
+
+// Fills `item` with the next item; buffers in `item` are reused. After a failure or the last
+// file's end, every further item is `done`.
+void next_item(BlockSource& source, WorkItem& item);
+
+// Releases what the source still holds open.
+void close_block_source(BlockSource& source);
+
+}  // namespace pctlfit

@@ -1,0 +1,170 @@
+#include "input/data_pass.h"
+
+#include <condition_variable>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "input/block_source.h"
+
+namespace pctlfit {
+
+namespace {
+
+// Record lines start after the three header lines.
+constexpr long kHeaderLines = 3;
+
+// Applies items to the table in sequence order; holds what must be known across items.
+struct Consumer {
+  const std::vector<std::string>& entries;
+  StatsTable& table;
+  WarningSink& warnings;
+  const ProgressSink& progress;
+  long lines_done = 0;  // lines of the current file before the next block
+  uint64_t bytes_done = 0;
+  InputError error;
+};
+
+// Returns false when the pass ends (done or failure).
+bool consume(Consumer& consumer, const WorkItem& item) {
+  static const std::string kNoFile;
+  const std::string& file = item.kind == ItemKind::done ? kNoFile : consumer.entries[item.file];
+  switch (item.kind) {
+    case ItemKind::done:
+      return false;
+    case ItemKind::failure:
+      consumer.error = item.error;
+      return false;
+    case ItemKind::file_begin:
+      consumer.lines_done = kHeaderLines;
+      if (item.has_records && item.file > 0 && item.header_columns != consumer.table.columns) {
+        const int columns = item.header_columns < 0 ? 0 : item.header_columns;
+        warn_file(consumer.warnings, file,
+                  std::to_string(columns) + " columns, the first file has " +
+                      std::to_string(consumer.table.columns));
+      }
+      break;
+    case ItemKind::block:
+      accumulate_block(item.parsed, consumer.table);
+      for (const BlockWarning& warning : item.parsed.warnings) {
+        warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
+                  describe_record_problem(warning.parse, consumer.table.columns));
+      }
+      consumer.lines_done += item.parsed.lines;
+      consumer.bytes_done += item.bytes.size();
+      break;
+    case ItemKind::file_end:
+      end_file_warnings(consumer.warnings, file);
+      break;
+  }
+  if (consumer.progress.report != nullptr) {
+    const size_t files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
+    consumer.progress.report(consumer.progress.context, files_done, consumer.entries.size(), file,
+                             consumer.bytes_done);
+  }
+  return true;
+}
+
+void run_on_calling_thread(BlockSource& source, const Distribution& dist, Consumer& consumer) {
+  WorkItem item;
+  do {
+    next_item(source, item);
+    if (item.kind == ItemKind::block) {
+      parse_block(item.bytes, consumer.table.columns, dist, item.parsed);
+    }
+  } while (consume(consumer, item));
+}
+
+// Workers take items from the source in turn (reading is cheap and sequential) and parse them in
+// parallel; the calling thread applies them strictly in sequence. At most `slots.size()` items are
+// in flight, which bounds the memory.
+struct Pipeline {
+  std::mutex mutex;
+  std::condition_variable slot_freed;
+  std::condition_variable item_ready;
+  std::vector<WorkItem> slots;
+  std::vector<char> ready;
+  size_t next_sequence = 0;
+  size_t next_consumed = 0;
+  bool source_done = false;
+  bool stop = false;
+};
+
+void work(Pipeline& pipeline, BlockSource& source, const Distribution& dist, int columns) {
+  std::unique_lock lock(pipeline.mutex);
+  const size_t capacity = pipeline.slots.size();
+  for (;;) {
+    pipeline.slot_freed.wait(lock, [&] {
+      return pipeline.stop || pipeline.source_done ||
+             pipeline.next_sequence < pipeline.next_consumed + capacity;
+    });
+    if (pipeline.stop || pipeline.source_done) return;
+    const size_t slot = pipeline.next_sequence++ % capacity;
+    WorkItem& item = pipeline.slots[slot];
+    next_item(source, item);
+    if (item.kind == ItemKind::done || item.kind == ItemKind::failure) {
+      pipeline.source_done = true;
+      pipeline.slot_freed.notify_all();
+    }
+    lock.unlock();
+    if (item.kind == ItemKind::block) parse_block(item.bytes, columns, dist, item.parsed);
+    lock.lock();
+    pipeline.ready[slot] = 1;
+    pipeline.item_ready.notify_one();
+  }
+}
+
+void run_pipeline(BlockSource& source, const Distribution& dist, Consumer& consumer, int threads) {
+  Pipeline pipeline;
+  pipeline.slots.resize(static_cast<size_t>(2 * threads + 2));
+  pipeline.ready.assign(pipeline.slots.size(), 0);
+  std::vector<std::thread> workers;
+  for (int t = 0; t < threads; ++t) {
+    workers.emplace_back(work, std::ref(pipeline), std::ref(source), std::cref(dist),
+                         consumer.table.columns);
+  }
+  for (bool going = true; going;) {
+    const size_t slot = pipeline.next_consumed % pipeline.slots.size();
+    {
+      std::unique_lock lock(pipeline.mutex);
+      pipeline.item_ready.wait(lock, [&] { return pipeline.ready[slot] != 0; });
+    }
+    // The slot is ours until it is released below: no worker touches it meanwhile.
+    going = consume(consumer, pipeline.slots[slot]);
+    std::lock_guard lock(pipeline.mutex);
+    pipeline.ready[slot] = 0;
+    ++pipeline.next_consumed;
+    if (!going) pipeline.stop = true;
+    pipeline.slot_freed.notify_all();
+  }
+  for (std::thread& worker : workers) worker.join();
+}
+
+uint64_t total_size(const std::vector<std::string>& entries) {
+  uint64_t total = 0;
+  for (const std::string& entry : entries) {
+    std::error_code ec;
+    const auto size = std::filesystem::file_size(entry, ec);
+    if (!ec) total += size;
+  }
+  return total;
+}
+
+}  // namespace
+
+InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
+                           StatsTable& table, WarningSink& warnings, const DataPassOptions& options) {
+  BlockSource source;
+  source.entries = &entries;
+  source.block_size = options.block_size;
+  Consumer consumer{entries, table, warnings, options.progress, 0, 0, {}};
+  if (options.threads > 1 && total_size(entries) >= options.min_bytes_for_threads) {
+    run_pipeline(source, dist, consumer, options.threads);
+  } else {
+    run_on_calling_thread(source, dist, consumer);
+  }
+  close_block_source(source);
+  return consumer.error;
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,35 @@
+#pragma once
+// The data pass: every listed file in list order, every record accumulated into the table.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "input/input_error.h"
+#include "input/warnings.h"
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+// Called after each file and block in order; may be null.
+struct ProgressSink {
+  void (*report)(void* context, size_t files_done, size_t files_total, const std::string& file,
+                 uint64_t bytes_read) = nullptr;
+  void* context = nullptr;
+};
+
+struct DataPassOptions {
+  int threads = 1;                      // parsing threads; 1 reads on the calling thread only
+  uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
+  size_t block_size = 1u << 20;
+  ProgressSink progress;
+};
+
+// Reads the record lines of every entry and accumulates them into `table` (whose column count is
+// the count N of the first file). Malformed lines and files whose header names another number of
+// columns give warnings. Stops at the first file that cannot be opened or read.
+InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
+                           StatsTable& table, WarningSink& warnings, const DataPassOptions& options);
+
+}  // namespace pctlfit

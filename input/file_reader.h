@@ -1,0 +1,36 @@
+#pragma once
+// Sequential reading of a text file in large blocks, with line access for the header lines.
+// Lines may be of any length; nothing is truncated.
+
+#include <cstdint>
+#include <string>
+
+namespace pctlfit {
+
+struct FileReader {
+  int fd = -1;
+  std::string pending;     // bytes read but not yet handed out, from `consumed` on
+  size_t consumed = 0;
+  bool at_eof = false;
+  int read_errno = 0;      // set when a read failed (a directory, an I/O error)
+  uint64_t bytes_read = 0;
+  long lines_read = 0;     // lines handed out by read_line
+};
+
+// Opens `path` for reading; false when it cannot be opened.
+bool open_file_reader(FileReader& reader, const std::string& path);
+void close_file_reader(FileReader& reader);
+
+// The next line without its newline; a CR before the newline is dropped too, and so is a UTF-8
+// byte-order mark at the start of the file. `had_newline` tells whether the line ended in one.
+// False at the end of the file or when a read failed (then read_errno is set).
+bool read_line(FileReader& reader, std::string& line, bool& had_newline);
+
+// Moves the next whole lines, about `block_size` bytes and at least one line, into `block` (the
+// last line of the file may lack its newline). False when nothing is left or a read failed.
+bool read_block(FileReader& reader, std::string& block, size_t block_size);
+
+// Reads a whole (small) file into `text`; false when it cannot be opened (`opened` false) or read.
+bool read_whole_file(const std::string& path, std::string& text, bool& opened);
+
+}  // namespace pctlfit

@@ -1,0 +1,29 @@
+#pragma once
+// The column count, from the column header line (the second line) of a data file.
+
+#include <string_view>
+
+namespace pctlfit {
+
+// The number of columns that the header line `line` (without its newline) names, or -1 when the
+// line is too short (12 characters or fewer, a newline counted as one). The first 12 characters
+// are skipped; the rest, with a tab appended, is split at its tabs and every non-empty piece is a
+// column. So an empty heading between two tabs is no column, while a tab right before the
+// newline makes the newline alone a column.
+int count_header_columns(std::string_view line, bool had_newline);
+
+}  // namespace pctlfit
+
+#include <string>
+#include <vector>
+
+#include "input/input_error.h"
+
+namespace pctlfit {
+
+// The column count N of the data files, from the header line of the first entry. Fails with
+// list_names_no_file, first_cannot_open, first_cannot_read, or header_too_short (also when the
+// file has no second line).
+InputError count_columns(const std::vector<std::string>& entries, int& columns);
+
+}  // namespace pctlfit

@@ -1,0 +1,36 @@
+#include "input/list_file.h"
+
+#include "input/file_reader.h"
+#include "text/c_locale.h"
+
+namespace pctlfit {
+
+std::vector<std::string> parse_list_entries(std::string_view text) {
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
+  std::vector<std::string> entries;
+  size_t pos = 0;
+  while (pos < text.size()) {
+    size_t line_end = text.find('\n', pos);
+    if (line_end == std::string_view::npos) line_end = text.size();
+    size_t word = pos;
+    // A NUL ends the word as it would end a C string; it never reaches a file name.
+    while (word < line_end && is_c_space(text[word])) ++word;
+    size_t word_end = word;
+    while (word_end < line_end && !is_c_space(text[word_end]) && text[word_end] != '\0') ++word_end;
+    if (word_end > word) entries.emplace_back(text.substr(word, word_end - word));
+    pos = line_end + 1;
+  }
+  return entries;
+}
+
+InputError read_list_file(const std::string& path, std::vector<std::string>& entries) {
+  std::string text;
+  bool opened = false;
+  if (!read_whole_file(path, text, opened)) {
+    return {opened ? InputErrorKind::list_cannot_read : InputErrorKind::list_cannot_open, path};
+  }
+  entries = parse_list_entries(text);
+  return {};
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,50 @@
+#include "report/report_writer.h"
+
+namespace pctlfit {
+
+const char* report_title(DistributionMode mode) {
+  switch (mode) {
+    case DistributionMode::NV:
+      return "Percentiles for Gaussian distribution for monthly values from ";
+    case DistributionMode::LN2:
+      return "Percentiles for Log-Gaussian distribution (LN2) for monthly values from";
+    case DistributionMode::LN3:
+      return "Percentiles for Log-Gaussian distribution (LN3) for monthly values from";
+  }
+  return "";
+}
+
+bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
+                       const std::vector<std::string>& entries) {
+  bool ok = std::fputs("MM", report) >= 0;
+  for (int j = 1; j <= columns && ok; ++j) {
+    ok = std::fprintf(report, "\t%d_Min\t%d_5%%\t%d_50%%\t%d_95%%\t%d_Max", j, j, j, j, j) >= 0;
+  }
+  ok = ok && std::fputs("\n", report) >= 0;
+  ok = ok && std::fputs(report_title(mode), report) >= 0;
+  for (const std::string& entry : entries) {
+    if (!ok) break;
+    ok = std::fwrite(entry.data(), 1, entry.size(), report) == entry.size() &&
+         std::fputc(' ', report) != EOF;
+  }
+  return ok && std::fputs("\n", report) >= 0;
+}
+
+bool write_month_rows(std::FILE* report, StatsTable& table, const Distribution& dist) {
+  bool ok = true;
+  for (int month = 1; month <= kMonths && ok; ++month) {
+    ok = std::fprintf(report, "%d", month) >= 0;
+    for (int column = 1; column <= table.columns && ok; ++column) {
+      MonthStats& cell = table_cell(table, column, month);
+      finalize_stats(cell);
+      // printf's own rounding and its spelling of inf and nan are part of the format.
+      ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", month_min(dist, cell),
+                        percentile(dist, cell, 5.0), percentile(dist, cell, 50.0),
+                        percentile(dist, cell, 95.0), month_max(dist, cell)) >= 0;
+    }
+    ok = ok && std::fputs("\n", report) >= 0;
+  }
+  return ok;
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,24 @@
+#pragma once
+// The report: a column header line, a title line, then one row per month with minimum, 5 %,
+// 50 %, 95 % and maximum of every column.
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+// The title line's opening words for a mode (the NV title ends in a space, the others do not).
+const char* report_title(DistributionMode mode);
+
+// Writes the column header line and the title line naming every entry. False if a write failed.
+bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
+                       const std::vector<std::string>& entries);
+
+// Finalises every cell and writes the twelve month rows. False if a write failed.
+bool write_month_rows(std::FILE* report, StatsTable& table, const Distribution& dist);
+
+}  // namespace pctlfit

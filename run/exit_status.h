@@ -1,0 +1,14 @@
+#pragma once
+
+namespace pctlfit {
+
+// The process's exit statuses; scripts rely on them.
+enum ExitStatus : int {
+  kExitOk = 0,
+  kExitUsage = 1,
+  kExitInput = 2,          // an input file cannot be opened or read
+  kExitHeaderTooShort = 3, // the column header line is too short
+  kExitReport = 4,         // the report cannot be opened or written
+};
+
+}  // namespace pctlfit

@@ -1,0 +1,127 @@
+#include "run/run.h"
+
+#include <cstdlib>
+#include <thread>
+
+#include "input/data_pass.h"
+#include "input/file_identity.h"
+#include "input/header.h"
+#include "input/list_file.h"
+#include "report/report_writer.h"
+#include "run/exit_status.h"
+#include "run/messages.h"
+#include "text/str_ops.h"
+
+namespace pctlfit {
+
+std::string derive_report_name(const std::string& list_name) {
+  std::string work = list_name;
+  const int point = str_position(work, ".");
+  if (point > 0) str_cut(work, 0, point - 1);
+  return work + ".sta";
+}
+
+DistributionMode select_mode(const std::optional<std::string>& keyword) {
+  if (keyword == "NV") return DistributionMode::NV;
+  if (keyword == "LN3") return DistributionMode::LN3;
+  return DistributionMode::LN2;
+}
+
+int thread_count(const char* env_value, unsigned hardware_threads) {
+  if (env_value != nullptr) {
+    char* end = nullptr;
+    const long wanted = std::strtol(env_value, &end, 10);
+    if (end != env_value && *end == '\0' && wanted >= 1) return wanted > 256 ? 256 : int(wanted);
+  }
+  return hardware_threads == 0 ? 1 : static_cast<int>(hardware_threads);
+}
+
+namespace {
+
+double read_lower_limit(const Console& console) {
+  print_ln3_prompt(console.out);
+  double limit = 0.0;
+  if (std::fscanf(console.in, "%lf", &limit) != 1) limit = 0.0;
+  return limit;
+}
+
+bool report_is_an_input(const RunContext& context) {
+  if (same_file(context.report_name, context.list_name)) return true;
+  for (const std::string& entry : context.entries) {
+    if (same_file(context.report_name, entry)) return true;
+  }
+  return false;
+}
+
+// Opens the report, unless that would truncate one of the inputs.
+ExitStatus open_report(RunContext& context) {
+  context.report_name = derive_report_name(context.list_name);
+  if (report_is_an_input(context)) {
+    return report_report_is_input(context.console.out, context.report_name);
+  }
+  context.report.reset(std::fopen(context.report_name.c_str(), "w"));
+  if (!context.report) return report_cannot_open_report(context.console.out, context.report_name);
+  return kExitOk;
+}
+
+// Steps after the report is open: columns, table, head, data, rows, close.
+ExitStatus write_report(RunContext& context) {
+  InputError error = count_columns(context.entries, context.column_count);
+  if (error.kind == InputErrorKind::list_names_no_file) error.path = context.list_name;
+  if (failed(error)) return report_input_error(context.console.out, error);
+
+  context.table = allocate_table(context.column_count);
+  bool written = write_report_head(context.report.get(), context.column_count,
+                                   context.distribution.mode, context.entries);
+
+  WarningSink warnings;
+  warnings.out = context.console.err;
+  DataPassOptions options;
+  options.threads = context.threads;
+  error = read_data_files(context.entries, context.distribution, context.table, warnings, options);
+  if (failed(error)) return report_input_error(context.console.out, error);
+
+  written = write_month_rows(context.report.get(), context.table, context.distribution) && written;
+  written = std::fflush(context.report.get()) == 0 && !std::ferror(context.report.get()) && written;
+  written = std::fclose(context.report.release()) == 0 && written;
+  if (!written) return report_cannot_write_report(context.console.out, context.report_name);
+  return kExitOk;
+}
+
+ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& context) {
+  print_banner(context.console.out);
+  if (args.empty()) {
+    print_usage(context.console.out);
+    return kExitUsage;
+  }
+  context.distribution.mode =
+      select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
+  if (context.distribution.mode == DistributionMode::LN3) {
+    context.distribution.lower_limit = read_lower_limit(context.console);
+  }
+  context.list_name = args[0];
+  const InputError list_error = read_list_file(context.list_name, context.entries);
+  if (failed(list_error)) return report_input_error(context.console.out, list_error);
+
+  const ExitStatus opened = open_report(context);
+  if (opened != kExitOk) return opened;
+
+  const ExitStatus status = write_report(context);
+  if (status != kExitOk) return status;
+  print_ready(context.console.out);
+  return kExitOk;
+}
+
+}  // namespace
+
+int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
+  RunContext context;
+  context.console = console;
+  context.threads = thread_count(std::getenv("PCTLFIT_THREADS"), std::thread::hardware_concurrency());
+  const ExitStatus status = run_sequence(args, context);
+  std::fflush(console.out);
+  std::fflush(console.err);
+  return status;
+}
+
+}  // namespace pctlfit

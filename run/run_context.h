@@ -1,0 +1,37 @@
+#pragma once
+// The state of one run, owned by the run sequence.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+struct Console {
+  std::FILE* in = stdin;
+  std::FILE* out = stdout;
+  std::FILE* err = stderr;
+};
+
+struct RunContext {
+  Console console;
+  std::string list_name;
+  std::string report_name;
+  std::vector<std::string> entries;  // the data files, in list order; F is their number
+  int column_count = 0;              // N
+  Distribution distribution;
+  FilePtr report;
+  StatsTable table;
+  int threads = 1;
+};
+
+}  // namespace pctlfit

@@ -1,0 +1,53 @@
+#pragma once
+// Per column and month accumulators, held in the transformed domain of the distribution.
+
+#include <cstddef>
+#include <vector>
+
+namespace pctlfit {
+
+struct MonthStats {
+  double sum = 0.0;
+  double count = 0.0;
+  double sum_sq = 0.0;
+  double min = 1e100;
+  double max = -1e100;
+  double mean = 0.0;     // set by finalize_stats
+  double std_dev = 0.0;  // set by finalize_stats
+};
+
+constexpr int kMonths = 12;
+
+// table[column][month], columns 1..columns and months 1..12. The cells of one month lie side by
+// side, because a record updates one month of every column.
+struct StatsTable {
+  int columns = 0;
+  std::vector<MonthStats> cells;  // kMonths * columns, month-major
+};
+
+// A table for `columns` columns with every cell at its initial values (none if columns < 1).
+StatsTable allocate_table(int columns);
+
+// The record of `column` (1..columns) and `month` (1..12).
+inline MonthStats& table_cell(StatsTable& table, int column, int month) {
+  return table.cells[static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(table.columns) +
+                     static_cast<std::size_t>(column - 1)];
+}
+inline const MonthStats& table_cell(const StatsTable& table, int column, int month) {
+  return table.cells[static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(table.columns) +
+                     static_cast<std::size_t>(column - 1)];
+}
+
+// Adds one value that is already transformed: count, sum, sum of squares, strict min, strict max.
+inline void accumulate_value(MonthStats& record, double x) {
+  record.count += 1.0;
+  record.sum += x;
+  record.sum_sq += x * x;
+  if (x < record.min) record.min = x;
+  if (x > record.max) record.max = x;
+}
+
+// Sets mean and std_dev from the sums. Idempotent.
+void finalize_stats(MonthStats& record);
+
+}  // namespace pctlfit

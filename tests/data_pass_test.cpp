@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <random>
+
+#include "input/data_pass.h"
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+using test::data_file;
+
+struct PassResult {
+  InputError error;
+  StatsTable table;
+  std::string warnings;
+};
+
+PassResult pass(const std::vector<std::string>& entries, int columns,
+                Distribution dist = {DistributionMode::NV, 0.0}, DataPassOptions options = {}) {
+  PassResult result;
+  result.table = allocate_table(columns);
+  WarningSink sink;
+  sink.out = std::tmpfile();
+  result.error = read_data_files(entries, dist, result.table, sink, options);
+  result.warnings = test::read_stream(sink.out);
+  return result;
+}
+
+class DataPass : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  std::string file(const std::string& name, const std::string& text) {
+    test::write_file(dir / name, text);
+    return dir / name;
+  }
+};
+
+TEST_F(DataPass, MissingValuesAndMonthZero) {
+  const auto a = file("a.dat", data_file(3, "2001 3 1 0 1.5 -9999 2.0\n"
+                                            "2001 3 1 0 -9999.0 -9998.99 -10000\n"
+                                            "2001 0 1 0 5 5 5\n"));
+  const PassResult r = pass({a}, 3);
+  ASSERT_FALSE(failed(r.error));
+  EXPECT_EQ(table_cell(r.table, 1, 3).count, 1.0);
+  EXPECT_EQ(table_cell(r.table, 2, 3).count, 1.0);  // -9998.99 is above the marker
+  EXPECT_EQ(table_cell(r.table, 2, 3).sum, -9998.99);
+  EXPECT_EQ(table_cell(r.table, 3, 3).sum, 2.0);
+  double total = 0;
+  for (const MonthStats& cell : r.table.cells) total += cell.count;
+  EXPECT_EQ(total, 3.0);  // nothing from month 0
+  EXPECT_EQ(r.warnings, "");
+}
+
+TEST_F(DataPass, SameStatisticsForEquivalentFiles) {
+  const std::string records = "2001 1 1 0 1 2\n\n2001 2 1 0 3e0 +4\n2001 1 1 0 5 6 7 8\n";
+  const PassResult plain = pass({file("plain.dat", data_file(2, records))}, 2);
+  std::string no_newline = data_file(2, records);
+  no_newline.pop_back();
+  std::string crlf;
+  for (char c : data_file(2, records)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  for (const auto& [name, text] : {std::pair{"no_newline.dat", no_newline},
+                                   std::pair{"crlf.dat", crlf},
+                                   std::pair{"bom.dat", "\xEF\xBB\xBF" + data_file(2, records)}}) {
+    SCOPED_TRACE(name);
+    const PassResult other = pass({file(name, text)}, 2);
+    ASSERT_EQ(other.table.cells.size(), plain.table.cells.size());
+    EXPECT_EQ(std::memcmp(other.table.cells.data(), plain.table.cells.data(),
+                          plain.table.cells.size() * sizeof(MonthStats)), 0);
+    EXPECT_EQ(other.warnings, "");
+  }
+  EXPECT_EQ(table_cell(plain.table, 1, 1).sum, 6.0);  // 1 + 5; 7 and 8 are extra values
+  EXPECT_EQ(table_cell(plain.table, 2, 2).sum, 4.0);
+}
+
+TEST_F(DataPass, SameFileTwiceCountsTwice) {
+  const auto a = file("a.dat", data_file(1, "2001 1 1 0 2\n"));
+  const PassResult r = pass({a, a}, 1);
+  EXPECT_EQ(table_cell(r.table, 1, 1).count, 2.0);
+}
+
+TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
+  const auto a = file("a.dat", data_file(3, "2001 1 1 0 1 2 3\n"
+                                            "not a record\n"
+                                            "2001 13 1 0 1 2 3\n"
+                                            "2001 2 1 0 4 x 6\n"
+                                            "2001 2 1 0 7\n"
+                                            "2001 2 1 0 8 9 10\n"));
+  const PassResult r = pass({a}, 3);
+  EXPECT_EQ(r.warnings,
+            "pctlfit: warning: " + a + ":5: not a record\n"
+            "pctlfit: warning: " + a + ":6: month 13 outside 1..12\n"
+            "pctlfit: warning: " + a + ":7: value 2 is not a number\n"
+            "pctlfit: warning: " + a + ":8: only 1 of 3 values\n");
+  EXPECT_EQ(table_cell(r.table, 1, 2).sum, 4.0 + 7 + 8);
+  EXPECT_EQ(table_cell(r.table, 2, 2).sum, 9.0);  // the next line is not read into
+  EXPECT_EQ(table_cell(r.table, 3, 2).sum, 10.0);
+}
+
+TEST_F(DataPass, WarningsAreLimitedPerFile) {
+  std::string records;
+  for (int i = 0; i < 25; ++i) records += "junk\n";
+  const auto a = file("a.dat", data_file(1, records));
+  const auto b = file("b.dat", data_file(1, "junk\n"));
+  const PassResult r = pass({a, b}, 1);
+  EXPECT_NE(r.warnings.find(a + ":23: not a record\n"), std::string::npos);
+  EXPECT_EQ(r.warnings.find(a + ":24:"), std::string::npos);
+  EXPECT_NE(r.warnings.find("pctlfit: warning: " + a + ": 5 more warnings not shown\n"),
+            std::string::npos);
+  EXPECT_NE(r.warnings.find(b + ":4: not a record\n"), std::string::npos);
+}
+
+TEST_F(DataPass, ColumnCountOfLaterFiles) {
+  const auto a = file("a.dat", data_file(2, "2001 1 1 0 1 2\n"));
+  const auto b = file("b.dat", data_file(3, "2001 1 1 0 1 2 3\n"));
+  const PassResult r = pass({a, b}, 2);
+  EXPECT_EQ(r.warnings, "pctlfit: warning: " + b + ": 3 columns, the first file has 2\n");
+  EXPECT_EQ(table_cell(r.table, 2, 1).count, 2.0);
+}
+
+TEST_F(DataPass, ShortFilesContributeNothing) {
+  const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  const auto empty = file("empty.dat", "");
+  const auto two = file("two.dat", "title\nYYYY MM DD H\tQ1\n");
+  const PassResult r = pass({a, empty, two}, 1);
+  ASSERT_FALSE(failed(r.error));
+  EXPECT_EQ(table_cell(r.table, 1, 1).count, 1.0);
+  EXPECT_EQ(r.warnings, "");
+}
+
+TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {
+  const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  PassResult r = pass({a, dir / "missing.dat", a}, 1);
+  EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
+  EXPECT_EQ(r.error.path, dir / "missing.dat");
+  r = pass({a, dir.path.string()}, 1);
+  EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_read);
+  EXPECT_EQ(r.error.path, dir.path.string());
+}
+
+TEST_F(DataPass, LongLines) {
+  const std::string values(1 << 20, ' ');
+  const auto a = file("a.dat", "t\nYYYY MM DD H\tQ1\n" + values + "\n2001 1 1 0" + values + "3 " +
+                                   values + "\n");
+  DataPassOptions options;
+  options.block_size = 4096;
+  const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
+  EXPECT_EQ(table_cell(r.table, 1, 1).sum, 3.0);
+  EXPECT_EQ(r.warnings, "");
+}
+
+// Many files, many columns, awkward values: the threaded pass must give the same bits.
+TEST_F(DataPass, ThreadsGiveIdenticalSums) {
+  std::mt19937 random(7);
+  std::vector<std::string> entries;
+  for (int f = 0; f < 6; ++f) {
+    std::string records;
+    for (int year = 0; year < 40; ++year) {
+      for (int month = 0; month <= 12; ++month) {
+        records += std::to_string(1950 + year) + " " + std::to_string(month) + " 1 0";
+        for (int c = 0; c < 37; ++c) {
+          const unsigned pick = random() % 50;
+          records += pick == 0 ? " -9999" : pick == 1 ? " 0" : pick == 2 ? " -0.5" : " ";
+          if (pick > 2) records += std::to_string((random() % 100000) / 997.0);
+        }
+        records += "\n";
+      }
+    }
+    std::string name = "f";
+    name += std::to_string(f);
+    name += ".dat";
+    entries.push_back(file(name, data_file(37, records)));
+  }
+  for (DistributionMode mode : {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
+    SCOPED_TRACE(static_cast<int>(mode));
+    const Distribution dist{mode, 0.25};
+    const PassResult single = pass(entries, 37, dist);
+    DataPassOptions threaded;
+    threaded.threads = 3;
+    threaded.min_bytes_for_threads = 0;
+    threaded.block_size = 1000;
+    const PassResult multi = pass(entries, 37, dist, threaded);
+    ASSERT_EQ(single.table.cells.size(), multi.table.cells.size());
+    EXPECT_EQ(std::memcmp(single.table.cells.data(), multi.table.cells.data(),
+                          single.table.cells.size() * sizeof(MonthStats)), 0);
+  }
+}
+
+TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
+  const auto a = file("a.dat", data_file(1, std::string(20000, '\n') + "junk\n"));
+  DataPassOptions threaded;
+  threaded.threads = 2;
+  threaded.min_bytes_for_threads = 0;
+  threaded.block_size = 100;
+  const PassResult r = pass({a, a, dir / "missing.dat", a}, 1, {}, threaded);
+  EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
+  // The warnings of the files before the failure come in order, each file once.
+  EXPECT_EQ(r.warnings, "pctlfit: warning: " + a + ":20004: not a record\n"
+                        "pctlfit: warning: " + a + ":20004: not a record\n");
+}
+
+}  // namespace
+}  // namespace pctlfit

@@ -1,0 +1,141 @@
+// Runs the built pctlfit binary in a temporary directory, as a user's script would.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+using test::data_file;
+using test::kBanner;
+
+class EndToEnd : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  void file(const std::string& name, const std::string& text) { test::write_file(dir / name, text); }
+  std::string report(const std::string& name = "list.sta") { return test::read_file(dir / name); }
+};
+
+std::string format_row(int month, const std::vector<double>& figures) {
+  std::string row = std::to_string(month);
+  char cell[256];
+  for (double f : figures) {
+    std::snprintf(cell, sizeof cell, "\t%.2f", f);
+    row += cell;
+  }
+  return row + "\n";
+}
+
+TEST_F(EndToEnd, TwoColumnsInEveryMode) {
+  // January: column 1 gets 1, 2, 4; column 2 gets 3 and 5 (two values: no deviation).
+  file("a.dat", data_file(2, "2001 1 1 0 1 3\n2001 0 1 0 100 100\n2002 1 1 0 2 -9999\n"));
+  file("b.dat", data_file(2, "2003 1 1 0 4 5\n"));
+  file("list.txt", "a.dat   first member\nb.dat\n");
+  struct Case {
+    const char* mode;
+    const char* title;
+    std::string january;
+    std::string empty_cells;
+  };
+  const std::string nv_empty = format_row(0, {1e100, 0, 0, 0, -1e100}).substr(1, std::string::npos);
+  const Case cases[] = {
+      {"NV", "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n",
+       "1\t1.00\t-0.18\t2.33\t4.85\t4.00\t3.00\t4.00\t4.00\t4.00\t5.00\n", nv_empty},
+      {"LN2", "Percentiles for Log-Gaussian distribution (LN2) for monthly values froma.dat b.dat \n",
+       "1\t1.00\t0.64\t2.00\t6.25\t4.00\t3.00\t3.87\t3.87\t3.87\t5.00\n",
+       "\tinf\t1.00\t1.00\t1.00\t0.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.mode);
+    const auto r = run_binary(dir, std::string("list.txt ") + c.mode + " ignored extra");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner + "ready..\n");
+    EXPECT_EQ(r.err, "");
+    std::string expected = "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n";
+    expected += c.title;
+    expected += c.january;
+    for (int m = 2; m <= 12; ++m) {
+      expected += std::to_string(m) + c.empty_cells.substr(0, c.empty_cells.find('\n')) +
+                  c.empty_cells.substr(0, c.empty_cells.find('\n')) + "\n";
+    }
+    EXPECT_EQ(report(), expected);
+  }
+}
+
+TEST_F(EndToEnd, Ln3ReadsTheLimitFromStandardInput) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
+  file("list.txt", "a.dat\n");
+  const auto r = run_binary(dir, "list.txt LN3", "0.5\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + "lower limit for LN3: ready..\n");
+  const std::string text = report();
+  EXPECT_NE(text.find("\n1\t1.00\t0.78\t1.88\t7.37\t4.00\n2\tinf\t1.50\t1.50\t1.50\t0.50\n"),
+            std::string::npos);
+}
+
+TEST_F(EndToEnd, WindowsLineEndsGiveTheSameReport) {
+  const std::string records = "2001 1 1 0 1.5 2\n2001 2 1 0 3 -9999\n2002 1 1 0 2.5 7\n";
+  std::string crlf;
+  for (char c : data_file(2, records)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
+  file("a.dat", data_file(2, records));
+  file("b.dat", crlf);
+  file("lf.txt", "a.dat\n");
+  file("crlf.txt", "b.dat\r\n");
+  EXPECT_EQ(run_binary(dir, "lf.txt").status, 0);
+  EXPECT_EQ(run_binary(dir, "crlf.txt").status, 0);
+  std::string lf_report = report("lf.sta");
+  std::string crlf_report = report("crlf.sta");
+  // Only the file names in the title differ.
+  lf_report.replace(lf_report.find("a.dat"), 5, "b.dat");
+  EXPECT_EQ(lf_report, crlf_report);
+}
+
+TEST_F(EndToEnd, WarningsGoToStandardErrorOnly) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\ngarbage\n"));
+  file("list.txt", "a.dat\n");
+  const auto r = run_binary(dir, "list.txt");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + "ready..\n");
+  EXPECT_EQ(r.err, "pctlfit: warning: a.dat:5: not a record\n");
+}
+
+TEST_F(EndToEnd, ReportThatCannotBeWritten) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  file("list.txt", "a.dat\n");
+  std::filesystem::create_symlink("/dev/full", dir.path / "list.sta");
+  const auto r = run_binary(dir, "list.txt");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kBanner + "error writing output file list.sta \n");
+  EXPECT_EQ(test::read_file(dir / "a.dat"), data_file(1, "2001 1 1 0 1\n"));
+}
+
+TEST_F(EndToEnd, ThreadCountDoesNotChangeTheReport) {
+  std::string records;
+  for (int year = 1900; year < 2000; ++year) {
+    for (int month = 0; month <= 12; ++month) {
+      records += std::to_string(year) + " " + std::to_string(month) + " 1 0";
+      for (int c = 0; c < 20; ++c) {
+        records += " " + std::to_string(((year * 31 + month * 7 + c * 13) % 200) / 7.0 - 1.0);
+      }
+      records += "\n";
+    }
+  }
+  std::string list;
+  for (int f = 0; f < 8; ++f) {
+    file("m" + std::to_string(f) + ".dat", data_file(20, records));
+    list += "m" + std::to_string(f) + ".dat\n";
+  }
+  file("list.txt", list);
+  for (const char* mode : {"NV", "LN2"}) {
+    SCOPED_TRACE(mode);
+    ASSERT_EQ(run_binary(dir, std::string("list.txt ") + mode, "", "PCTLFIT_THREADS=1").status, 0);
+    const std::string single = report();
+    ASSERT_EQ(run_binary(dir, std::string("list.txt ") + mode, "", "PCTLFIT_THREADS=3").status, 0);
+    EXPECT_EQ(report(), single);
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit

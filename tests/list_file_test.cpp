@@ -1,0 +1,47 @@
+#include <gtest/gtest.h>
+
+#include "input/list_file.h"
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+using Entries = std::vector<std::string>;
+
+TEST(ListFile, EntriesAreFirstWords) {
+  struct Case {
+    const char* name;
+    std::string text;
+    Entries expected;
+  };
+  const Case cases[] = {
+      {"final newline", "a.txt\nb.txt\nc.txt\n", {"a.txt", "b.txt", "c.txt"}},
+      {"no final newline", "a.txt\nb.txt\nc.txt", {"a.txt", "b.txt", "c.txt"}},
+      {"comment", "run1.txt  comment here\n", {"run1.txt"}},
+      {"leading space", "  \trun1.txt\n", {"run1.txt"}},
+      // Blank lines name nothing: they are not entries (no file read twice).
+      {"blank lines", "a\n\n   \nb\n\n", {"a", "b"}},
+      {"crlf", "a.txt\r\nb.txt\r\n", {"a.txt", "b.txt"}},
+      {"byte-order mark", "\xEF\xBB\xBF" "a.txt\n", {"a.txt"}},
+      {"empty", "", {}},
+      {"nul ends a name", std::string("ab\0cd\nx\n", 8), {"ab", "x"}},
+      {"long line", std::string(5000, 'n') + " c\n", {std::string(5000, 'n')}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(parse_list_entries(c.text), c.expected);
+  }
+}
+
+TEST(ListFile, ReadFailures) {
+  test::TempDir dir;
+  Entries entries;
+  EXPECT_EQ(read_list_file(dir / "missing.txt", entries).kind, InputErrorKind::list_cannot_open);
+  EXPECT_EQ(read_list_file(dir.path.string(), entries).kind, InputErrorKind::list_cannot_read);
+  test::write_file(dir / "list.txt", "x.dat\n");
+  EXPECT_FALSE(failed(read_list_file(dir / "list.txt", entries)));
+  EXPECT_EQ(entries, Entries{"x.dat"});
+}
+
+}  // namespace
+}  // namespace pctlfit

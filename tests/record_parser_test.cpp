@@ -1,0 +1,131 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "input/number_scan.h"
+#include "input/record_parser.h"
+
+namespace pctlfit {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+TEST(ScanDouble, FormsTheCLibraryReads) {
+  struct Case {
+    std::string text;
+    bool ok;
+    double value;
+    size_t consumed;
+  };
+  const Case cases[] = {
+      {"1.5", true, 1.5, 3},
+      {"  -2", true, -2.0, 4},
+      {"+3.25", true, 3.25, 5},       // from_chars takes no '+'
+      {"1e3", true, 1000.0, 3},
+      {"2.5E-1", true, 0.25, 6},
+      {".5", true, 0.5, 2},
+      {"7.", true, 7.0, 2},
+      {"0x1p3", true, 8.0, 5},        // hexadecimal, as strtod reads it
+      {"1e999", true, kInf, 5},       // out of range: infinity
+      {"-1e999", true, -kInf, 6},
+      {"1e-400", true, 0.0, 6},       // underflow: zero
+      {"inf", true, kInf, 3},
+      {"-Infinity", true, -kInf, 9},
+      {"1.0-2.0", true, 1.0, 3},      // the next number starts at '-'
+      {"abc", false, 0, 0},
+      {"", false, 0, 0},
+      {"   ", false, 0, 0},
+      {"-", false, 0, 0},
+      {"+", false, 0, 0},
+      {"+" + std::string(100, '1'), true, 1.1111111111111111e99, 101},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    double value = -1;
+    const char* end = scan_double(c.text.data(), c.text.data() + c.text.size(), value);
+    ASSERT_EQ(end != nullptr, c.ok);
+    if (!c.ok) continue;
+    EXPECT_EQ(value, c.value);
+    EXPECT_EQ(static_cast<size_t>(end - c.text.data()), c.consumed);
+  }
+  double value = 0;
+  const std::string nan = "nan";
+  ASSERT_NE(scan_double(nan.data(), nan.data() + 3, value), nullptr);
+  EXPECT_TRUE(std::isnan(value));
+}
+
+TEST(ScanDouble, NeverReadsPastTheLine) {
+  const std::string text = "12345";
+  double value = 0;
+  EXPECT_EQ(scan_double(text.data(), text.data() + 2, value), text.data() + 2);
+  EXPECT_EQ(value, 12.0);
+  const std::string plus = "+12345";
+  EXPECT_EQ(scan_double(plus.data(), plus.data() + 3, value), plus.data() + 3);
+  EXPECT_EQ(value, 12.0);
+}
+
+TEST(ScanInteger, SignsDigitsAndSaturation) {
+  struct Case {
+    std::string text;
+    bool ok;
+    long long value;
+  };
+  const Case cases[] = {
+      {"12", true, 12},      {" +7", true, 7},  {"-1", true, -1},
+      {"99999999999", true, 99999999999LL},
+      {"999999999999999999999999", true, std::numeric_limits<long long>::max()},
+      {"x", false, 0},       {"-", false, 0},   {"", false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    long long value = 0;
+    const char* end = scan_integer(c.text.data(), c.text.data() + c.text.size(), value);
+    ASSERT_EQ(end != nullptr, c.ok);
+    if (c.ok) {
+      EXPECT_EQ(value, c.value);
+    }
+  }
+}
+
+TEST(ParseRecord, Lines) {
+  struct Case {
+    std::string line;
+    RecordStatus status;
+    long long month;
+    std::vector<double> values;  // the values read
+  };
+  const Case cases[] = {
+      {"2001 3 1 0 1.5 -9999 2.0", RecordStatus::record, 3, {1.5, -9999, 2.0}},
+      {"2001\t3\t1\t0\t1\t2\t3\textra 17", RecordStatus::record, 3, {1, 2, 3}},
+      {"2001 0 1 0 1 2 3", RecordStatus::record, 0, {1, 2, 3}},
+      {"2001 1 1 0 +1 2e1 3.", RecordStatus::record, 1, {1, 20, 3}},
+      {"2001 1 1 0 1.0-2.0 3", RecordStatus::record, 1, {1, -2, 3}},
+      {"", RecordStatus::blank, 0, {}},
+      {" \t \r", RecordStatus::blank, 0, {}},
+      {"YYYY MM DD H", RecordStatus::not_a_record, 0, {}},
+      {"2001 1 1", RecordStatus::not_a_record, 0, {}},
+      {"2001 13 1 0 1 2 3", RecordStatus::month_out_of_range, 13, {}},
+      {"2001 -1 1 0 1 2 3", RecordStatus::month_out_of_range, -1, {}},
+      {"2001 99999999999 1 0 1 2 3", RecordStatus::month_out_of_range, 99999999999LL, {}},
+      {"2001 2 1 0 1 x 3", RecordStatus::bad_value, 2, {1}},
+      {"2001 2 1 0 1 2", RecordStatus::short_record, 2, {1, 2}},
+      {"2001 2 1 0 1 2 \r", RecordStatus::short_record, 2, {1, 2}},
+      {"2001 2 1 0", RecordStatus::short_record, 2, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    double values[3] = {-7, -7, -7};
+    const RecordParse parse = parse_record(c.line, 3, values);
+    EXPECT_EQ(parse.status, c.status);
+    if (c.status == RecordStatus::blank || c.status == RecordStatus::not_a_record) continue;
+    EXPECT_EQ(parse.month, c.month);
+    if (c.status == RecordStatus::month_out_of_range) continue;
+    ASSERT_EQ(parse.values_read, static_cast<int>(c.values.size()));
+    for (size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(values[i], c.values[i]);
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit

@@ -1,0 +1,52 @@
+#include <gtest/gtest.h>
+
+#include "report/report_writer.h"
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+std::string head(int columns, DistributionMode mode, const std::vector<std::string>& entries) {
+  std::FILE* out = std::tmpfile();
+  EXPECT_TRUE(write_report_head(out, columns, mode, entries));
+  return test::read_stream(out);
+}
+
+TEST(ReportHead, ColumnLineAndTitle) {
+  EXPECT_EQ(head(1, DistributionMode::LN2, {"a"}),
+            "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
+            "Percentiles for Log-Gaussian distribution (LN2) for monthly values froma \n");
+  EXPECT_EQ(head(2, DistributionMode::NV, {"a", "b"}),
+            "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n"
+            "Percentiles for Gaussian distribution for monthly values from a b \n");
+  EXPECT_EQ(head(0, DistributionMode::LN3, {"x"}),
+            "MM\nPercentiles for Log-Gaussian distribution (LN3) for monthly values fromx \n");
+}
+
+TEST(ReportRows, TwelveRowsOfFiveFigures) {
+  const Distribution ln2{DistributionMode::LN2, 0.0};
+  StatsTable table = allocate_table(2);
+  for (double v : {1.0, 2.0, 4.0}) accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
+  accumulate_value(table_cell(table, 2, 12), transform_value(ln2, 3.0));
+  std::FILE* out = std::tmpfile();
+  ASSERT_TRUE(write_month_rows(out, table, ln2));
+  const std::string rows = test::read_stream(out);
+  const std::string empty = "\tinf\t1.00\t1.00\t1.00\t0.00";
+  std::string expected = "1\t1.00\t0.64\t2.00\t6.25\t4.00" + empty + "\n";
+  for (int m = 2; m <= 11; ++m) expected += std::to_string(m) + empty + empty + "\n";
+  expected += "12" + empty + "\t3.00\t3.00\t3.00\t3.00\t3.00\n";
+  EXPECT_EQ(rows, expected);
+}
+
+TEST(ReportRows, FailedWritesAreReported) {
+  std::FILE* full = std::fopen("/dev/full", "w");
+  if (full == nullptr) GTEST_SKIP() << "no /dev/full";
+  std::setvbuf(full, nullptr, _IONBF, 0);  // fail on the write itself, not later at the flush
+  StatsTable table = allocate_table(1);
+  EXPECT_FALSE(write_report_head(full, 1, DistributionMode::NV, {"a"}));
+  EXPECT_FALSE(write_month_rows(full, table, {DistributionMode::NV, 0.0}));
+  std::fclose(full);
+}
+
+}  // namespace
+}  // namespace pctlfit

@@ -1,0 +1,183 @@
+#include <gtest/gtest.h>
+
+#include "run/run.h"
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+using test::data_file;
+using test::kBanner;
+using test::run_in_process;
+
+TEST(ReportName, DerivedFromTheListName) {
+  struct Case {
+    const char* list;
+    const char* report;
+  };
+  const Case cases[] = {
+      {"list.txt", "list.sta"},
+      {"runs.2001.txt", "runs.sta"},
+      {"dir.a/list.txt", "dir.sta"},
+      {"list", "list.sta"},
+      {"./list.txt", "./list.txt.sta"},  // a point at the start does not count
+      {".b", ".b.sta"},
+      {"a.b", "a.sta"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    EXPECT_EQ(derive_report_name(c.list), c.report);
+  }
+  const std::string long_name(5000, 'l');
+  EXPECT_EQ(derive_report_name(long_name + ".txt"), long_name + ".sta");
+}
+
+TEST(ModeSelection, KeywordsAndFallback) {
+  struct Case {
+    std::optional<std::string> keyword;
+    DistributionMode mode;
+  };
+  const Case cases[] = {
+      {std::nullopt, DistributionMode::LN2}, {"NV", DistributionMode::NV},
+      {"LN2", DistributionMode::LN2},        {"LN3", DistributionMode::LN3},
+      {"nv", DistributionMode::LN2},         {"LN", DistributionMode::LN2},
+      {"LN33", DistributionMode::LN2},       {"", DistributionMode::LN2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keyword.value_or("(none)"));
+    EXPECT_EQ(select_mode(c.keyword), c.mode);
+  }
+}
+
+TEST(ThreadCount, EnvironmentOverridesCores) {
+  EXPECT_EQ(thread_count(nullptr, 2), 2);
+  EXPECT_EQ(thread_count("1", 8), 1);
+  EXPECT_EQ(thread_count("4", 2), 4);
+  EXPECT_EQ(thread_count("0", 2), 2);
+  EXPECT_EQ(thread_count("many", 2), 2);
+  EXPECT_EQ(thread_count("3x", 2), 2);
+  EXPECT_EQ(thread_count(nullptr, 0), 1);
+}
+
+class Run : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  test::ScopedChdir into{dir.path};
+};
+
+TEST_F(Run, UsageWithoutArguments) {
+  const auto r = run_in_process({});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, kBanner +
+                       "usage: pctlfit <listfilename> [NV|LN2|LN3]\n\n"
+                       "The list file contains a list of all files, which should be processed\n"
+                       "NV  : optionale Parameter for using Gaussian distribution \n"
+                       "LN2 : optionale Parameter for using logarithmic Gaussian distribution "
+                       "(default)\n"
+                       "LN3 : optionale Parameter for using Log-Gaussian distribution with an "
+                       "lower limit\n");
+}
+
+TEST_F(Run, Ln3PromptsBeforeOpeningTheList) {
+  struct Case {
+    std::string input;
+    const char* first_row;
+  };
+  const Case cases[] = {
+      {"0.5\n", "1\t1.00\t0.78\t1.88\t7.37\t4.00\n"},
+      {"", "1\t1.00\t0.64\t2.00\t6.25\t4.00\n"},  // nothing readable: limit 0
+      {"abc", "1\t1.00\t0.64\t2.00\t6.25\t4.00\n"},
+  };
+  test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
+  test::write_file("list.txt", "a.dat\n");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    const auto r = run_in_process({"list.txt", "LN3"}, c.input);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner + "lower limit for LN3: ready..\n");
+    const std::string report = test::read_file("list.sta");
+    EXPECT_NE(report.find("(LN3) for monthly values froma.dat \n" + std::string(c.first_row)),
+              std::string::npos);
+  }
+  const auto missing = run_in_process({"missing.txt", "LN3"}, "1\n");
+  EXPECT_EQ(missing.out, kBanner + "lower limit for LN3: error opening script file missing.txt\n");
+}
+
+TEST_F(Run, ListFileFailures) {
+  auto r = run_in_process({"missing.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kBanner + "error opening script file missing.txt\n");
+  EXPECT_FALSE(std::filesystem::exists("missing.sta"));
+
+  std::filesystem::create_directory("folder.lst");
+  r = run_in_process({"folder.lst"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kBanner + "error reading folder.lst \n");
+  EXPECT_FALSE(std::filesystem::exists("folder.sta"));
+
+  for (const char* text : {"", "\n  \n\t\n"}) {
+    SCOPED_TRACE(text);
+    test::write_file("empty.txt", text);
+    r = run_in_process({"empty.txt"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(r.out, kBanner + "list file empty.txt names no data file\n");
+  }
+}
+
+TEST_F(Run, ReportThatCannotBeCreated) {
+  std::filesystem::create_directory("list.sta");
+  test::write_file("list.txt", "a.dat\n");
+  const auto r = run_in_process({"list.txt"});
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kBanner + "error opening output file list.sta \n");
+}
+
+TEST_F(Run, ReportNeverOverwritesAnInput) {
+  const std::string data = data_file(1, "2001 1 1 0 1\n");
+  test::write_file("a.dat", data);
+  test::write_file("runs.sta", "a.dat\n");
+  test::write_file("x.txt", "./x.sta\na.dat\n");
+  test::write_file("x.sta", data);
+  struct Case {
+    const char* list;
+    const char* report;
+  };
+  // The list itself; a data file named in another spelling.
+  const Case cases[] = {{"runs.sta", "runs.sta"}, {"x.txt", "x.sta"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    const std::string before = test::read_file(c.report);
+    const auto r = run_in_process({c.list});
+    EXPECT_EQ(r.status, 4);
+    EXPECT_EQ(r.out, kBanner + "output file " + c.report + " is also an input file\n");
+    EXPECT_EQ(test::read_file(c.report), before);
+  }
+}
+
+TEST_F(Run, ColumnHeaderFailures) {
+  test::write_file("short.dat", "t\nYYYY MM DD \nu\n");
+  test::write_file("short.txt", "short.dat\n");
+  auto r = run_in_process({"short.txt"});
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.out, kBanner + "'satz' falsch gelesen\n");
+  EXPECT_EQ(test::read_file("short.sta"), "");
+
+  test::write_file("list.txt", "none.dat\n");
+  r = run_in_process({"list.txt"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kBanner + "error opening file none.dat \n");
+}
+
+TEST_F(Run, MissingLaterFileLeavesTheHead) {
+  test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  test::write_file("list.txt", "a.dat\nb.dat\n");
+  const auto r = run_in_process({"list.txt", "NV"});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_EQ(r.out, kBanner + "error opening b.dat \n");
+  EXPECT_EQ(test::read_file("list.sta"),
+            "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
+            "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
+}
+
+}  // namespace
+}  // namespace pctlfit

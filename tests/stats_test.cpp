@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <vector>
+
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+#include "stats/z_table.h"
+
+namespace pctlfit {
+namespace {
+
+MonthStats stats_of(const Distribution& dist, const std::vector<double>& values) {
+  MonthStats record;
+  for (double v : values) accumulate_value(record, transform_value(dist, v));
+  finalize_stats(record);
+  return record;
+}
+
+std::string figures(const Distribution& dist, const std::vector<double>& values) {
+  const MonthStats record = stats_of(dist, values);
+  char text[512];
+  std::snprintf(text, sizeof text, "%.2f %.2f %.2f %.2f %.2f", month_min(dist, record),
+                percentile(dist, record, 5), percentile(dist, record, 50),
+                percentile(dist, record, 95), month_max(dist, record));
+  return text;
+}
+
+TEST(MonthStats, AccumulateAndFinalize) {
+  struct Case {
+    const char* name;
+    std::vector<double> values;
+    double mean, std_dev, min, max;
+  };
+  const Case cases[] = {
+      {"none", {}, 0, 0, 1e100, -1e100},
+      {"one", {7}, 7, 0, 7, 7},
+      {"two", {1, 3}, 2, 0, 1, 3},  // needs more than two values for a deviation
+      {"three", {1, 2, 3}, 2, 1, 1, 3},
+      {"equal", {5, 5, 5}, 5, 0, 5, 5},
+  };
+  const Distribution nv{DistributionMode::NV, 0.0};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    MonthStats record = stats_of(nv, c.values);
+    EXPECT_EQ(record.count, static_cast<double>(c.values.size()));
+    EXPECT_DOUBLE_EQ(record.mean, c.mean);
+    EXPECT_DOUBLE_EQ(record.std_dev, c.std_dev);
+    EXPECT_EQ(record.min, c.min);
+    EXPECT_EQ(record.max, c.max);
+    const MonthStats once = record;
+    finalize_stats(record);
+    EXPECT_EQ(record.mean, once.mean);
+    EXPECT_EQ(record.std_dev, once.std_dev);
+  }
+}
+
+TEST(MonthStats, TableStartsAtInitialValues) {
+  StatsTable table = allocate_table(3);
+  ASSERT_EQ(table.cells.size(), 36u);
+  for (int column = 1; column <= 3; ++column) {
+    for (int month = 1; month <= 12; ++month) {
+      const MonthStats& cell = table_cell(table, column, month);
+      EXPECT_EQ(cell.count, 0.0);
+      EXPECT_EQ(cell.min, 1e100);
+      EXPECT_EQ(cell.max, -1e100);
+    }
+  }
+  accumulate_value(table_cell(table, 2, 7), 1.5);
+  EXPECT_EQ(table_cell(table, 2, 7).count, 1.0);
+  EXPECT_EQ(table_cell(table, 3, 7).count, 0.0);
+  EXPECT_EQ(table_cell(table, 2, 8).count, 0.0);
+  EXPECT_TRUE(allocate_table(0).cells.empty());
+}
+
+TEST(Distribution, FiguresOfOneTwoFour) {
+  struct Case {
+    Distribution dist;
+    const char* expected;
+  };
+  const Case cases[] = {
+      {{DistributionMode::LN2, 0.0}, "1.00 0.64 2.00 6.25 4.00"},
+      {{DistributionMode::NV, 0.0}, "1.00 -0.18 2.33 4.85 4.00"},
+      {{DistributionMode::LN3, 0.5}, "1.00 0.78 1.88 7.37 4.00"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.dist.mode));
+    EXPECT_EQ(figures(c.dist, {1, 2, 4}), c.expected);
+  }
+}
+
+TEST(Distribution, EmptyMonth) {
+  struct Case {
+    Distribution dist;
+    const char* expected;
+  };
+  char nv_expected[512];
+  std::snprintf(nv_expected, sizeof nv_expected, "%.2f 0.00 0.00 0.00 %.2f", 1e100, -1e100);
+  const Case cases[] = {
+      {{DistributionMode::NV, 0.0}, nv_expected},
+      {{DistributionMode::LN2, 0.0}, "inf 1.00 1.00 1.00 0.00"},
+      {{DistributionMode::LN3, 0.5}, "inf 1.50 1.50 1.50 0.50"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(static_cast<int>(c.dist.mode));
+    EXPECT_EQ(figures(c.dist, {}), c.expected);
+  }
+  EXPECT_EQ(std::string(nv_expected).find('.'), 101u);  // 1e100 printed in full
+}
+
+TEST(Distribution, ValuesAtAndBelowTheBound) {
+  const Distribution ln2{DistributionMode::LN2, 0.0};
+  EXPECT_EQ(figures(ln2, {0, 1, 2}), "0.00 0.00 0.00 0.00 2.00");
+  // Below the bound the logarithm gives NaN: the percentiles follow, min and max ignore it.
+  // glibc spells the NaN of log(-1) with its sign.
+  EXPECT_EQ(figures(ln2, {-1, 1, 2}), "1.00 -nan -nan -nan 2.00");
+  const Distribution ln3{DistributionMode::LN3, 0.5};
+  EXPECT_EQ(figures(ln3, {0.5, 1, 2}), "0.50 0.50 0.50 0.50 2.00");
+}
+
+TEST(Distribution, EveryKeyOfTheZTable) {
+  const Distribution nv{DistributionMode::NV, 0.0};
+  MonthStats record;
+  record.mean = 10.0;
+  record.std_dev = 2.0;
+  for (const ZEntry& entry : kZTable) {
+    SCOPED_TRACE(entry.key);
+    const double p = entry.key / 10.0;
+    const double expected = entry.side == ZSide::lower    ? 10.0 - entry.z * 2.0
+                            : entry.side == ZSide::median ? 10.0
+                                                          : entry.z * 2.0 + 10.0;
+    EXPECT_EQ(percentile(nv, record, p), expected);
+    EXPECT_EQ(entry.side == ZSide::lower, entry.key < 500);
+    EXPECT_EQ(entry.side == ZSide::upper, entry.key > 500);
+  }
+  EXPECT_EQ(percentile(nv, record, 5), 10.0 - 1.645 * 2.0);
+  EXPECT_EQ(percentile(nv, record, 95), 1.645 * 2.0 + 10.0);
+  EXPECT_EQ(percentile(nv, record, 99.5), 2.575 * 2.0 + 10.0);
+  EXPECT_EQ(percentile(nv, record, 4.96), 10.0 - 1.645 * 2.0);  // key rounds to 50
+}
+
+TEST(Distribution, UnknownPercentageIsNaN) {
+  const Distribution nv{DistributionMode::NV, 0.0};
+  MonthStats record;
+  for (double p : {3.0, 60.0, -5.0, 1e300, std::numeric_limits<double>::quiet_NaN()}) {
+    SCOPED_TRACE(p);
+    EXPECT_TRUE(std::isnan(percentile(nv, record, p)));
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit

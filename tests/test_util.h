@@ -1,0 +1,111 @@
+#pragma once
+// Helpers for tests that work with files: a temporary directory, file contents, running pctlfit.
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "run/run.h"
+
+namespace pctlfit::test {
+
+// A fresh directory, removed with everything in it at the end of the test. Its name holds no
+// point, so report names derived from paths in it are not cut early.
+struct TempDir {
+  std::filesystem::path path;
+  TempDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "pctlfit_test_XXXXXX").string();
+    path = ::mkdtemp(pattern.data());
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::permissions(path, std::filesystem::perms::owner_all,
+                                 std::filesystem::perm_options::add, ec);
+    std::filesystem::remove_all(path, ec);
+  }
+  std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+// Changes into a directory for the scope, so that relative names work as for a user.
+struct ScopedChdir {
+  std::filesystem::path previous = std::filesystem::current_path();
+  explicit ScopedChdir(const std::filesystem::path& dir) { std::filesystem::current_path(dir); }
+  ~ScopedChdir() { std::filesystem::current_path(previous); }
+};
+
+inline void write_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
+}
+
+inline std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A data file: three header lines naming `columns` columns, then `records`.
+inline std::string data_file(int columns, const std::string& records) {
+  std::string header = "YYYY MM DD H";
+  for (int c = 1; c <= columns; ++c) header += "\tQ" + std::to_string(c);
+  return "monthly values\n" + header + "\nm3/s\n" + records;
+}
+
+struct RunResult {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+inline std::string read_stream(std::FILE* file) {
+  std::string text;
+  std::rewind(file);
+  char buffer[4096];
+  size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) text.append(buffer, got);
+  std::fclose(file);
+  return text;
+}
+
+// Runs pctlfit in this process, with `input` as standard input.
+inline RunResult run_in_process(const std::vector<std::string>& args, const std::string& input = "") {
+  Console console{std::tmpfile(), std::tmpfile(), std::tmpfile()};
+  std::fputs(input.c_str(), console.in);
+  std::rewind(console.in);
+  RunResult result;
+  result.status = run_pctlfit(args, console);
+  std::fclose(console.in);
+  result.out = read_stream(console.out);
+  result.err = read_stream(console.err);
+  return result;
+}
+
+// Runs the built binary in `dir` through the shell; `args` are inserted as they stand.
+inline RunResult run_binary(const TempDir& dir, const std::string& args, const std::string& input = "",
+                            const std::string& env = "") {
+  write_file(dir / ".stdin", input);
+  const std::string command = "cd '" + dir.path.string() + "' && " + env + " '" PCTLFIT_BINARY "' " +
+                              args + " < .stdin > .stdout 2> .stderr";
+  const int raw = std::system(command.c_str());
+  RunResult result;
+  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  result.out = read_file(dir / ".stdout");
+  result.err = read_file(dir / ".stderr");
+  return result;
+}
+
+inline const std::string kBanner =
+    "pctlfit: calculating percentiles for \n"
+    "5%, 50% und 95% for time series of monthly values (e.g. results from sumflow)\n"
+    "For each time series, a LN3-distribution is fitted to the data (with a given lower limit)\n"
+    "All input-files has to have the same number of columns and the same subbasin structure\n";
+
+}  // namespace pctlfit::test
