@@ -1,7 +1,7 @@
 // Writes a seeded workload of monthly data files and their list file:
 //   generate_workload DIR FILES COLUMNS YEARS [SEED]
-// Values are log-normal around a per-column mean, with a few missing values and an annual
-// (month 0) record per year, formatted as the hydrological models write them.
+// Values are log-normal around a per-column mean with a seasonal cycle, one in a thousand
+// missing, written with two decimals as the hydrological models write them.
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -20,7 +20,7 @@ int main(int argc, char** argv) {
   const int years = std::atoi(argv[4]);
   std::mt19937_64 random(argc > 5 ? std::strtoull(argv[5], nullptr, 10) : 1);
   std::lognormal_distribution<double> noise(0.0, 0.4);
-  std::uniform_real_distribution<double> base(0.5, 200.0);
+  std::uniform_real_distribution<double> base(0.5, 150.0);
   std::vector<double> means(static_cast<size_t>(columns));
   for (double& m : means) m = base(random);
 
@@ -36,15 +36,14 @@ int main(int argc, char** argv) {
     for (int c = 1; c <= columns; ++c) std::fprintf(out, "\tQ%d", c);
     std::fprintf(out, "\nm3/s\n");
     for (int year = 1; year <= years; ++year) {
-      for (int month = 1; month <= 13; ++month) {
-        const int written_month = month == 13 ? 0 : month;
-        std::fprintf(out, "%d %d 1 0", 1900 + year, written_month);
+      for (int month = 1; month <= 12; ++month) {
+        std::fprintf(out, "%d %d 1 0", 1900 + year, month);
         const double season = 1.0 + 0.5 * std::sin(month * 0.5236);
         for (int c = 0; c < columns; ++c) {
           if (random() % 1000 == 0) {
             std::fputs("\t-9999", out);
           } else {
-            std::fprintf(out, "\t%.3f", means[static_cast<size_t>(c)] * season * noise(random));
+            std::fprintf(out, "\t%.2f", means[static_cast<size_t>(c)] * season * noise(random));
           }
         }
         std::fputc('\n', out);

@@ -33,7 +33,6 @@ void transform_row(const Distribution& dist, double* row, int read, int columns)
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
   out.months.clear();
-  out.values.clear();
   out.warnings.clear();
   out.lines = 0;
   const size_t width = static_cast<size_t>(columns);
@@ -48,8 +47,9 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
     pos += length + 1;
     const long line_index = out.lines++;
 
-    const size_t row_start = out.values.size();
-    out.values.resize(row_start + width);
+    // Rows are written in place; the buffer only grows, so no row is cleared before use.
+    const size_t row_start = out.months.size() * width;
+    if (out.values.size() < row_start + width) out.values.resize(2 * (row_start + width));
     const RecordParse parse = parse_record(line, columns, out.values.data() + row_start);
     const bool has_values = parse.status == RecordStatus::record ||
                             parse.status == RecordStatus::bad_value ||
@@ -57,10 +57,7 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
     if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
       out.warnings.push_back({line_index, parse});
     }
-    if (!has_values || parse.month == 0) {
-      out.values.resize(row_start);
-      continue;
-    }
+    if (!has_values || parse.month == 0) continue;
     transform_row(dist, out.values.data() + row_start, parse.values_read, columns);
     out.months.push_back(static_cast<unsigned char>(parse.month));
   }

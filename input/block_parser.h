@@ -26,7 +26,8 @@ struct BlockWarning {
 
 struct ParsedBlock {
   std::vector<unsigned char> months;  // month 1..12 of each record that contributes
-  std::vector<double> values;         // `columns` transformed values per such record
+  std::vector<double> values;         // `columns` transformed values per such record; the
+                                      // buffer may be longer, months.size() rows are valid
   std::vector<BlockWarning> warnings;
   long lines = 0;                     // lines in the block
 };

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <iterator>
+#include <random>
 #include <limits>
 #include <vector>
 
@@ -124,6 +130,44 @@ TEST(ParseRecord, Lines) {
     if (c.status == RecordStatus::month_out_of_range) continue;
     ASSERT_EQ(parse.values_read, static_cast<int>(c.values.size()));
     for (size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(values[i], c.values[i]);
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit
+
+namespace pctlfit {
+namespace {
+
+// Every number form, long and short, must read to the very bit that strtod gives.
+TEST(ScanDouble, AgreesWithStrtodBitForBit) {
+  std::mt19937_64 random(11);
+  const char* const pieces[] = {"0", "1", "5", "9", ".", "-", "e", "E", "+", "00", "123456789"};
+  for (int round = 0; round < 200000; ++round) {
+    std::string text;
+    if (round % 2 == 0) {  // plain decimals of every length and scale
+      char buffer[64];
+      const int decimals = static_cast<int>(random() % 18);
+      const double magnitude = std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 64));
+      std::snprintf(buffer, sizeof buffer, "%s%.*f", random() % 2 ? "-" : "", decimals, magnitude);
+      text = buffer;
+    } else {
+      for (int i = 0, n = static_cast<int>(random() % 8) + 1; i < n; ++i) {
+        text += pieces[random() % std::size(pieces)];
+      }
+    }
+    char* strtod_end = nullptr;
+    const double expected = std::strtod(text.c_str(), &strtod_end);
+    double value = 0;
+    const char* end = scan_double(text.data(), text.data() + text.size(), value);
+    SCOPED_TRACE(text);
+    if (strtod_end == text.c_str()) {
+      ASSERT_EQ(end, nullptr);
+      continue;
+    }
+    ASSERT_NE(end, nullptr);
+    ASSERT_EQ(end - text.data(), strtod_end - text.c_str());
+    ASSERT_EQ(std::bit_cast<uint64_t>(value), std::bit_cast<uint64_t>(expected));
   }
 }
 
