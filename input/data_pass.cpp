@@ -77,8 +77,10 @@ void run_on_calling_thread(BlockSource& source, const Distribution& dist, Consum
 
 // Workers take items from the source in turn (reading is cheap and sequential) and parse them in
 // parallel; the calling thread applies them strictly in sequence. At most `slots.size()` items are
-// in flight, which bounds the memory.
+// in flight, which bounds the memory. Reading has a lock of its own, so that a worker handing in
+// a parsed block never waits for another one's read.
 struct Pipeline {
+  std::mutex source_mutex;  // taken before `mutex` when both are held
   std::mutex mutex;
   std::condition_variable slot_freed;
   std::condition_variable item_ready;
@@ -91,24 +93,29 @@ struct Pipeline {
 };
 
 void work(Pipeline& pipeline, BlockSource& source, const Distribution& dist, int columns) {
-  std::unique_lock lock(pipeline.mutex);
   const size_t capacity = pipeline.slots.size();
   for (;;) {
-    pipeline.slot_freed.wait(lock, [&] {
-      return pipeline.stop || pipeline.source_done ||
-             pipeline.next_sequence < pipeline.next_consumed + capacity;
-    });
-    if (pipeline.stop || pipeline.source_done) return;
-    const size_t slot = pipeline.next_sequence++ % capacity;
+    std::unique_lock source_lock(pipeline.source_mutex);
+    size_t slot;
+    {
+      std::unique_lock lock(pipeline.mutex);
+      pipeline.slot_freed.wait(lock, [&] {
+        return pipeline.stop || pipeline.source_done ||
+               pipeline.next_sequence < pipeline.next_consumed + capacity;
+      });
+      if (pipeline.stop || pipeline.source_done) return;
+      slot = pipeline.next_sequence++ % capacity;
+    }
     WorkItem& item = pipeline.slots[slot];
     next_item(source, item);
     if (item.kind == ItemKind::done || item.kind == ItemKind::failure) {
+      std::lock_guard lock(pipeline.mutex);
       pipeline.source_done = true;
       pipeline.slot_freed.notify_all();
     }
-    lock.unlock();
+    source_lock.unlock();
     if (item.kind == ItemKind::block) parse_block(item.bytes, columns, dist, item.parsed);
-    lock.lock();
+    std::lock_guard lock(pipeline.mutex);
     pipeline.ready[slot] = 1;
     pipeline.item_ready.notify_one();
   }

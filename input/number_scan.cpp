@@ -2,7 +2,6 @@
 
 #include <charconv>
 #include <climits>
-#include <cstdint>
 #include <cstdlib>
 #include <string>
 
@@ -11,11 +10,6 @@
 namespace pctlfit {
 
 namespace {
-
-const char* skip_space(const char* pos, const char* end) {
-  while (pos < end && is_c_space(*pos)) ++pos;
-  return pos;
-}
 
 bool is_hex_prefix(const char* pos, const char* end) {
   return end - pos >= 2 && pos[0] == '0' && (pos[1] == 'x' || pos[1] == 'X');
@@ -45,35 +39,6 @@ const char* scan_double_slow(const char* pos, const char* end, double& value) {
   return pos + (parsed_end - text);
 }
 
-// Plain decimals of up to 15 digits without exponent, the bulk of every data file. The digits
-// form an integer below 2^53 and the divisor a power of ten up to 10^15, both exact in a double,
-// so the one correctly rounded division gives exactly what strtod gives. Returns nullptr for any
-// other form, which the general parser then reads.
-const char* scan_plain_decimal(const char* pos, const char* end, double& value) {
-  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-  constexpr int kMaxDigits = 15;
-  const char* p = pos;
-  const bool negative = *p == '-';
-  if (negative) ++p;
-  uint64_t digits_value = 0;
-  int digits = 0;
-  for (; p < end && is_digit(*p); ++p, ++digits) digits_value = digits_value * 10 + uint64_t(*p - '0');
-  int fraction_digits = 0;
-  if (p < end && *p == '.') {
-    for (++p; p < end && is_digit(*p); ++p, ++fraction_digits) {
-      digits_value = digits_value * 10 + uint64_t(*p - '0');
-    }
-  }
-  digits += fraction_digits;
-  if (digits == 0 || digits > kMaxDigits) return nullptr;
-  // An exponent may follow, or this is the 0 of a hexadecimal 0x.
-  if (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')) return nullptr;
-  const double magnitude = static_cast<double>(digits_value) / kPowersOfTen[fraction_digits];
-  value = negative ? -magnitude : magnitude;
-  return p;
-}
-
 }  // namespace
 
 const char* scan_integer(const char* pos, const char* end, long long& value) {
@@ -93,10 +58,7 @@ const char* scan_integer(const char* pos, const char* end, long long& value) {
   return pos;
 }
 
-const char* scan_double(const char* pos, const char* end, double& value) {
-  pos = skip_space(pos, end);
-  if (pos == end) return nullptr;
-  if (const char* plain_end = scan_plain_decimal(pos, end, value)) return plain_end;
+const char* scan_double_general(const char* pos, const char* end, double& value) {
   const char* unsigned_start = (*pos == '-') ? pos + 1 : pos;
   if (*pos == '+' || is_hex_prefix(unsigned_start, end)) return scan_double_slow(pos, end, value);
   double parsed;

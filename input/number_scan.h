@@ -3,7 +3,49 @@
 // is skipped, the number is the longest prefix that converts. Never reads past `end`, never
 // allocates for ordinary numbers, no locale.
 
+#include <cstdint>
+
+#include "text/c_locale.h"
+
 namespace pctlfit {
+
+inline const char* skip_space(const char* pos, const char* end) {
+  while (pos < end && is_c_space(*pos)) ++pos;
+  return pos;
+}
+
+// Plain decimals of up to 15 digits without exponent, the bulk of every data file. The digits
+// form an integer below 2^53 and the divisor a power of ten up to 10^15, both exact in a double,
+// so the one correctly rounded division gives exactly what strtod gives. Returns nullptr for any
+// other form, which the general parser then reads. `pos` < `end`.
+inline const char* scan_plain_decimal(const char* pos, const char* end, double& value) {
+  static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                            1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+  constexpr int kMaxDigits = 15;
+  const char* p = pos;
+  const bool negative = *p == '-';
+  if (negative) ++p;
+  uint64_t digits_value = 0;
+  int digits = 0;
+  for (; p < end && is_digit(*p); ++p, ++digits) digits_value = digits_value * 10 + uint64_t(*p - '0');
+  int fraction_digits = 0;
+  if (p < end && *p == '.') {
+    for (++p; p < end && is_digit(*p); ++p, ++fraction_digits) {
+      digits_value = digits_value * 10 + uint64_t(*p - '0');
+    }
+  }
+  digits += fraction_digits;
+  if (digits == 0 || digits > kMaxDigits) return nullptr;
+  // An exponent may follow, or this is the 0 of a hexadecimal 0x.
+  if (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')) return nullptr;
+  const double magnitude = static_cast<double>(digits_value) / kPowersOfTen[fraction_digits];
+  value = negative ? -magnitude : magnitude;
+  return p;
+}
+
+// The forms scan_plain_decimal leaves: signs, exponents, inf, nan, hexadecimal, long digits.
+// `pos` is past any leading white space.
+const char* scan_double_general(const char* pos, const char* end, double& value);
 
 // Like "%d": optional sign and decimal digits. The value saturates instead of overflowing.
 // Returns the position after the number, or nullptr when no integer starts there.
@@ -12,6 +54,11 @@ const char* scan_integer(const char* pos, const char* end, long long& value);
 // Like "%lf" and strtod: decimal or exponent notation, "inf", "infinity", "nan", hexadecimal,
 // with an optional sign; out of range gives ±inf or a (sub)normal or zero, as strtod does.
 // Returns the position after the number, or nullptr when no number starts there.
-const char* scan_double(const char* pos, const char* end, double& value);
+inline const char* scan_double(const char* pos, const char* end, double& value) {
+  pos = skip_space(pos, end);
+  if (pos == end) return nullptr;
+  if (const char* plain_end = scan_plain_decimal(pos, end, value)) return plain_end;
+  return scan_double_general(pos, end, value);
+}
 
 }  // namespace pctlfit
