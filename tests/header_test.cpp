@@ -3,31 +3,11 @@
 #include <random>
 
 #include "input/header.h"
+#include "cutting_reference.h"
 #include "test_util.h"
-#include "text/str_ops.h"
 
 namespace pctlfit {
 namespace {
-
-// The column count spelled out with the string operations, step by step, as the tool has always
-// counted; the fast count must agree with it on every header.
-int count_by_cutting(const std::string& header_with_newline) {
-  if (header_with_newline.size() <= 12) return -1;
-  std::string t = header_with_newline.substr(12) + "\t";
-  int n = 0;
-  do {
-    while (str_position(t, "\t") == 0) {
-      if (t.empty()) break;
-      str_cut(t, 1, static_cast<int>(t.size()) - 1);
-    }
-    if (!t.empty()) {
-      ++n;
-      const int q = str_position(t, "\t");
-      str_cut(t, q, 1 - q + static_cast<int>(t.size()));
-    }
-  } while (!t.empty());
-  return n;
-}
 
 TEST(HeaderColumns, Examples) {
   struct Case {
@@ -60,7 +40,7 @@ TEST(HeaderColumns, AgreesWithCuttingOnRandomHeaders) {
     const int length = static_cast<int>(random() % 40);
     for (int i = 0; i < length; ++i) line += alphabet[random() % sizeof alphabet];
     SCOPED_TRACE(line);
-    EXPECT_EQ(count_header_columns(line, true), count_by_cutting(line + "\n"));
+    EXPECT_EQ(count_header_columns(line, true), test::count_columns_by_cutting(line + "\n"));
   }
 }
 
