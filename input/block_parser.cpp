@@ -3,6 +3,8 @@
 #include <cstring>
 #include <string>
 
+#include "stats/domain_check.h"
+
 namespace pctlfit {
 
 namespace {
@@ -11,7 +13,7 @@ const double kNotAccumulated = std::bit_cast<double>(kNotAccumulatedBits);
 
 // Marks missing values (not above -9999.0, NaN included) and transforms the others. The mode
 // is switched on once per record, not once per value.
-void transform_row(const Distribution& dist, double* row, int read, int columns) {
+void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
   constexpr double kMissingMarker = -9999.0;
   switch (dist.mode) {
     case DistributionMode::NV:
@@ -22,7 +24,14 @@ void transform_row(const Distribution& dist, double* row, int read, int columns)
     case DistributionMode::LN2:
     case DistributionMode::LN3:
       for (int c = 0; c < read; ++c) {
-        row[c] = row[c] > kMissingMarker ? transform_value(dist, row[c]) : kNotAccumulated;
+        if (!(row[c] > kMissingMarker)) {
+          row[c] = kNotAccumulated;
+          continue;
+        }
+        row[c] = transform_value(dist, row[c]);
+        if (is_at_or_below_bound(row[c])) {
+          out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()), static_cast<uint32_t>(c));
+        }
       }
       break;
   }
@@ -34,6 +43,7 @@ void transform_row(const Distribution& dist, double* row, int read, int columns)
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
   out.months.clear();
   out.warnings.clear();
+  out.bound_hits.clear();
   out.lines = 0;
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
@@ -58,7 +68,7 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
       out.warnings.push_back({line_index, parse});
     }
     if (!has_values || parse.month == 0) continue;
-    transform_row(dist, out.values.data() + row_start, parse.values_read, columns);
+    transform_row(dist, out.values.data() + row_start, parse.values_read, columns, out);
     out.months.push_back(static_cast<unsigned char>(parse.month));
   }
 }

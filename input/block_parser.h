@@ -6,6 +6,7 @@
 #include <bit>
 #include <cstdint>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "input/record_parser.h"
@@ -29,6 +30,9 @@ struct ParsedBlock {
   std::vector<double> values;         // `columns` transformed values per such record; the
                                       // buffer may be longer, months.size() rows are valid
   std::vector<BlockWarning> warnings;
+  // (record, column), both 0-based, of each value at or below the log-normal bound: rare, so
+  // they are noted here and counted later, off the summing loop.
+  std::vector<std::pair<uint32_t, uint32_t>> bound_hits;
   long lines = 0;                     // lines in the block
 };
 

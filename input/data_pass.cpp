@@ -20,6 +20,7 @@ struct Consumer {
   StatsTable& table;
   WarningSink& warnings;
   const ProgressSink& progress;
+  BoundCounts* bound_counts;
   long lines_done = 0;  // lines of the current file before the next block
   uint64_t bytes_done = 0;
   InputError error;
@@ -46,6 +47,12 @@ bool consume(Consumer& consumer, const WorkItem& item) {
       break;
     case ItemKind::block:
       accumulate_block(item.parsed, consumer.table);
+      if (consumer.bound_counts != nullptr) {
+        for (const auto& [record, column] : item.parsed.bound_hits) {
+          const int month = item.parsed.months[record];
+          ++consumer.bound_counts->counts[bound_index(*consumer.bound_counts, int(column) + 1, month)];
+        }
+      }
       for (const BlockWarning& warning : item.parsed.warnings) {
         warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
                   describe_record_problem(warning.parse, consumer.table.columns));
@@ -164,7 +171,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   BlockSource source;
   source.entries = &entries;
   source.block_size = options.block_size;
-  Consumer consumer{entries, table, warnings, options.progress, 0, 0, {}};
+  Consumer consumer{entries, table, warnings, options.progress, options.bound_counts, 0, 0, {}};
   if (options.threads > 1 && total_size(entries) >= options.min_bytes_for_threads) {
     run_pipeline(source, dist, consumer, options.threads);
   } else {

@@ -8,6 +8,7 @@
 #include "input/input_error.h"
 #include "input/warnings.h"
 #include "stats/distribution.h"
+#include "stats/domain_check.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -24,6 +25,7 @@ struct DataPassOptions {
   uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
   size_t block_size = 1u << 20;
   ProgressSink progress;
+  BoundCounts* bound_counts = nullptr;  // counts values at or below the log-normal bound
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is

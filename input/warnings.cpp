@@ -17,7 +17,9 @@ std::string format_file_warning(std::string_view file, std::string_view what) {
 
 namespace {
 void emit(WarningSink& sink, const std::string& text) {
-  if (sink.out != nullptr) std::fwrite(text.data(), 1, text.size(), sink.out);
+  if (sink.out == nullptr) return;
+  std::fputs(sink.prefix, sink.out);
+  std::fwrite(text.data(), 1, text.size(), sink.out);
 }
 }  // namespace
 

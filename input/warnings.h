@@ -16,6 +16,7 @@ std::string format_file_warning(std::string_view file, std::string_view what);
 // counted and summed up in one line when the file ends.
 struct WarningSink {
   std::FILE* out = nullptr;  // nullptr: warnings are dropped
+  const char* prefix = "";   // written before each warning (erases a progress line)
   int per_file_limit = 20;
   int shown_in_file = 0;
   long suppressed_in_file = 0;

@@ -21,6 +21,13 @@ void print_usage(std::FILE* out) {
              out);
 }
 
+void print_help_pointer(std::FILE* out) {
+  std::fputs("See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n",
+             out);
+}
+
+void print_version(std::FILE* out) { std::fprintf(out, "pctlfit %s\n", PCTLFIT_VERSION); }
+
 void print_ln3_prompt(std::FILE* out) {
   std::fputs("lower limit for LN3: ", out);
   std::fflush(out);  // the user must see the question before typing the answer

@@ -11,6 +11,8 @@ namespace pctlfit {
 
 void print_banner(std::FILE* out);
 void print_usage(std::FILE* out);
+void print_help_pointer(std::FILE* out);
+void print_version(std::FILE* out);
 void print_ln3_prompt(std::FILE* out);
 void print_ready(std::FILE* out);
 

@@ -1,5 +1,7 @@
 #include "run/run.h"
 
+#include <unistd.h>
+
 #include <cstdlib>
 #include <thread>
 
@@ -10,6 +12,8 @@
 #include "report/report_writer.h"
 #include "run/exit_status.h"
 #include "run/messages.h"
+#include "run/progress.h"
+#include "stats/domain_check.h"
 #include "text/str_ops.h"
 
 namespace pctlfit {
@@ -78,8 +82,19 @@ ExitStatus write_report(RunContext& context) {
   warnings.out = context.console.err;
   DataPassOptions options;
   options.threads = context.threads;
+  BoundCounts bound_counts = allocate_bound_counts(context.column_count);
+  options.bound_counts = &bound_counts;
+  ProgressLine progress{context.console.err};
+  if (context.entries.size() > 1 && ::isatty(::fileno(context.console.err))) {
+    options.progress = {update_progress, &progress};
+    warnings.prefix = "\r\x1b[K";  // a warning takes the progress line's place
+  }
   error = read_data_files(context.entries, context.distribution, context.table, warnings, options);
+  clear_progress(progress);
   if (failed(error)) return report_input_error(context.console.out, error);
+  for (const std::string& line : domain_warnings(context.table, bound_counts, context.distribution)) {
+    std::fputs(line.c_str(), context.console.err);
+  }
 
   written = write_month_rows(context.report.get(), context.table, context.distribution) && written;
   written = std::fflush(context.report.get()) == 0 && !std::ferror(context.report.get()) && written;
@@ -89,10 +104,19 @@ ExitStatus write_report(RunContext& context) {
 }
 
 ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& context) {
+  if (!args.empty() && args[0] == "--version") {
+    print_version(context.console.out);
+    return kExitOk;
+  }
   print_banner(context.console.out);
   if (args.empty()) {
     print_usage(context.console.out);
     return kExitUsage;
+  }
+  if (args[0] == "-h" || args[0] == "--help") {
+    print_usage(context.console.out);
+    print_help_pointer(context.console.out);
+    return kExitOk;
   }
   context.distribution.mode =
       select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);

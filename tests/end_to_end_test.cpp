@@ -52,7 +52,9 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
     const auto r = run_binary(dir, std::string("list.txt ") + c.mode + " ignored extra");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kBanner + "ready..\n");
-    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.err,
+              "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
+              "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n");
     std::string expected = "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n";
     expected += c.title;
     expected += c.january;
@@ -93,12 +95,14 @@ TEST_F(EndToEnd, WindowsLineEndsGiveTheSameReport) {
 }
 
 TEST_F(EndToEnd, WarningsGoToStandardErrorOnly) {
-  file("a.dat", data_file(1, "2001 1 1 0 1\ngarbage\n"));
+  std::string year;
+  for (int month = 1; month <= 12; ++month) year += "2001 " + std::to_string(month) + " 1 0 1\n";
+  file("a.dat", data_file(1, year + "garbage\n"));
   file("list.txt", "a.dat\n");
   const auto r = run_binary(dir, "list.txt");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kBanner + "ready..\n");
-  EXPECT_EQ(r.err, "pctlfit: warning: a.dat:5: not a record\n");
+  EXPECT_EQ(r.err, "pctlfit: warning: a.dat:16: not a record\n");
 }
 
 TEST_F(EndToEnd, ReportThatCannotBeWritten) {
@@ -140,6 +144,57 @@ TEST_F(EndToEnd, ThreadCountDoesNotChangeTheReport) {
     ASSERT_EQ(run_binary(dir, args, "2.5\n", "PCTLFIT_THREADS=3").status, 0);
     EXPECT_EQ(report(), single);
   }
+}
+
+}  // namespace
+}  // namespace pctlfit
+
+namespace pctlfit {
+namespace {
+
+TEST_F(EndToEnd, DomainWarningsOnStandardError) {
+  // Column 1 has zeros, column 2 a value below the LN3 limit; no file holds March to December.
+  file("a.dat", data_file(2, "2001 1 1 0 0 1\n2002 1 1 0 0 0.2\n2003 2 1 0 4 3\n"));
+  file("b.dat", data_file(2, "2001 1 1 0 2 5\n2001 2 1 0 3 6\n"));
+  file("list.txt", "a.dat\nb.dat\n");
+  const std::string empty =
+      "pctlfit: warning: column 1: no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
+      "pctlfit: warning: column 2: no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n";
+  auto r = run_binary(dir, "list.txt LN2");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + "ready..\n");
+  EXPECT_EQ(r.err,
+            "pctlfit: warning: column 1: 2 values at or below 0; months 1 report non-finite or "
+            "zero percentiles\n" + empty);
+  r = run_binary(dir, "list.txt LN3", "0.5\n");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.err,
+            "pctlfit: warning: column 1: 2 values at or below 0.5; months 1 report non-finite or "
+            "zero percentiles\n"
+            "pctlfit: warning: column 2: 1 values at or below 0.5; months 1 report non-finite or "
+            "zero percentiles\n" + empty);
+}
+
+// Under a terminal the progress line shows on standard error; standard output and the report
+// stay byte for byte what they are without one.
+TEST_F(EndToEnd, ProgressOnlyOnATerminal) {
+  if (std::system("command -v script > /dev/null") != 0) GTEST_SKIP() << "no script(1)";
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 2 1 0 2\n"));
+  file("b.dat", data_file(1, "2002 1 1 0 3\n"));
+  file("list.txt", "a.dat\nb.dat\n");
+  const auto plain = run_binary(dir, "list.txt");
+  ASSERT_EQ(plain.status, 0);
+  EXPECT_EQ(plain.err.find("files,"), std::string::npos);  // no terminal, no progress
+  const std::string plain_report = report();
+
+  const std::string command = "cd '" + dir.path.string() + "' && script -qec \"'" PCTLFIT_BINARY
+                              "' list.txt > tty.out\" /dev/null > tty.screen 2>&1";
+  ASSERT_EQ(std::system(command.c_str()), 0);
+  const std::string screen = test::read_file(dir / "tty.screen");
+  EXPECT_NE(screen.find("pctlfit: 0 of 2 files, a.dat, "), std::string::npos) << screen;
+  EXPECT_NE(screen.find("\r\x1b[K"), std::string::npos);
+  EXPECT_EQ(test::read_file(dir / "tty.out"), plain.out);
+  EXPECT_EQ(report(), plain_report);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "run/progress.h"
 #include "run/run.h"
 #include "test_util.h"
 
@@ -177,6 +178,48 @@ TEST_F(Run, MissingLaterFileLeavesTheHead) {
   EXPECT_EQ(test::read_file("list.sta"),
             "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
             "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
+}
+
+}  // namespace
+}  // namespace pctlfit
+
+namespace pctlfit {
+namespace {
+
+TEST(EverydayUse, HelpAndVersion) {
+  struct Case {
+    std::vector<std::string> args;
+    int status;
+    std::string out;
+  };
+  const std::string usage =
+      "usage: pctlfit <listfilename> [NV|LN2|LN3]\n\n"
+      "The list file contains a list of all files, which should be processed\n"
+      "NV  : optionale Parameter for using Gaussian distribution \n"
+      "LN2 : optionale Parameter for using logarithmic Gaussian distribution (default)\n"
+      "LN3 : optionale Parameter for using Log-Gaussian distribution with an lower limit\n";
+  const std::string pointer =
+      "See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n";
+  const Case cases[] = {
+      {{"-h"}, 0, kBanner + usage + pointer},
+      {{"--help", "x"}, 0, kBanner + usage + pointer},
+      {{"--version"}, 0, std::string("pctlfit ") + PCTLFIT_VERSION + "\n"},
+      // Only as the first argument: elsewhere they are a mode word, and so LN2.
+      {{"missing.txt", "--help"}, 2, kBanner + "error opening script file missing.txt\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const auto r = run_in_process(c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_EQ(r.out, c.out);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(EverydayUse, ProgressLineText) {
+  EXPECT_EQ(format_progress(3, 40, "member003.dat", 12'549'999),
+            "pctlfit: 3 of 40 files, member003.dat, 12.5 MB read");
+  EXPECT_EQ(format_progress(0, 2, "a", 0), "pctlfit: 0 of 2 files, a, 0.0 MB read");
 }
 
 }  // namespace

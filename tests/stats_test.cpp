@@ -152,3 +152,44 @@ TEST(Distribution, UnknownPercentageIsNaN) {
 
 }  // namespace
 }  // namespace pctlfit
+
+#include "stats/domain_check.h"
+
+namespace pctlfit {
+namespace {
+
+TEST(DomainWarnings, BoundAndEmptyMonths) {
+  const Distribution ln2{DistributionMode::LN2, 0.0};
+  StatsTable table = allocate_table(3);
+  BoundCounts counts = allocate_bound_counts(3);
+  for (int month = 1; month <= 12; ++month) {
+    for (int column = 1; column <= 3; ++column) {
+      if (column == 3 && month > 10) continue;  // column 3: November and December empty
+      accumulate_value(table_cell(table, column, month), 1.0);
+    }
+  }
+  counts.counts[bound_index(counts, 2, 1)] = 2;
+  counts.counts[bound_index(counts, 2, 7)] = 1;
+  const std::vector<std::string> expected = {
+      "pctlfit: warning: column 2: 3 values at or below 0; months 1, 7 report non-finite or "
+      "zero percentiles\n",
+      "pctlfit: warning: column 3: no values in months 11, 12\n",
+  };
+  EXPECT_EQ(domain_warnings(table, counts, ln2), expected);
+  const Distribution ln3{DistributionMode::LN3, 0.25};
+  EXPECT_EQ(domain_warnings(table, counts, ln3)[0].substr(0, 55),
+            "pctlfit: warning: column 2: 3 values at or below 0.25; ");
+  // NV has no bound; the empty months still deserve a word.
+  EXPECT_EQ(domain_warnings(table, counts, {DistributionMode::NV, 0.0}),
+            std::vector<std::string>{expected[1]});
+}
+
+TEST(DomainWarnings, LimitedToTwentyLinesOfEachKind) {
+  StatsTable table = allocate_table(25);
+  const auto lines = domain_warnings(table, allocate_bound_counts(25), {DistributionMode::NV, 0.0});
+  ASSERT_EQ(lines.size(), 21u);
+  EXPECT_EQ(lines.back(), "pctlfit: warning: 5 more columns with months without values\n");
+}
+
+}  // namespace
+}  // namespace pctlfit

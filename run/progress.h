@@ -1,0 +1,28 @@
+#pragma once
+// A progress line on standard error, for a person at a terminal: rewritten in place, cleared at
+// the end. Scripts and logs, whose standard error is no terminal, never see it.
+
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace pctlfit {
+
+// "pctlfit: 3 of 40 files, member003.dat, 12.5 MB read"
+std::string format_progress(size_t files_done, size_t files_total, const std::string& file,
+                            uint64_t bytes_read);
+
+struct ProgressLine {
+  std::FILE* out = nullptr;
+  bool shown = false;
+  std::chrono::steady_clock::time_point last_update{};
+};
+
+// Rewrites the line, at most ten times a second.
+void update_progress(void* line, size_t files_done, size_t files_total, const std::string& file,
+                     uint64_t bytes_read);
+// Erases the line, if it was shown.
+void clear_progress(ProgressLine& line);
+
+}  // namespace pctlfit
