@@ -1,0 +1,253 @@
+#include "plot/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+
+namespace pctlfit::plot {
+
+namespace {
+
+constexpr const char* kMonthInitials = "JFMAMJJASOND";
+constexpr const char* kMonthNames[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+// Panel layout: the plot area inside a panel, and the panel's size.
+constexpr double kPanelWidth = 290, kPanelHeight = 232;
+constexpr double kAreaLeft = 52, kAreaTop = 30, kAreaWidth = 222, kAreaHeight = 140;
+constexpr double kChartLeft = 10, kChartTop = 64;
+constexpr size_t kPanelsPerRow = 4;
+
+// A month without values shows min above max (the empty sample's +-1e100 or inf and 0).
+bool has_values(const std::array<double, kFigures>& month) { return month[kMin] <= month[kMax]; }
+
+bool usable(const std::array<double, kFigures>& month, Figure figure) {
+  return has_values(month) && std::isfinite(month[figure]);
+}
+
+std::string number(double value, int decimals = 1) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%.*f", decimals, value);
+  return text;
+}
+
+std::string number_text(double value) { return number(value, 1); }
+
+std::string points_text(const std::vector<Point>& points) {
+  std::string text;
+  for (const Point& p : points) {
+    if (!text.empty()) text += ' ';
+    text += number(p.x) + "," + number(p.y);
+  }
+  return text;
+}
+
+// Runs of consecutive months (0-based, inclusive) for which `ok` holds.
+template <typename Ok>
+std::vector<std::pair<int, int>> runs_of(Ok ok) {
+  std::vector<std::pair<int, int>> runs;
+  for (int m = 0; m < 12; ++m) {
+    if (!ok(m)) continue;
+    if (!runs.empty() && runs.back().second == m - 1) {
+      runs.back().second = m;
+    } else {
+      runs.push_back({m, m});
+    }
+  }
+  return runs;
+}
+
+std::string month_names(const std::vector<int>& months) {
+  std::string text;
+  for (int m : months) text += (text.empty() ? "" : ", ") + std::string(kMonthNames[m]);
+  return text;
+}
+
+std::string gap_note(const ColumnFigures& column) {
+  std::vector<int> empty;
+  std::vector<int> non_finite;
+  for (int m = 0; m < 12; ++m) {
+    const auto& month = column.months[size_t(m)];
+    if (!has_values(month)) {
+      empty.push_back(m);
+    } else if (!std::all_of(month.begin(), month.end(), [](double v) { return std::isfinite(v); })) {
+      non_finite.push_back(m);
+    }
+  }
+  std::string note;
+  if (!empty.empty()) note = "no values: " + month_names(empty);
+  if (!non_finite.empty()) note += (note.empty() ? "" : "; ") + ("non-finite: " + month_names(non_finite));
+  return note;
+}
+
+int tick_decimals(const std::vector<double>& ticks) {
+  if (ticks.size() < 2) return 0;
+  const double step = ticks[1] - ticks[0];
+  return std::clamp(static_cast<int>(-std::floor(std::log10(step))), 0, 6);
+}
+
+}  // namespace
+
+std::vector<double> nice_ticks(double low, double high, int wanted) {
+  if (!(high > low)) {
+    const double pad = low == 0 ? 1 : std::fabs(low) * 0.1;
+    low -= pad;
+    high += pad;
+  }
+  const double rough = (high - low) / std::max(wanted - 1, 1);
+  const double power = std::pow(10.0, std::floor(std::log10(rough)));
+  double step = power;
+  for (double factor : {1.0, 2.0, 5.0, 10.0}) {
+    step = factor * power;
+    if (step >= rough) break;
+  }
+  std::vector<double> ticks;
+  const double first = std::floor(low / step) * step;
+  for (int i = 0; ticks.empty() || ticks.back() < high - step * 1e-9; ++i) {
+    const double tick = first + i * step;
+    ticks.push_back(std::fabs(tick) < step * 1e-9 ? 0.0 : tick);
+  }
+  return ticks;
+}
+
+PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
+                         double height) {
+  PanelShapes shapes;
+  double low = INFINITY, high = -INFINITY;
+  for (const auto& month : column.months) {
+    for (int f = 0; f < kFigures; ++f) {
+      if (!usable(month, Figure(f))) continue;
+      low = std::min(low, month[size_t(f)]);
+      high = std::max(high, month[size_t(f)]);
+    }
+  }
+  if (low > high) low = 0, high = 1;  // nothing to draw
+  shapes.ticks = nice_ticks(low, high);
+  const Frame frame{left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
+  const auto at = [&](int m, double value) {
+    return Point{frame.left + m * frame.width / 11,
+                 frame.top + frame.height - (value - frame.low) / (frame.high - frame.low) * frame.height};
+  };
+  for (const auto& [first, last] : runs_of([&](int m) {
+         return usable(column.months[size_t(m)], kP5) && usable(column.months[size_t(m)], kP95);
+       })) {
+    std::vector<Point> polygon;
+    for (int m = first; m <= last; ++m) polygon.push_back(at(m, column.months[size_t(m)][kP95]));
+    for (int m = last; m >= first; --m) polygon.push_back(at(m, column.months[size_t(m)][kP5]));
+    shapes.band.push_back(polygon);
+  }
+  const Figure line_figures[3] = {kP50, kMin, kMax};
+  for (int l = 0; l < 3; ++l) {
+    const Figure figure = line_figures[l];
+    for (const auto& [first, last] :
+         runs_of([&](int m) { return usable(column.months[size_t(m)], figure); })) {
+      std::vector<Point> line;
+      for (int m = first; m <= last; ++m) line.push_back(at(m, column.months[size_t(m)][figure]));
+      shapes.lines[l].push_back(line);
+    }
+  }
+  shapes.note = gap_note(column);
+  return shapes;
+}
+
+std::string escape_xml(const std::string& text) {
+  std::string escaped;
+  for (char c : text) {
+    switch (c) {
+      case '&': escaped += "&amp;"; break;
+      case '<': escaped += "&lt;"; break;
+      case '>': escaped += "&gt;"; break;
+      case '"': escaped += "&quot;"; break;
+      case '\'': escaped += "&apos;"; break;
+      default:
+        // Control characters are not allowed in XML 1.0 text.
+        escaped += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
+    }
+  }
+  return escaped;
+}
+
+namespace {
+
+std::string render_panel(const ColumnFigures& column, int column_number, double x, double y) {
+  const double left = x + kAreaLeft, top = y + kAreaTop;
+  const PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
+  const double low = shapes.ticks.front(), high = shapes.ticks.back();
+  std::string svg = "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n";
+  svg += "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
+         number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">Column " +
+         std::to_string(column_number) + "</text>\n";
+  const int decimals = tick_decimals(shapes.ticks);
+  for (double tick : shapes.ticks) {
+    const double ty = top + kAreaHeight - (tick - low) / (high - low) * kAreaHeight;
+    svg += "<line x1=\"" + number_text(left) + "\" x2=\"" + number_text(left + kAreaWidth) + "\" y1=\"" +
+           number_text(ty) + "\" y2=\"" + number_text(ty) + "\" stroke=\"#e0e0e0\"/>\n";
+    svg += "<text class=\"tick\" x=\"" + number_text(left - 5) + "\" y=\"" + number_text(ty + 4) +
+           "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
+  }
+  for (int m = 0; m < 12; ++m) {
+    svg += "<text class=\"month\" x=\"" + number_text(left + m * kAreaWidth / 11) + "\" y=\"" +
+           number_text(top + kAreaHeight + 15) + "\" text-anchor=\"middle\">" + kMonthInitials[m] +
+           "</text>\n";
+  }
+  for (const auto& polygon : shapes.band) {
+    svg += "<polygon class=\"band\" points=\"" + points_text(polygon) +
+           "\" fill=\"#9ecae1\" fill-opacity=\"0.7\" stroke=\"#6baed6\" stroke-width=\"0.5\"/>\n";
+  }
+  const char* classes[3] = {"median", "min", "max"};
+  const char* styles[3] = {"stroke=\"#08519c\" stroke-width=\"2\"",
+                           "stroke=\"#555555\" stroke-width=\"1\" stroke-dasharray=\"4 3\"",
+                           "stroke=\"#555555\" stroke-width=\"1\" stroke-dasharray=\"4 3\""};
+  for (int l = 0; l < 3; ++l) {
+    for (const auto& line : shapes.lines[l]) {
+      svg += "<polyline class=\"" + std::string(classes[l]) + "\" points=\"" + points_text(line) +
+             "\" fill=\"none\" " + styles[l] + "/>\n";
+      if (line.size() == 1) {  // a lone month between gaps: a dot, or it would not show
+        svg += "<circle class=\"" + std::string(classes[l]) + "-dot\" cx=\"" + number_text(line[0].x) +
+               "\" cy=\"" + number_text(line[0].y) + "\" r=\"2\" fill=\"#08519c\"/>\n";
+      }
+    }
+  }
+  svg += "<rect x=\"" + number_text(left) + "\" y=\"" + number_text(top) + "\" width=\"" +
+         number_text(kAreaWidth) + "\" height=\"" + number_text(kAreaHeight) +
+         "\" fill=\"none\" stroke=\"#999999\"/>\n";
+  if (!shapes.note.empty()) {
+    svg += "<text class=\"note\" x=\"" + number_text(left) + "\" y=\"" + number_text(top + kAreaHeight + 34) +
+           "\" font-size=\"10\" fill=\"#a50f15\">" + escape_xml(shapes.note) + "</text>\n";
+  }
+  return svg + "</g>\n";
+}
+
+}  // namespace
+
+std::string render_chart(const Report& report, const std::vector<int>& columns) {
+  const size_t panels = std::min(columns.size(), kMaxPanels);
+  const size_t per_row = std::min(panels, kPanelsPerRow);
+  const size_t rows = (panels + per_row - 1) / per_row;
+  const double width = std::max(2 * kChartLeft + double(per_row) * kPanelWidth, 600.0);
+  const double height = kChartTop + double(rows) * kPanelHeight + 10;
+  std::string shown_title = report.title;
+  if (shown_title.size() > 160) shown_title = shown_title.substr(0, 157) + "...";
+  std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + number_text(width) +
+         "\" height=\"" + number_text(height) + "\" viewBox=\"0 0 " + number_text(width) + " " +
+         number_text(height) + "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
+  svg += "<title>" + escape_xml(report.title) + "</title>\n";
+  svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
+  svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) + "\" y=\"24\" font-size=\"14\">" +
+         escape_xml(shown_title) + "</text>\n";
+  svg += "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) + ",36)\">\n"
+         "<rect width=\"22\" height=\"10\" fill=\"#9ecae1\" fill-opacity=\"0.7\"/>"
+         "<text x=\"28\" y=\"9\">5 % to 95 %</text>\n"
+         "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" stroke=\"#08519c\" stroke-width=\"2\"/>"
+         "<text x=\"138\" y=\"9\">median</text>\n"
+         "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" stroke=\"#555555\" stroke-dasharray=\"4 3\"/>"
+         "<text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
+  for (size_t i = 0; i < panels; ++i) {
+    const double x = kChartLeft + double(i % per_row) * kPanelWidth;
+    const double y = kChartTop + double(i / per_row) * kPanelHeight;
+    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], x, y);
+  }
+  return svg + "</svg>\n";
+}
+
+}  // namespace pctlfit::plot

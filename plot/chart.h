@@ -1,0 +1,48 @@
+#pragma once
+// The monthly envelope of report columns as an SVG chart: one panel per column, with the band
+// from the 5 % to the 95 % percentile, the median, and the minimum and maximum dashed.
+
+#include <string>
+#include <vector>
+
+#include "plot/report_file.h"
+
+namespace pctlfit::plot {
+
+struct Point {
+  double x = 0;
+  double y = 0;
+};
+
+// The plot area of a panel, in chart coordinates, and the value range it shows.
+struct Frame {
+  double left = 0, top = 0, width = 0, height = 0;
+  double low = 0, high = 1;
+};
+
+// What a panel draws. Figures that are not finite, and every figure of a month without values,
+// leave gaps: each run of consecutive usable months is drawn on its own.
+struct PanelShapes {
+  std::vector<std::vector<Point>> band;        // one polygon per run: 95 % forward, 5 % back
+  std::vector<std::vector<Point>> lines[3];    // median, minimum, maximum: one polyline per run
+  std::vector<double> ticks;                   // y axis values
+  std::string note;                            // names the gaps, empty without any
+};
+
+// Round tick values (steps of 1, 2 or 5 times a power of ten) that cover low..high.
+std::vector<double> nice_ticks(double low, double high, int wanted = 5);
+
+// The shapes of one column's panel whose plot area is at left, top, width, height.
+PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
+                         double height);
+
+// The most panels a chart shows.
+constexpr size_t kMaxPanels = 60;
+
+// The chart of the given columns (1-based numbers), as a self-contained SVG document.
+std::string render_chart(const Report& report, const std::vector<int>& columns);
+
+// Text with &, <, >, " and ' replaced by their entities.
+std::string escape_xml(const std::string& text);
+
+}  // namespace pctlfit::plot
