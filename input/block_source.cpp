@@ -49,7 +49,7 @@ void next_item(BlockSource& source, WorkItem& item) {
     return begin_file(source, item);
   }
   item.file = source.next_file - 1;
-  if (read_block(source.reader, item.bytes, source.block_size)) {
+  if (read_block(source.reader, item.bytes, item.length, source.block_size)) {
     item.kind = ItemKind::block;
     return;
   }

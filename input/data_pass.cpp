@@ -58,7 +58,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
                   describe_record_problem(warning.parse, consumer.table.columns));
       }
       consumer.lines_done += item.parsed.lines;
-      consumer.bytes_done += item.bytes.size();
+      consumer.bytes_done += item.length;
       break;
     case ItemKind::file_end:
       end_file_warnings(consumer.warnings, file);
@@ -77,7 +77,7 @@ void run_on_calling_thread(BlockSource& source, const Distribution& dist, Consum
   do {
     next_item(source, item);
     if (item.kind == ItemKind::block) {
-      parse_block(item.bytes, consumer.table.columns, dist, item.parsed);
+      parse_block({item.bytes.data(), item.length}, consumer.table.columns, dist, item.parsed);
     }
   } while (consume(consumer, item));
 }
@@ -121,7 +121,7 @@ void work(Pipeline& pipeline, BlockSource& source, const Distribution& dist, int
       pipeline.slot_freed.notify_all();
     }
     source_lock.unlock();
-    if (item.kind == ItemKind::block) parse_block(item.bytes, columns, dist, item.parsed);
+    if (item.kind == ItemKind::block) parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
     std::lock_guard lock(pipeline.mutex);
     pipeline.ready[slot] = 1;
     pipeline.item_ready.notify_one();

@@ -16,28 +16,41 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 // Appends up to `want` bytes to the pending data. False at the end of the file or on an error.
 bool fill(FileReader& reader, size_t want) {
   if (reader.at_eof || reader.read_errno != 0) return false;
-  const size_t old_size = reader.pending.size();
-  reader.pending.resize(old_size + want);
+  if (reader.buffer.size() < reader.end + want) reader.buffer.resize(reader.end + want);
   ssize_t got;
   do {
-    got = ::read(reader.fd, reader.pending.data() + old_size, want);
+    got = ::read(reader.fd, reader.buffer.data() + reader.end, want);
   } while (got < 0 && errno == EINTR);
   if (got < 0) {
     reader.read_errno = errno != 0 ? errno : EIO;
-    reader.pending.resize(old_size);
     return false;
   }
-  reader.pending.resize(old_size + static_cast<size_t>(got));
+  reader.end += static_cast<size_t>(got);
   reader.bytes_read += static_cast<uint64_t>(got);
   if (got == 0) reader.at_eof = true;
   return got > 0;
 }
 
-// Drops the bytes already handed out, so that the buffer does not grow with the file.
+// Moves the pending bytes to the front, so that the buffer does not grow with the file.
 void compact(FileReader& reader) {
-  if (reader.consumed == 0) return;
-  reader.pending.erase(0, reader.consumed);
-  reader.consumed = 0;
+  if (reader.begin == 0) return;
+  std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
+  reader.end -= reader.begin;
+  reader.begin = 0;
+}
+
+// Offset of the first newline in buffer[from, end), or npos.
+size_t find_newline(const FileReader& reader, size_t from) {
+  const void* found = std::memchr(reader.buffer.data() + from, '\n', reader.end - from);
+  return found == nullptr ? std::string::npos
+                          : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
+}
+
+// Offset of the last newline in buffer[0, end), or npos.
+size_t find_last_newline(const FileReader& reader) {
+  const void* found = ::memrchr(reader.buffer.data(), '\n', reader.end);
+  return found == nullptr ? std::string::npos
+                          : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
 }
 
 }  // namespace
@@ -60,46 +73,49 @@ void close_file_reader(FileReader& reader) {
 }
 
 bool read_line(FileReader& reader, std::string& line, bool& had_newline) {
-  size_t newline = reader.pending.find('\n', reader.consumed);
+  size_t newline = find_newline(reader, reader.begin);
   while (newline == std::string::npos) {
-    const size_t searched = reader.pending.size() - reader.consumed;
+    const size_t searched = reader.end - reader.begin;
     compact(reader);
     if (!fill(reader, kReadStep)) break;
-    newline = reader.pending.find('\n', searched);
+    newline = find_newline(reader, searched);
   }
   if (reader.read_errno != 0) return false;
-  if (newline == std::string::npos && reader.consumed == reader.pending.size()) return false;
+  if (newline == std::string::npos && reader.begin == reader.end) return false;
   had_newline = newline != std::string::npos;
-  const size_t end = had_newline ? newline : reader.pending.size();
-  line.assign(reader.pending, reader.consumed, end - reader.consumed);
-  reader.consumed = had_newline ? end + 1 : end;
+  const size_t line_end = had_newline ? newline : reader.end;
+  line.assign(reader.buffer, reader.begin, line_end - reader.begin);
+  reader.begin = had_newline ? line_end + 1 : line_end;
   if (had_newline && !line.empty() && line.back() == '\r') line.pop_back();
   if (reader.lines_read == 0 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
   ++reader.lines_read;
   return true;
 }
 
-bool read_block(FileReader& reader, std::string& block, size_t block_size) {
+bool read_block(FileReader& reader, std::string& block, size_t& length, size_t block_size) {
   compact(reader);
-  while (reader.pending.size() < block_size && fill(reader, block_size - reader.pending.size())) {
+  while (reader.end < block_size && fill(reader, block_size - reader.end)) {
   }
   if (reader.read_errno != 0) return false;
-  size_t last_newline = reader.pending.rfind('\n');
+  size_t last_newline = find_last_newline(reader);
   // A line longer than the block: read on until it ends.
   while (last_newline == std::string::npos && !reader.at_eof) {
-    const size_t searched = reader.pending.size();
-    if (!fill(reader, reader.pending.size() + kReadStep)) {
+    const size_t searched = reader.end;
+    if (!fill(reader, reader.end + kReadStep)) {
       if (reader.read_errno != 0) return false;
       break;
     }
-    last_newline = reader.pending.find('\n', searched);
-    if (last_newline != std::string::npos) last_newline = reader.pending.rfind('\n');
+    if (find_newline(reader, searched) != std::string::npos) last_newline = find_last_newline(reader);
   }
-  if (reader.pending.empty()) return false;
-  const size_t cut = last_newline == std::string::npos ? reader.pending.size() : last_newline + 1;
-  block.swap(reader.pending);
-  reader.pending.assign(block, cut, std::string::npos);
-  block.resize(cut);
+  if (reader.end == 0) return false;
+  const size_t cut = last_newline == std::string::npos ? reader.end : last_newline + 1;
+  // The block takes the buffer; the reader goes on in the block's old storage with the rest.
+  block.swap(reader.buffer);
+  length = cut;
+  const size_t rest = reader.end - cut;
+  if (reader.buffer.size() < rest) reader.buffer.resize(rest);
+  std::memcpy(reader.buffer.data(), block.data() + cut, rest);
+  reader.end = rest;
   return true;
 }
 
@@ -110,7 +126,8 @@ bool read_whole_file(const std::string& path, std::string& text, bool& opened) {
   while (fill(reader, kReadStep)) {
   }
   const bool ok = reader.read_errno == 0;
-  text.swap(reader.pending);
+  reader.buffer.resize(reader.end);
+  text.swap(reader.buffer);
   close_file_reader(reader);
   return ok;
 }

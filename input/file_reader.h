@@ -9,8 +9,11 @@ namespace pctlfit {
 
 struct FileReader {
   int fd = -1;
-  std::string pending;     // bytes read but not yet handed out, from `consumed` on
-  size_t consumed = 0;
+  // Bytes read but not yet handed out: buffer[begin, end). The buffer keeps its size, so that it
+  // is cleared only when it grows, not before every read.
+  std::string buffer;
+  size_t begin = 0;
+  size_t end = 0;
   bool at_eof = false;
   int read_errno = 0;      // set when a read failed (a directory, an I/O error)
   uint64_t bytes_read = 0;
@@ -26,9 +29,10 @@ void close_file_reader(FileReader& reader);
 // False at the end of the file or when a read failed (then read_errno is set).
 bool read_line(FileReader& reader, std::string& line, bool& had_newline);
 
-// Moves the next whole lines, about `block_size` bytes and at least one line, into `block` (the
-// last line of the file may lack its newline). False when nothing is left or a read failed.
-bool read_block(FileReader& reader, std::string& block, size_t block_size);
+// Moves the next whole lines, about `block_size` bytes and at least one line, into
+// block[0, length) (the last line of the file may lack its newline); `block` may be longer, and
+// its storage is reused. False when nothing is left or a read failed.
+bool read_block(FileReader& reader, std::string& block, size_t& length, size_t block_size);
 
 // Reads a whole (small) file into `text`; false when it cannot be opened (`opened` false) or read.
 bool read_whole_file(const std::string& path, std::string& text, bool& opened);
