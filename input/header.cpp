@@ -1,5 +1,7 @@
 #include "input/header.h"
 
+#include "input/file_reader.h"
+
 namespace pctlfit {
 
 namespace {
@@ -23,12 +25,6 @@ int count_header_columns(std::string_view line, bool had_newline) {
   if (piece_length > 0) ++columns;  // closed by the appended tab
   return columns;
 }
-
-}  // namespace pctlfit
-
-#include "input/file_reader.h"
-
-namespace pctlfit {
 
 InputError count_columns(const std::vector<std::string>& entries, int& columns) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, {}};

@@ -1,7 +1,11 @@
 #pragma once
 // The column count, from the column header line (the second line) of a data file.
 
+#include <string>
 #include <string_view>
+#include <vector>
+
+#include "input/input_error.h"
 
 namespace pctlfit {
 
@@ -11,15 +15,6 @@ namespace pctlfit {
 // column. So an empty heading between two tabs is no column, while a tab right before the
 // newline makes the newline alone a column.
 int count_header_columns(std::string_view line, bool had_newline);
-
-}  // namespace pctlfit
-
-#include <string>
-#include <vector>
-
-#include "input/input_error.h"
-
-namespace pctlfit {
 
 // The column count N of the data files, from the header line of the first entry. Fails with
 // list_names_no_file, first_cannot_open, first_cannot_read, or header_too_short (also when the

@@ -68,16 +68,9 @@ ExitStatus open_report(RunContext& context) {
   return kExitOk;
 }
 
-// Steps after the report is open: columns, table, head, data, rows, close.
-ExitStatus write_report(RunContext& context) {
-  InputError error = count_columns(context.entries, context.column_count);
-  if (error.kind == InputErrorKind::list_names_no_file) error.path = context.list_name;
-  if (failed(error)) return report_input_error(context.console.out, error);
-
-  context.table = allocate_table(context.column_count);
-  bool written = write_report_head(context.report.get(), context.column_count,
-                                   context.distribution.mode, context.entries);
-
+// The data pass, with a progress line for a person at a terminal and, afterwards, the warnings
+// about figures that come out non-finite or zero.
+InputError read_all_data(RunContext& context) {
   WarningSink warnings;
   warnings.out = context.console.err;
   DataPassOptions options;
@@ -89,12 +82,27 @@ ExitStatus write_report(RunContext& context) {
     options.progress = {update_progress, &progress};
     warnings.prefix = "\r\x1b[K";  // a warning takes the progress line's place
   }
-  error = read_data_files(context.entries, context.distribution, context.table, warnings, options);
+  const InputError error =
+      read_data_files(context.entries, context.distribution, context.table, warnings, options);
   clear_progress(progress);
-  if (failed(error)) return report_input_error(context.console.out, error);
+  if (failed(error)) return error;
   for (const std::string& line : domain_warnings(context.table, bound_counts, context.distribution)) {
     std::fputs(line.c_str(), context.console.err);
   }
+  return {};
+}
+
+// Steps after the report is open: columns, table, head, data, rows, close.
+ExitStatus write_report(RunContext& context) {
+  InputError error = count_columns(context.entries, context.column_count);
+  if (error.kind == InputErrorKind::list_names_no_file) error.path = context.list_name;
+  if (failed(error)) return report_input_error(context.console.out, error);
+
+  context.table = allocate_table(context.column_count);
+  bool written = write_report_head(context.report.get(), context.column_count,
+                                   context.distribution.mode, context.entries);
+  error = read_all_data(context);
+  if (failed(error)) return report_input_error(context.console.out, error);
 
   written = write_month_rows(context.report.get(), context.table, context.distribution) && written;
   written = std::fflush(context.report.get()) == 0 && !std::ferror(context.report.get()) && written;
