@@ -30,7 +30,8 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
         }
         row[c] = transform_value(dist, row[c]);
         if (is_at_or_below_bound(row[c])) {
-          out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()), static_cast<uint32_t>(c));
+          out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
+                                      static_cast<uint32_t>(c));
         }
       }
       break;
@@ -50,9 +51,9 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
   while (pos < block.size()) {
     const char* start = block.data() + pos;
     const void* newline = std::memchr(start, '\n', block.size() - pos);
-    const size_t length =
-        newline != nullptr ? static_cast<size_t>(static_cast<const char*>(newline) - start)
-                           : block.size() - pos;
+    const size_t length = newline != nullptr
+                              ? static_cast<size_t>(static_cast<const char*>(newline) - start)
+                              : block.size() - pos;
     const std::string_view line(start, length);
     pos += length + 1;
     const long line_index = out.lines++;

@@ -18,7 +18,9 @@ namespace pctlfit {
 // Marks a value that is not accumulated (missing, or not read). A NaN with a payload that no
 // arithmetic produces, so that a NaN from the logarithm of a negative value is still added.
 inline constexpr uint64_t kNotAccumulatedBits = 0x7ff4'dead'beef'0001ULL;
-inline bool is_not_accumulated(double v) { return std::bit_cast<uint64_t>(v) == kNotAccumulatedBits; }
+inline bool is_not_accumulated(double v) {
+  return std::bit_cast<uint64_t>(v) == kNotAccumulatedBits;
+}
 
 struct BlockWarning {
   long line = 0;  // 0-based line within the block
@@ -33,7 +35,7 @@ struct ParsedBlock {
   // (record, column), both 0-based, of each value at or below the log-normal bound: rare, so
   // they are noted here and counted later, off the summing loop.
   std::vector<std::pair<uint32_t, uint32_t>> bound_hits;
-  long lines = 0;                     // lines in the block
+  long lines = 0;  // lines in the block
 };
 
 // Parses every line of `block` (whole lines; the last may lack its newline).

@@ -18,7 +18,8 @@ void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
 void begin_file(BlockSource& source, WorkItem& item) {
   item.file = source.next_file++;
   const std::string& path = (*source.entries)[item.file];
-  if (!open_file_reader(source.reader, path)) return fail(source, item, InputErrorKind::data_cannot_open);
+  if (!open_file_reader(source.reader, path))
+    return fail(source, item, InputErrorKind::data_cannot_open);
   item.kind = ItemKind::file_begin;
   item.header_columns = -2;
   int lines = 0;

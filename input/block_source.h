@@ -15,13 +15,13 @@ enum class ItemKind { file_begin, block, file_end, failure, done };
 
 struct WorkItem {
   ItemKind kind = ItemKind::done;
-  size_t file = 0;          // index into the entries
-  std::string bytes;        // block: whole record lines in bytes[0, length)
+  size_t file = 0;    // index into the entries
+  std::string bytes;  // block: whole record lines in bytes[0, length)
   size_t length = 0;
-  ParsedBlock parsed;       // block: filled by parse_block
-  int header_columns = -2;  // file_begin: the columns its header names (-1 too short, -2 none)
-  bool has_records = false; // file_begin: false for a file of fewer than three lines
-  InputError error;         // failure
+  ParsedBlock parsed;        // block: filled by parse_block
+  int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)
+  bool has_records = false;  // file_begin: false for a file of fewer than three lines
+  InputError error;          // failure
 };
 
 struct BlockSource {

@@ -50,7 +50,8 @@ bool consume(Consumer& consumer, const WorkItem& item) {
       if (consumer.bound_counts != nullptr) {
         for (const auto& [record, column] : item.parsed.bound_hits) {
           const int month = item.parsed.months[record];
-          ++consumer.bound_counts->counts[bound_index(*consumer.bound_counts, int(column) + 1, month)];
+          ++consumer.bound_counts
+                ->counts[bound_index(*consumer.bound_counts, int(column) + 1, month)];
         }
       }
       for (const BlockWarning& warning : item.parsed.warnings) {
@@ -121,7 +122,8 @@ void work(Pipeline& pipeline, BlockSource& source, const Distribution& dist, int
       pipeline.slot_freed.notify_all();
     }
     source_lock.unlock();
-    if (item.kind == ItemKind::block) parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
+    if (item.kind == ItemKind::block)
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
     std::lock_guard lock(pipeline.mutex);
     pipeline.ready[slot] = 1;
     pipeline.item_ready.notify_one();
@@ -167,7 +169,8 @@ uint64_t total_size(const std::vector<std::string>& entries) {
 }  // namespace
 
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
-                           StatsTable& table, WarningSink& warnings, const DataPassOptions& options) {
+                           StatsTable& table, WarningSink& warnings,
+                           const DataPassOptions& options) {
   BlockSource source;
   source.entries = &entries;
   source.block_size = options.block_size;

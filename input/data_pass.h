@@ -21,7 +21,7 @@ struct ProgressSink {
 };
 
 struct DataPassOptions {
-  int threads = 1;                      // parsing threads; 1 reads on the calling thread only
+  int threads = 1;                            // parsing threads; 1 reads on the calling thread only
   uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
   size_t block_size = 1u << 20;
   ProgressSink progress;
@@ -32,6 +32,7 @@ struct DataPassOptions {
 // the count N of the first file). Malformed lines and files whose header names another number of
 // columns give warnings. Stops at the first file that cannot be opened or read.
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
-                           StatsTable& table, WarningSink& warnings, const DataPassOptions& options);
+                           StatsTable& table, WarningSink& warnings,
+                           const DataPassOptions& options);
 
 }  // namespace pctlfit

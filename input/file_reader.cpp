@@ -34,7 +34,8 @@ bool fill(FileReader& reader, size_t want) {
 // Moves the pending bytes to the front, so that the buffer does not grow with the file.
 void compact(FileReader& reader) {
   if (reader.begin == 0) return;
-  std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin, reader.end - reader.begin);
+  std::memmove(reader.buffer.data(), reader.buffer.data() + reader.begin,
+               reader.end - reader.begin);
   reader.end -= reader.begin;
   reader.begin = 0;
 }
@@ -42,15 +43,17 @@ void compact(FileReader& reader) {
 // Offset of the first newline in buffer[from, end), or npos.
 size_t find_newline(const FileReader& reader, size_t from) {
   const void* found = std::memchr(reader.buffer.data() + from, '\n', reader.end - from);
-  return found == nullptr ? std::string::npos
-                          : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
+  return found == nullptr
+             ? std::string::npos
+             : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
 }
 
 // Offset of the last newline in buffer[0, end), or npos.
 size_t find_last_newline(const FileReader& reader) {
   const void* found = ::memrchr(reader.buffer.data(), '\n', reader.end);
-  return found == nullptr ? std::string::npos
-                          : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
+  return found == nullptr
+             ? std::string::npos
+             : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
 }
 
 }  // namespace
@@ -87,7 +90,8 @@ bool read_line(FileReader& reader, std::string& line, bool& had_newline) {
   line.assign(reader.buffer, reader.begin, line_end - reader.begin);
   reader.begin = had_newline ? line_end + 1 : line_end;
   if (had_newline && !line.empty() && line.back() == '\r') line.pop_back();
-  if (reader.lines_read == 0 && line.starts_with(kByteOrderMark)) line.erase(0, kByteOrderMark.size());
+  if (reader.lines_read == 0 && line.starts_with(kByteOrderMark))
+    line.erase(0, kByteOrderMark.size());
   ++reader.lines_read;
   return true;
 }
@@ -105,7 +109,8 @@ bool read_block(FileReader& reader, std::string& block, size_t& length, size_t b
       if (reader.read_errno != 0) return false;
       break;
     }
-    if (find_newline(reader, searched) != std::string::npos) last_newline = find_last_newline(reader);
+    if (find_newline(reader, searched) != std::string::npos)
+      last_newline = find_last_newline(reader);
   }
   if (reader.end == 0) return false;
   const size_t cut = last_newline == std::string::npos ? reader.end : last_newline + 1;

@@ -15,9 +15,9 @@ struct FileReader {
   size_t begin = 0;
   size_t end = 0;
   bool at_eof = false;
-  int read_errno = 0;      // set when a read failed (a directory, an I/O error)
+  int read_errno = 0;  // set when a read failed (a directory, an I/O error)
   uint64_t bytes_read = 0;
-  long lines_read = 0;     // lines handed out by read_line
+  long lines_read = 0;  // lines handed out by read_line
 };
 
 // Opens `path` for reading; false when it cannot be opened.

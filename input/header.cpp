@@ -33,7 +33,8 @@ InputError count_columns(const std::vector<std::string>& entries, int& columns) 
   if (!open_file_reader(reader, path)) return {InputErrorKind::first_cannot_open, path};
   std::string line;
   bool had_newline = false;
-  const bool has_header = read_line(reader, line, had_newline) && read_line(reader, line, had_newline);
+  const bool has_header =
+      read_line(reader, line, had_newline) && read_line(reader, line, had_newline);
   const bool read_failed = reader.read_errno != 0;
   close_file_reader(reader);
   if (read_failed) return {InputErrorKind::first_cannot_read, path};

@@ -27,7 +27,8 @@ inline const char* scan_plain_decimal(const char* pos, const char* end, double& 
   if (negative) ++p;
   uint64_t digits_value = 0;
   int digits = 0;
-  for (; p < end && is_digit(*p); ++p, ++digits) digits_value = digits_value * 10 + uint64_t(*p - '0');
+  for (; p < end && is_digit(*p); ++p, ++digits)
+    digits_value = digits_value * 10 + uint64_t(*p - '0');
   int fraction_digits = 0;
   if (p < end && *p == '.') {
     for (++p; p < end && is_digit(*p); ++p, ++fraction_digits) {

@@ -38,8 +38,8 @@ void warn_file(WarningSink& sink, std::string_view file, std::string_view what) 
 
 void end_file_warnings(WarningSink& sink, std::string_view file) {
   if (sink.suppressed_in_file > 0) {
-    emit(sink, format_file_warning(file, std::to_string(sink.suppressed_in_file) +
-                                             " more warnings not shown"));
+    emit(sink, format_file_warning(
+                   file, std::to_string(sink.suppressed_in_file) + " more warnings not shown"));
   }
   sink.shown_in_file = 0;
   sink.suppressed_in_file = 0;

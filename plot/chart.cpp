@@ -69,13 +69,15 @@ std::string gap_note(const ColumnFigures& column) {
     const auto& month = column.months[size_t(m)];
     if (!has_values(month)) {
       empty.push_back(m);
-    } else if (!std::all_of(month.begin(), month.end(), [](double v) { return std::isfinite(v); })) {
+    } else if (!std::all_of(month.begin(), month.end(),
+                            [](double v) { return std::isfinite(v); })) {
       non_finite.push_back(m);
     }
   }
   std::string note;
   if (!empty.empty()) note = "no values: " + month_names(empty);
-  if (!non_finite.empty()) note += (note.empty() ? "" : "; ") + ("non-finite: " + month_names(non_finite));
+  if (!non_finite.empty())
+    note += (note.empty() ? "" : "; ") + ("non-finite: " + month_names(non_finite));
   return note;
 }
 
@@ -124,8 +126,9 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
   shapes.ticks = nice_ticks(low, high);
   const Frame frame{left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
   const auto at = [&](int m, double value) {
-    return Point{frame.left + m * frame.width / 11,
-                 frame.top + frame.height - (value - frame.low) / (frame.high - frame.low) * frame.height};
+    return Point{
+        frame.left + m * frame.width / 11,
+        frame.top + frame.height - (value - frame.low) / (frame.high - frame.low) * frame.height};
   };
   for (const auto& [first, last] : runs_of([&](int m) {
          return usable(column.months[size_t(m)], kP5) && usable(column.months[size_t(m)], kP95);
@@ -153,11 +156,21 @@ std::string escape_xml(const std::string& text) {
   std::string escaped;
   for (char c : text) {
     switch (c) {
-      case '&': escaped += "&amp;"; break;
-      case '<': escaped += "&lt;"; break;
-      case '>': escaped += "&gt;"; break;
-      case '"': escaped += "&quot;"; break;
-      case '\'': escaped += "&apos;"; break;
+      case '&':
+        escaped += "&amp;";
+        break;
+      case '<':
+        escaped += "&lt;";
+        break;
+      case '>':
+        escaped += "&gt;";
+        break;
+      case '"':
+        escaped += "&quot;";
+        break;
+      case '\'':
+        escaped += "&apos;";
+        break;
       default:
         // Control characters are not allowed in XML 1.0 text.
         escaped += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
@@ -179,8 +192,9 @@ std::string render_panel(const ColumnFigures& column, int column_number, double 
   const int decimals = tick_decimals(shapes.ticks);
   for (double tick : shapes.ticks) {
     const double ty = top + kAreaHeight - (tick - low) / (high - low) * kAreaHeight;
-    svg += "<line x1=\"" + number_text(left) + "\" x2=\"" + number_text(left + kAreaWidth) + "\" y1=\"" +
-           number_text(ty) + "\" y2=\"" + number_text(ty) + "\" stroke=\"#e0e0e0\"/>\n";
+    svg += "<line x1=\"" + number_text(left) + "\" x2=\"" + number_text(left + kAreaWidth) +
+           "\" y1=\"" + number_text(ty) + "\" y2=\"" + number_text(ty) +
+           "\" stroke=\"#e0e0e0\"/>\n";
     svg += "<text class=\"tick\" x=\"" + number_text(left - 5) + "\" y=\"" + number_text(ty + 4) +
            "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
   }
@@ -202,8 +216,9 @@ std::string render_panel(const ColumnFigures& column, int column_number, double 
       svg += "<polyline class=\"" + std::string(classes[l]) + "\" points=\"" + points_text(line) +
              "\" fill=\"none\" " + styles[l] + "/>\n";
       if (line.size() == 1) {  // a lone month between gaps: a dot, or it would not show
-        svg += "<circle class=\"" + std::string(classes[l]) + "-dot\" cx=\"" + number_text(line[0].x) +
-               "\" cy=\"" + number_text(line[0].y) + "\" r=\"2\" fill=\"#08519c\"/>\n";
+        svg += "<circle class=\"" + std::string(classes[l]) + "-dot\" cx=\"" +
+               number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) +
+               "\" r=\"2\" fill=\"#08519c\"/>\n";
       }
     }
   }
@@ -211,8 +226,9 @@ std::string render_panel(const ColumnFigures& column, int column_number, double 
          number_text(kAreaWidth) + "\" height=\"" + number_text(kAreaHeight) +
          "\" fill=\"none\" stroke=\"#999999\"/>\n";
   if (!shapes.note.empty()) {
-    svg += "<text class=\"note\" x=\"" + number_text(left) + "\" y=\"" + number_text(top + kAreaHeight + 34) +
-           "\" font-size=\"10\" fill=\"#a50f15\">" + escape_xml(shapes.note) + "</text>\n";
+    svg += "<text class=\"note\" x=\"" + number_text(left) + "\" y=\"" +
+           number_text(top + kAreaHeight + 34) + "\" font-size=\"10\" fill=\"#a50f15\">" +
+           escape_xml(shapes.note) + "</text>\n";
   }
   return svg + "</g>\n";
 }
@@ -230,18 +246,21 @@ std::string render_chart(const Report& report, const std::vector<int>& columns) 
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + number_text(width) +
          "\" height=\"" + number_text(height) + "\" viewBox=\"0 0 " + number_text(width) + " " +
-         number_text(height) + "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
+         number_text(height) +
+         "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
   svg += "<title>" + escape_xml(report.title) + "</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) + "\" y=\"24\" font-size=\"14\">" +
-         escape_xml(shown_title) + "</text>\n";
-  svg += "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) + ",36)\">\n"
-         "<rect width=\"22\" height=\"10\" fill=\"#9ecae1\" fill-opacity=\"0.7\"/>"
-         "<text x=\"28\" y=\"9\">5 % to 95 %</text>\n"
-         "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" stroke=\"#08519c\" stroke-width=\"2\"/>"
-         "<text x=\"138\" y=\"9\">median</text>\n"
-         "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" stroke=\"#555555\" stroke-dasharray=\"4 3\"/>"
-         "<text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
+  svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) +
+         "\" y=\"24\" font-size=\"14\">" + escape_xml(shown_title) + "</text>\n";
+  svg +=
+      "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
+      ",36)\">\n"
+      "<rect width=\"22\" height=\"10\" fill=\"#9ecae1\" fill-opacity=\"0.7\"/>"
+      "<text x=\"28\" y=\"9\">5 % to 95 %</text>\n"
+      "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" stroke=\"#08519c\" stroke-width=\"2\"/>"
+      "<text x=\"138\" y=\"9\">median</text>\n"
+      "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" stroke=\"#555555\" stroke-dasharray=\"4 3\"/>"
+      "<text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

@@ -23,10 +23,10 @@ struct Frame {
 // What a panel draws. Figures that are not finite, and every figure of a month without values,
 // leave gaps: each run of consecutive usable months is drawn on its own.
 struct PanelShapes {
-  std::vector<std::vector<Point>> band;        // one polygon per run: 95 % forward, 5 % back
-  std::vector<std::vector<Point>> lines[3];    // median, minimum, maximum: one polyline per run
-  std::vector<double> ticks;                   // y axis values
-  std::string note;                            // names the gaps, empty without any
+  std::vector<std::vector<Point>> band;      // one polygon per run: 95 % forward, 5 % back
+  std::vector<std::vector<Point>> lines[3];  // median, minimum, maximum: one polyline per run
+  std::vector<double> ticks;                 // y axis values
+  std::string note;                          // names the gaps, empty without any
 };
 
 // Round tick values (steps of 1, 2 or 5 times a power of ten) that cover low..high.

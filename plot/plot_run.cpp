@@ -26,8 +26,8 @@ bool read_text(const std::string& path, std::string& text) {
 }
 
 // The column numbers named on the command line, or every column; false for a bad name.
-bool select_columns(const std::vector<std::string>& args, size_t available, std::vector<int>& columns,
-                    std::string& bad) {
+bool select_columns(const std::vector<std::string>& args, size_t available,
+                    std::vector<int>& columns, std::string& bad) {
   for (size_t i = 1; i < args.size(); ++i) {
     int column = 0;
     const char* end = args[i].data() + args[i].size();
@@ -77,13 +77,14 @@ int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
   std::vector<int> columns;
   std::string bad;
   if (!select_columns(args, report.columns.size(), columns, bad)) {
-    std::fprintf(err, "pctlfit-plot: no column '%s' in %s, which has columns 1 to %zu\n", bad.c_str(),
-                 path.c_str(), report.columns.size());
+    std::fprintf(err, "pctlfit-plot: no column '%s' in %s, which has columns 1 to %zu\n",
+                 bad.c_str(), path.c_str(), report.columns.size());
     return 1;
   }
   if (columns.size() > kMaxPanels) {
-    std::fprintf(err, "pctlfit-plot: drawing the first %zu of %zu columns; name columns to draw others\n",
-                 kMaxPanels, columns.size());
+    std::fprintf(
+        err, "pctlfit-plot: drawing the first %zu of %zu columns; name columns to draw others\n",
+        kMaxPanels, columns.size());
   }
   const std::string svg = render_chart(report, columns);
   const std::string target = chart_name(path);

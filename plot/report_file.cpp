@@ -37,7 +37,9 @@ bool parse_number(std::string_view field, double& value) {
   return !text.empty() && end == text.c_str() + text.size();
 }
 
-std::string at(const std::string& file, size_t line) { return file + ":" + std::to_string(line) + ": "; }
+std::string at(const std::string& file, size_t line) {
+  return file + ":" + std::to_string(line) + ": ";
+}
 
 // The header must be MM, then J_Min, J_5%, J_50%, J_95%, J_Max for J = 1, 2, ...
 bool parse_header(std::string_view line, size_t& columns) {
@@ -46,7 +48,8 @@ bool parse_header(std::string_view line, size_t& columns) {
   columns = (fields.size() - 1) / kFigures;
   for (size_t j = 0; j < columns; ++j) {
     for (int f = 0; f < kFigures; ++f) {
-      if (fields[1 + j * kFigures + size_t(f)] != std::to_string(j + 1) + kSuffixes[f]) return false;
+      if (fields[1 + j * kFigures + size_t(f)] != std::to_string(j + 1) + kSuffixes[f])
+        return false;
     }
   }
   return true;
@@ -56,7 +59,8 @@ bool parse_row(std::string_view line, size_t month, Report& report, std::string&
   const std::vector<std::string_view> fields = split(line, '\t');
   const size_t expected = 1 + report.columns.size() * kFigures;
   if (fields.size() != expected) {
-    what = "expected " + std::to_string(expected) + " fields, found " + std::to_string(fields.size());
+    what =
+        "expected " + std::to_string(expected) + " fields, found " + std::to_string(fields.size());
     return false;
   }
   if (fields[0] != std::to_string(month)) {
@@ -81,7 +85,9 @@ bool parse_report(const std::string& text, const std::string& file, Report& repo
   const std::vector<std::string_view> lines = split_lines(text);
   size_t columns = 0;
   if (lines.empty() || !parse_header(lines[0], columns) || columns == 0) {
-    error = at(file, 1) + "not a pctlfit report (expected MM, then J_Min, J_5%, J_50%, J_95%, J_Max for each column J)";
+    error = at(file, 1) +
+            "not a pctlfit report (expected MM, then J_Min, J_5%, J_50%, J_95%, J_Max for each "
+            "column J)";
     return false;
   }
   if (lines.size() < 2) {

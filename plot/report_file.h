@@ -14,7 +14,7 @@ struct ColumnFigures {
 };
 
 struct Report {
-  std::string title;                  // the title line, without its trailing space
+  std::string title;                   // the title line, without its trailing space
   std::vector<ColumnFigures> columns;  // column j at index j - 1
 };
 

@@ -6,9 +6,9 @@ namespace pctlfit {
 enum ExitStatus : int {
   kExitOk = 0,
   kExitUsage = 1,
-  kExitInput = 2,          // an input file cannot be opened or read
-  kExitHeaderTooShort = 3, // the column header line is too short
-  kExitReport = 4,         // the report cannot be opened or written
+  kExitInput = 2,           // an input file cannot be opened or read
+  kExitHeaderTooShort = 3,  // the column header line is too short
+  kExitReport = 4,          // the report cannot be opened or written
 };
 
 }  // namespace pctlfit

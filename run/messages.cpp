@@ -8,22 +8,25 @@ void print_banner(std::FILE* out) {
       "5%, 50% und 95% for time series of monthly values (e.g. results from sumflow)\n"
       "For each time series, a LN3-distribution is fitted to the data (with a given lower limit)\n",
       out);
-  std::fputs("All input-files has to have the same number of columns and the same subbasin structure\n",
-             out);
+  std::fputs(
+      "All input-files has to have the same number of columns and the same subbasin structure\n",
+      out);
 }
 
 void print_usage(std::FILE* out) {
   std::fputs("usage: pctlfit <listfilename> [NV|LN2|LN3]\n\n", out);
   std::fputs("The list file contains a list of all files, which should be processed\n", out);
   std::fputs("NV  : optionale Parameter for using Gaussian distribution \n", out);
-  std::fputs("LN2 : optionale Parameter for using logarithmic Gaussian distribution (default)\n", out);
+  std::fputs("LN2 : optionale Parameter for using logarithmic Gaussian distribution (default)\n",
+             out);
   std::fputs("LN3 : optionale Parameter for using Log-Gaussian distribution with an lower limit\n",
              out);
 }
 
 void print_help_pointer(std::FILE* out) {
-  std::fputs("See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n",
-             out);
+  std::fputs(
+      "See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n",
+      out);
 }
 
 void print_version(std::FILE* out) { std::fprintf(out, "pctlfit %s\n", PCTLFIT_VERSION); }

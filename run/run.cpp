@@ -86,7 +86,8 @@ InputError read_all_data(RunContext& context) {
       read_data_files(context.entries, context.distribution, context.table, warnings, options);
   clear_progress(progress);
   if (failed(error)) return error;
-  for (const std::string& line : domain_warnings(context.table, bound_counts, context.distribution)) {
+  for (const std::string& line :
+       domain_warnings(context.table, bound_counts, context.distribution)) {
     std::fputs(line.c_str(), context.console.err);
   }
   return {};
@@ -126,8 +127,7 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
     print_help_pointer(context.console.out);
     return kExitOk;
   }
-  context.distribution.mode =
-      select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
+  context.distribution.mode = select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
   if (context.distribution.mode == DistributionMode::LN3) {
     context.distribution.lower_limit = read_lower_limit(context.console);
   }
@@ -149,7 +149,8 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
 int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
   RunContext context;
   context.console = console;
-  context.threads = thread_count(std::getenv("PCTLFIT_THREADS"), std::thread::hardware_concurrency());
+  context.threads =
+      thread_count(std::getenv("PCTLFIT_THREADS"), std::thread::hardware_concurrency());
   const ExitStatus status = run_sequence(args, context);
   std::fflush(console.out);
   std::fflush(console.err);

@@ -61,8 +61,7 @@ std::vector<std::string> domain_warnings(const StatsTable& table, const BoundCou
     add_limited(lines,
                 "pctlfit: warning: column " + std::to_string(column) + ": " +
                     std::to_string(total) + " values at or below " + bound_text(dist) +
-                    "; months " + month_list(months) +
-                    " report non-finite or zero percentiles\n",
+                    "; months " + month_list(months) + " report non-finite or zero percentiles\n",
                 shown, more, limit);
   }
   if (more > 0) {

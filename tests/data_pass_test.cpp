@@ -1,9 +1,10 @@
+#include "input/data_pass.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <random>
 
-#include "input/data_pass.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -38,9 +39,10 @@ class DataPass : public ::testing::Test {
 };
 
 TEST_F(DataPass, MissingValuesAndMonthZero) {
-  const auto a = file("a.dat", data_file(3, "2001 3 1 0 1.5 -9999 2.0\n"
-                                            "2001 3 1 0 -9999.0 -9998.99 -10000\n"
-                                            "2001 0 1 0 5 5 5\n"));
+  const auto a = file("a.dat", data_file(3,
+                                         "2001 3 1 0 1.5 -9999 2.0\n"
+                                         "2001 3 1 0 -9999.0 -9998.99 -10000\n"
+                                         "2001 0 1 0 5 5 5\n"));
   const PassResult r = pass({a}, 3);
   ASSERT_FALSE(failed(r.error));
   EXPECT_EQ(table_cell(r.table, 1, 3).count, 1.0);
@@ -60,14 +62,15 @@ TEST_F(DataPass, SameStatisticsForEquivalentFiles) {
   no_newline.pop_back();
   std::string crlf;
   for (char c : data_file(2, records)) crlf += c == '\n' ? std::string("\r\n") : std::string(1, c);
-  for (const auto& [name, text] : {std::pair{"no_newline.dat", no_newline},
-                                   std::pair{"crlf.dat", crlf},
-                                   std::pair{"bom.dat", "\xEF\xBB\xBF" + data_file(2, records)}}) {
+  for (const auto& [name, text] :
+       {std::pair{"no_newline.dat", no_newline}, std::pair{"crlf.dat", crlf},
+        std::pair{"bom.dat", "\xEF\xBB\xBF" + data_file(2, records)}}) {
     SCOPED_TRACE(name);
     const PassResult other = pass({file(name, text)}, 2);
     ASSERT_EQ(other.table.cells.size(), plain.table.cells.size());
     EXPECT_EQ(std::memcmp(other.table.cells.data(), plain.table.cells.data(),
-                          plain.table.cells.size() * sizeof(MonthStats)), 0);
+                          plain.table.cells.size() * sizeof(MonthStats)),
+              0);
     EXPECT_EQ(other.warnings, "");
   }
   EXPECT_EQ(table_cell(plain.table, 1, 1).sum, 6.0);  // 1 + 5; 7 and 8 are extra values
@@ -81,18 +84,24 @@ TEST_F(DataPass, SameFileTwiceCountsTwice) {
 }
 
 TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
-  const auto a = file("a.dat", data_file(3, "2001 1 1 0 1 2 3\n"
-                                            "not a record\n"
-                                            "2001 13 1 0 1 2 3\n"
-                                            "2001 2 1 0 4 x 6\n"
-                                            "2001 2 1 0 7\n"
-                                            "2001 2 1 0 8 9 10\n"));
+  const auto a = file("a.dat", data_file(3,
+                                         "2001 1 1 0 1 2 3\n"
+                                         "not a record\n"
+                                         "2001 13 1 0 1 2 3\n"
+                                         "2001 2 1 0 4 x 6\n"
+                                         "2001 2 1 0 7\n"
+                                         "2001 2 1 0 8 9 10\n"));
   const PassResult r = pass({a}, 3);
-  EXPECT_EQ(r.warnings,
-            "pctlfit: warning: " + a + ":5: not a record\n"
-            "pctlfit: warning: " + a + ":6: month 13 outside 1..12\n"
-            "pctlfit: warning: " + a + ":7: value 2 is not a number\n"
-            "pctlfit: warning: " + a + ":8: only 1 of 3 values\n");
+  EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
+                            ":5: not a record\n"
+                            "pctlfit: warning: " +
+                            a +
+                            ":6: month 13 outside 1..12\n"
+                            "pctlfit: warning: " +
+                            a +
+                            ":7: value 2 is not a number\n"
+                            "pctlfit: warning: " +
+                            a + ":8: only 1 of 3 values\n");
   EXPECT_EQ(table_cell(r.table, 1, 2).sum, 4.0 + 7 + 8);
   EXPECT_EQ(table_cell(r.table, 2, 2).sum, 9.0);  // the next line is not read into
   EXPECT_EQ(table_cell(r.table, 3, 2).sum, 10.0);
@@ -141,8 +150,8 @@ TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {
 
 TEST_F(DataPass, LongLines) {
   const std::string values(1 << 20, ' ');
-  const auto a = file("a.dat", "t\nYYYY MM DD H\tQ1\n" + values + "\n2001 1 1 0" + values + "3 " +
-                                   values + "\n");
+  const auto a = file(
+      "a.dat", "t\nYYYY MM DD H\tQ1\n" + values + "\n2001 1 1 0" + values + "3 " + values + "\n");
   DataPassOptions options;
   options.block_size = 4096;
   const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
@@ -172,7 +181,8 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
     name += ".dat";
     entries.push_back(file(name, data_file(37, records)));
   }
-  for (DistributionMode mode : {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
+  for (DistributionMode mode :
+       {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
     SCOPED_TRACE(static_cast<int>(mode));
     const Distribution dist{mode, 0.25};
     const PassResult single = pass(entries, 37, dist);
@@ -183,7 +193,8 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
     const PassResult multi = pass(entries, 37, dist, threaded);
     ASSERT_EQ(single.table.cells.size(), multi.table.cells.size());
     EXPECT_EQ(std::memcmp(single.table.cells.data(), multi.table.cells.data(),
-                          single.table.cells.size() * sizeof(MonthStats)), 0);
+                          single.table.cells.size() * sizeof(MonthStats)),
+              0);
   }
 }
 
@@ -196,8 +207,10 @@ TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
   const PassResult r = pass({a, a, dir / "missing.dat", a}, 1, {}, threaded);
   EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
   // The warnings of the files before the failure come in order, each file once.
-  EXPECT_EQ(r.warnings, "pctlfit: warning: " + a + ":20004: not a record\n"
-                        "pctlfit: warning: " + a + ":20004: not a record\n");
+  EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
+                            ":20004: not a record\n"
+                            "pctlfit: warning: " +
+                            a + ":20004: not a record\n");
 }
 
 }  // namespace

@@ -14,7 +14,9 @@ using test::kBanner;
 class EndToEnd : public ::testing::Test {
  protected:
   test::TempDir dir;
-  void file(const std::string& name, const std::string& text) { test::write_file(dir / name, text); }
+  void file(const std::string& name, const std::string& text) {
+    test::write_file(dir / name, text);
+  }
   std::string report(const std::string& name = "list.sta") { return test::read_file(dir / name); }
 };
 
@@ -43,7 +45,8 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
   const Case cases[] = {
       {"NV", "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n",
        "1\t1.00\t-0.18\t2.33\t4.85\t4.00\t3.00\t4.00\t4.00\t4.00\t5.00\n", nv_empty},
-      {"LN2", "Percentiles for Log-Gaussian distribution (LN2) for monthly values froma.dat b.dat \n",
+      {"LN2",
+       "Percentiles for Log-Gaussian distribution (LN2) for monthly values froma.dat b.dat \n",
        "1\t1.00\t0.64\t2.00\t6.25\t4.00\t3.00\t3.87\t3.87\t3.87\t5.00\n",
        "\tinf\t1.00\t1.00\t1.00\t0.00"},
   };
@@ -52,10 +55,12 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
     const auto r = run_binary(dir, std::string("list.txt ") + c.mode + " ignored extra");
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kBanner + "ready..\n");
-    EXPECT_EQ(r.err,
-              "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
-              "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n");
-    std::string expected = "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n";
+    EXPECT_EQ(
+        r.err,
+        "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
+        "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n");
+    std::string expected =
+        "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n";
     expected += c.title;
     expected += c.january;
     for (int m = 2; m <= 12; ++m) {
@@ -135,7 +140,8 @@ TEST_F(EndToEnd, ThreadCountDoesNotChangeTheReport) {
     for (int copy = 0; copy < 4; ++copy) list += name + "\n";
   }
   file("list.txt", list);
-  // Month-0 records, values at and below the log bound (0 and -1), and an LN3 limit inside the data.
+  // Month-0 records, values at and below the log bound (0 and -1), and an LN3 limit inside the
+  // data.
   for (const char* mode : {"NV", "LN2", "LN3"}) {
     SCOPED_TRACE(mode);
     const std::string args = std::string("list.txt ") + mode;
@@ -165,14 +171,16 @@ TEST_F(EndToEnd, DomainWarningsOnStandardError) {
   EXPECT_EQ(r.out, kBanner + "ready..\n");
   EXPECT_EQ(r.err,
             "pctlfit: warning: column 1: 2 values at or below 0; months 1 report non-finite or "
-            "zero percentiles\n" + empty);
+            "zero percentiles\n" +
+                empty);
   r = run_binary(dir, "list.txt LN3", "0.5\n");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.err,
             "pctlfit: warning: column 1: 2 values at or below 0.5; months 1 report non-finite or "
             "zero percentiles\n"
             "pctlfit: warning: column 2: 1 values at or below 0.5; months 1 report non-finite or "
-            "zero percentiles\n" + empty);
+            "zero percentiles\n" +
+                empty);
 }
 
 // Under a terminal the progress line shows on standard error; standard output and the report
@@ -187,7 +195,8 @@ TEST_F(EndToEnd, ProgressOnlyOnATerminal) {
   EXPECT_EQ(plain.err.find("files,"), std::string::npos);  // no terminal, no progress
   const std::string plain_report = report();
 
-  const std::string command = "cd '" + dir.path.string() + "' && script -qec \"'" PCTLFIT_BINARY
+  const std::string command = "cd '" + dir.path.string() +
+                              "' && script -qec \"'" PCTLFIT_BINARY
                               "' list.txt > tty.out\" /dev/null > tty.screen 2>&1";
   ASSERT_EQ(std::system(command.c_str()), 0);
   const std::string screen = test::read_file(dir / "tty.screen");

@@ -1,8 +1,9 @@
+#include "input/header.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "input/header.h"
 #include "cutting_reference.h"
 #include "test_util.h"
 
@@ -17,13 +18,13 @@ TEST(HeaderColumns, Examples) {
   };
   const Case cases[] = {
       {"YYYY MM DD H\tQ1\tQ2\tQ3", true, 3},
-      {"YYYY MM DD H\tQ1\t\tQ2", true, 2},   // empty heading is no column
-      {"YYYY MM DD H\tQ1\tQ2\t", true, 3},   // the newline alone is a column
-      {"YYYY MM DD H", true, 1},             // 13 characters with the newline
-      {"YYYY MM DD H", false, -1},           // 12 characters: too short
+      {"YYYY MM DD H\tQ1\t\tQ2", true, 2},  // empty heading is no column
+      {"YYYY MM DD H\tQ1\tQ2\t", true, 3},  // the newline alone is a column
+      {"YYYY MM DD H", true, 1},            // 13 characters with the newline
+      {"YYYY MM DD H", false, -1},          // 12 characters: too short
       {"YYYY MM DD ", true, -1},
-      {"YYYY MM DD H\tQ1\tQ2", false, 2},    // last line without newline
-      {"YYYY MM DD H\t  \tQ2", true, 2},     // a heading of spaces counts
+      {"YYYY MM DD H\tQ1\tQ2", false, 2},  // last line without newline
+      {"YYYY MM DD H\t  \tQ2", true, 2},   // a heading of spaces counts
       {"YYYY MM DD H\t", false, 0},
   };
   for (const Case& c : cases) {

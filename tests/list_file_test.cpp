@@ -1,6 +1,7 @@
+#include "input/list_file.h"
+
 #include <gtest/gtest.h>
 
-#include "input/list_file.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -22,7 +23,10 @@ TEST(ListFile, EntriesAreFirstWords) {
       // Blank lines name nothing: they are not entries (no file read twice).
       {"blank lines", "a\n\n   \nb\n\n", {"a", "b"}},
       {"crlf", "a.txt\r\nb.txt\r\n", {"a.txt", "b.txt"}},
-      {"byte-order mark", "\xEF\xBB\xBF" "a.txt\n", {"a.txt"}},
+      {"byte-order mark",
+       "\xEF\xBB\xBF"
+       "a.txt\n",
+       {"a.txt"}},
       {"empty", "", {}},
       {"nul ends a name", std::string("ab\0cd\nx\n", 8), {"ab", "x"}},
       {"long line", std::string(5000, 'n') + " c\n", {std::string(5000, 'n')}},

@@ -55,7 +55,8 @@ TEST(PlotReport, ReadsTheExampleReport) {
   EXPECT_EQ(count(svg, "<polyline class=\"median\""), 5u);
   EXPECT_EQ(count(svg, "<polygon class=\"band\""), 5u);
   // Every line of a report without gaps has twelve points; a band goes there and back.
-  for (size_t at = svg.find("points=\""); at != std::string::npos; at = svg.find("points=\"", at + 1)) {
+  for (size_t at = svg.find("points=\""); at != std::string::npos;
+       at = svg.find("points=\"", at + 1)) {
     const std::string points = svg.substr(at + 8, svg.find('"', at + 8) - at - 8);
     const bool band = svg.compare(svg.rfind('<', at), 8, "<polygon") == 0;
     EXPECT_EQ(count(points, ","), band ? 24u : 12u) << points;
@@ -73,9 +74,9 @@ TEST(PlotChart, BandVerticesAtTheirCoordinates) {
   ASSERT_EQ(band.size(), 24u);
   for (int m = 0; m < 12; ++m) {
     SCOPED_TRACE(m);
-    EXPECT_DOUBLE_EQ(band[size_t(m)].x, m * 10.0);                 // 95 %, forward
+    EXPECT_DOUBLE_EQ(band[size_t(m)].x, m * 10.0);  // 95 %, forward
     EXPECT_DOUBLE_EQ(band[size_t(m)].y, 150 - (m + 1.5) * 10);
-    EXPECT_DOUBLE_EQ(band[size_t(23 - m)].x, m * 10.0);            // 5 %, back
+    EXPECT_DOUBLE_EQ(band[size_t(23 - m)].x, m * 10.0);  // 5 %, back
     EXPECT_DOUBLE_EQ(band[size_t(23 - m)].y, 150 - (m + 0.5) * 10);
   }
   for (const auto& line : shapes.lines) {
@@ -88,15 +89,15 @@ TEST(PlotChart, BandVerticesAtTheirCoordinates) {
 TEST(PlotChart, NonFiniteFiguresLeaveGapsAndANote) {
   Report report = parsed(hand_made_report(1));
   auto& months = report.columns[0].months;
-  months[2][kP50] = NAN;                                   // March: median not finite
-  months[11] = {INFINITY, 1.0, 1.0, 1.0, 0.0};             // December: no values (LN2 empty)
-  months[5] = {1e100, 0.0, 0.0, 0.0, -1e100};              // June: no values (NV empty)
+  months[2][kP50] = NAN;                        // March: median not finite
+  months[11] = {INFINITY, 1.0, 1.0, 1.0, 0.0};  // December: no values (LN2 empty)
+  months[5] = {1e100, 0.0, 0.0, 0.0, -1e100};   // June: no values (NV empty)
   const PanelShapes shapes = panel_shapes(report.columns[0], 0, 0, 110, 150);
   ASSERT_EQ(shapes.lines[0].size(), 3u);  // median: Jan-Feb, Apr-May, Jul-Nov
   EXPECT_EQ(shapes.lines[0][0].size(), 2u);
   EXPECT_EQ(shapes.lines[0][1].size(), 2u);
   EXPECT_EQ(shapes.lines[0][2].size(), 5u);
-  ASSERT_EQ(shapes.band.size(), 2u);      // Jan-May, Jul-Nov
+  ASSERT_EQ(shapes.band.size(), 2u);  // Jan-May, Jul-Nov
   EXPECT_EQ(shapes.note, "no values: Jun, Dec; non-finite: Mar");
   for (double tick : shapes.ticks) EXPECT_LT(tick, 100.0);  // 1e100 never sets the scale
 }

@@ -1,3 +1,5 @@
+#include "input/record_parser.h"
+
 #include <gtest/gtest.h>
 
 #include <bit>
@@ -6,12 +8,11 @@
 #include <cstdio>
 #include <cstdlib>
 #include <iterator>
-#include <random>
 #include <limits>
+#include <random>
 #include <vector>
 
 #include "input/number_scan.h"
-#include "input/record_parser.h"
 
 namespace pctlfit {
 namespace {
@@ -26,26 +27,18 @@ TEST(ScanDouble, FormsTheCLibraryReads) {
     size_t consumed;
   };
   const Case cases[] = {
-      {"1.5", true, 1.5, 3},
-      {"  -2", true, -2.0, 4},
-      {"+3.25", true, 3.25, 5},       // from_chars takes no '+'
-      {"1e3", true, 1000.0, 3},
-      {"2.5E-1", true, 0.25, 6},
-      {".5", true, 0.5, 2},
-      {"7.", true, 7.0, 2},
-      {"0x1p3", true, 8.0, 5},        // hexadecimal, as strtod reads it
-      {"1e999", true, kInf, 5},       // out of range: infinity
-      {"-1e999", true, -kInf, 6},
-      {"1e-400", true, 0.0, 6},       // underflow: zero
-      {"inf", true, kInf, 3},
-      {"-Infinity", true, -kInf, 9},
-      {"1.0-2.0", true, 1.0, 3},      // the next number starts at '-'
-      {"abc", false, 0, 0},
-      {"", false, 0, 0},
-      {"   ", false, 0, 0},
-      {"-", false, 0, 0},
-      {"+", false, 0, 0},
-      {"+" + std::string(100, '1'), true, 1.1111111111111111e99, 101},
+      {"1.5", true, 1.5, 3},      {"  -2", true, -2.0, 4},
+      {"+3.25", true, 3.25, 5},  // from_chars takes no '+'
+      {"1e3", true, 1000.0, 3},   {"2.5E-1", true, 0.25, 6},
+      {".5", true, 0.5, 2},       {"7.", true, 7.0, 2},
+      {"0x1p3", true, 8.0, 5},                               // hexadecimal, as strtod reads it
+      {"1e999", true, kInf, 5},                              // out of range: infinity
+      {"-1e999", true, -kInf, 6}, {"1e-400", true, 0.0, 6},  // underflow: zero
+      {"inf", true, kInf, 3},     {"-Infinity", true, -kInf, 9},
+      {"1.0-2.0", true, 1.0, 3},  // the next number starts at '-'
+      {"abc", false, 0, 0},       {"", false, 0, 0},
+      {"   ", false, 0, 0},       {"-", false, 0, 0},
+      {"+", false, 0, 0},         {"+" + std::string(100, '1'), true, 1.1111111111111111e99, 101},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -79,10 +72,14 @@ TEST(ScanInteger, SignsDigitsAndSaturation) {
     long long value;
   };
   const Case cases[] = {
-      {"12", true, 12},      {" +7", true, 7},  {"-1", true, -1},
+      {"12", true, 12},
+      {" +7", true, 7},
+      {"-1", true, -1},
       {"99999999999", true, 99999999999LL},
       {"999999999999999999999999", true, std::numeric_limits<long long>::max()},
-      {"x", false, 0},       {"-", false, 0},   {"", false, 0},
+      {"x", false, 0},
+      {"-", false, 0},
+      {"", false, 0},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -148,7 +145,8 @@ TEST(ScanDouble, AgreesWithStrtodBitForBit) {
     if (round % 2 == 0) {  // plain decimals of every length and scale
       char buffer[64];
       const int decimals = static_cast<int>(random() % 18);
-      const double magnitude = std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 64));
+      const double magnitude =
+          std::ldexp(static_cast<double>(random() >> 11), -static_cast<int>(random() % 64));
       std::snprintf(buffer, sizeof buffer, "%s%.*f", random() % 2 ? "-" : "", decimals, magnitude);
       text = buffer;
     } else {

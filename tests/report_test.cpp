@@ -26,7 +26,8 @@ TEST(ReportHead, ColumnLineAndTitle) {
 TEST(ReportRows, TwelveRowsOfFiveFigures) {
   const Distribution ln2{DistributionMode::LN2, 0.0};
   StatsTable table = allocate_table(2);
-  for (double v : {1.0, 2.0, 4.0}) accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
+  for (double v : {1.0, 2.0, 4.0})
+    accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
   accumulate_value(table_cell(table, 2, 12), transform_value(ln2, 3.0));
   std::FILE* out = std::tmpfile();
   ASSERT_TRUE(write_month_rows(out, table, ln2));

@@ -1,7 +1,8 @@
+#include "run/run.h"
+
 #include <gtest/gtest.h>
 
 #include "run/progress.h"
-#include "run/run.h"
 #include "test_util.h"
 
 namespace pctlfit {

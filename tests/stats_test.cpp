@@ -35,11 +35,9 @@ TEST(MonthStats, AccumulateAndFinalize) {
     double mean, std_dev, min, max;
   };
   const Case cases[] = {
-      {"none", {}, 0, 0, 1e100, -1e100},
-      {"one", {7}, 7, 0, 7, 7},
+      {"none", {}, 0, 0, 1e100, -1e100}, {"one", {7}, 7, 0, 7, 7},
       {"two", {1, 3}, 2, 0, 1, 3},  // needs more than two values for a deviation
-      {"three", {1, 2, 3}, 2, 1, 1, 3},
-      {"equal", {5, 5, 5}, 5, 0, 5, 5},
+      {"three", {1, 2, 3}, 2, 1, 1, 3},  {"equal", {5, 5, 5}, 5, 0, 5, 5},
   };
   const Distribution nv{DistributionMode::NV, 0.0};
   for (const Case& c : cases) {

@@ -76,7 +76,8 @@ inline std::string read_stream(std::FILE* file) {
 }
 
 // Runs pctlfit in this process, with `input` as standard input.
-inline RunResult run_in_process(const std::vector<std::string>& args, const std::string& input = "") {
+inline RunResult run_in_process(const std::vector<std::string>& args,
+                                const std::string& input = "") {
   Console console{std::tmpfile(), std::tmpfile(), std::tmpfile()};
   std::fputs(input.c_str(), console.in);
   std::rewind(console.in);
@@ -89,11 +90,11 @@ inline RunResult run_in_process(const std::vector<std::string>& args, const std:
 }
 
 // Runs the built binary in `dir` through the shell; `args` are inserted as they stand.
-inline RunResult run_binary(const TempDir& dir, const std::string& args, const std::string& input = "",
-                            const std::string& env = "") {
+inline RunResult run_binary(const TempDir& dir, const std::string& args,
+                            const std::string& input = "", const std::string& env = "") {
   write_file(dir / ".stdin", input);
-  const std::string command = "cd '" + dir.path.string() + "' && " + env + " '" PCTLFIT_BINARY "' " +
-                              args + " < .stdin > .stdout 2> .stderr";
+  const std::string command = "cd '" + dir.path.string() + "' && " + env +
+                              " '" PCTLFIT_BINARY "' " + args + " < .stdin > .stdout 2> .stderr";
   const int raw = std::system(command.c_str());
   RunResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;

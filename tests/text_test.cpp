@@ -12,11 +12,8 @@ TEST(StrPosition, ZeroMeansAbsentOrAtStart) {
     int expected;
   };
   const Case cases[] = {
-      {"a.b.c", ".", 1},
-      {".abc", ".", 0},  // at offset 0: indistinguishable from absent
-      {"abc", ".", 0},
-      {"", "\t", 0},
-      {"YYYY\tQ1", "\t", 4},
+      {"a.b.c", ".", 1}, {".abc", ".", 0},  // at offset 0: indistinguishable from absent
+      {"abc", ".", 0},   {"", "\t", 0},    {"YYYY\tQ1", "\t", 4},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
@@ -33,12 +30,12 @@ TEST(StrCut, KeepsInclusiveRange) {
   };
   const Case cases[] = {
       {"data.txt", 0, 3, "data"},
-      {"\tA\tB", 1, 3, "A\tB"},          // drops the first character
-      {"A\tB\n\t", 1, 5, "\tB\n\t"},     // end beyond the terminator does not shorten
-      {"abc", 0, 2, "abc"},              // end exactly at the terminator
-      {"abc", -1, 2, "abc"},             // negative start: unchanged
-      {"abc", 0, -1, "abc"},             // negative length: unchanged
-      {"abc", 5, 1, ""},                 // start past the end keeps nothing
+      {"\tA\tB", 1, 3, "A\tB"},       // drops the first character
+      {"A\tB\n\t", 1, 5, "\tB\n\t"},  // end beyond the terminator does not shorten
+      {"abc", 0, 2, "abc"},           // end exactly at the terminator
+      {"abc", -1, 2, "abc"},          // negative start: unchanged
+      {"abc", 0, -1, "abc"},          // negative length: unchanged
+      {"abc", 5, 1, ""},              // start past the end keeps nothing
   };
   for (Case c : cases) {
     SCOPED_TRACE(c.text);

@@ -32,7 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (line[i] == '\n') line[i] = ' ';  // a record line holds no newline
   }
   std::vector<double> values(static_cast<size_t>(columns) + 1);
-  const RecordParse parse = parse_record(std::string_view(line.get(), length), columns, values.data());
+  const RecordParse parse =
+      parse_record(std::string_view(line.get(), length), columns, values.data());
   if (parse.values_read < 0 || parse.values_read > columns) __builtin_trap();
   if (parse.status != RecordStatus::record) return 0;
   if (parse.values_read != columns || parse.month < 0 || parse.month > 12) __builtin_trap();
@@ -47,7 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const RecordParse reparse = parse_record(printed, columns, again.data());
   if (reparse.status != RecordStatus::record || reparse.month != parse.month) __builtin_trap();
   for (int c = 0; c < columns; ++c) {
-    if (!same_value(values[static_cast<size_t>(c)], again[static_cast<size_t>(c)])) __builtin_trap();
+    if (!same_value(values[static_cast<size_t>(c)], again[static_cast<size_t>(c)]))
+      __builtin_trap();
   }
   return 0;
 }

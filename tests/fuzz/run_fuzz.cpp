@@ -62,7 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(console.err);
 
   if (status != 0 && status != 2 && status != 3 && status != 4) __builtin_trap();
-  if (read_file("list.txt") != list || read_file("a.dat") != first || read_file("b.dat") != second) {
+  if (read_file("list.txt") != list || read_file("a.dat") != first ||
+      read_file("b.dat") != second) {
     __builtin_trap();
   }
   return 0;
