@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -59,7 +60,10 @@ size_t find_last_newline(const FileReader& reader) {
 }  // namespace
 
 bool open_file_reader(FileReader& reader, const std::string& path) {
+  // The buffer is kept: a list of many files reuses one allocation.
+  std::string buffer = std::move(reader.buffer);
   reader = FileReader{};
+  reader.buffer = std::move(buffer);
   do {
     reader.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (reader.fd < 0 && errno == EINTR);
@@ -98,7 +102,9 @@ bool read_line(FileReader& reader, std::string& line, bool& had_newline) {
 
 bool read_block(FileReader& reader, std::string& block, size_t& length, size_t block_size) {
   compact(reader);
-  while (reader.end < block_size && fill(reader, block_size - reader.end)) {
+  // Reads grow from 64 KiB to the block size, so that a small file needs no large buffer.
+  while (reader.end < block_size &&
+         fill(reader, std::min(block_size - reader.end, std::max(kReadStep, reader.end)))) {
   }
   if (reader.read_errno != 0) return false;
   size_t last_newline = find_last_newline(reader);
