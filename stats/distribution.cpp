@@ -7,18 +7,6 @@
 
 namespace pctlfit {
 
-double transform_value(const Distribution& dist, double v) {
-  switch (dist.mode) {
-    case DistributionMode::NV:
-      return v;
-    case DistributionMode::LN2:
-      return std::log(v);
-    case DistributionMode::LN3:
-      return std::log(v - dist.lower_limit);
-  }
-  return v;
-}
-
 double back_transform(const Distribution& dist, double x) {
   switch (dist.mode) {
     case DistributionMode::NV:

@@ -1,6 +1,8 @@
 #pragma once
 // The fitted distribution: forward and back transform, and percentiles of a finalised record.
 
+#include <cmath>
+
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -13,8 +15,18 @@ struct Distribution {
 };
 
 // Values at or below the bound (0 for LN2, lower_limit for LN3) give -inf or NaN, unguarded:
-// stored reports show what that yields.
-double transform_value(const Distribution& dist, double v);
+// stored reports show what that yields. Inline: it runs once per value of the data pass.
+inline double transform_value(const Distribution& dist, double v) {
+  switch (dist.mode) {
+    case DistributionMode::NV:
+      return v;
+    case DistributionMode::LN2:
+      return std::log(v);
+    case DistributionMode::LN3:
+      return std::log(v - dist.lower_limit);
+  }
+  return v;
+}
 double back_transform(const Distribution& dist, double x);
 
 double month_min(const Distribution& dist, const MonthStats& record);
