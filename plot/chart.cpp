@@ -124,11 +124,10 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
   }
   if (low > high) low = 0, high = 1;  // nothing to draw
   shapes.ticks = nice_ticks(low, high);
-  const Frame frame{left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
+  shapes.frame = {left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
+  const Frame& frame = shapes.frame;
   const auto at = [&](int m, double value) {
-    return Point{
-        frame.left + m * frame.width / 11,
-        frame.top + frame.height - (value - frame.low) / (frame.high - frame.low) * frame.height};
+    return Point{frame_x(frame, m), frame_y(frame, value)};
   };
   for (const auto& [first, last] : runs_of([&](int m) {
          return usable(column.months[size_t(m)], kP5) && usable(column.months[size_t(m)], kP95);
@@ -184,14 +183,14 @@ namespace {
 std::string render_panel(const ColumnFigures& column, int column_number, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
   const PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
-  const double low = shapes.ticks.front(), high = shapes.ticks.back();
+  const Frame& frame = shapes.frame;
   std::string svg = "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n";
   svg += "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
          number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">Column " +
          std::to_string(column_number) + "</text>\n";
   const int decimals = tick_decimals(shapes.ticks);
   for (double tick : shapes.ticks) {
-    const double ty = top + kAreaHeight - (tick - low) / (high - low) * kAreaHeight;
+    const double ty = frame_y(frame, tick);
     svg += "<line x1=\"" + number_text(left) + "\" x2=\"" + number_text(left + kAreaWidth) +
            "\" y1=\"" + number_text(ty) + "\" y2=\"" + number_text(ty) +
            "\" stroke=\"#e0e0e0\"/>\n";
@@ -199,7 +198,7 @@ std::string render_panel(const ColumnFigures& column, int column_number, double 
            "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
   }
   for (int m = 0; m < 12; ++m) {
-    svg += "<text class=\"month\" x=\"" + number_text(left + m * kAreaWidth / 11) + "\" y=\"" +
+    svg += "<text class=\"month\" x=\"" + number_text(frame_x(frame, m)) + "\" y=\"" +
            number_text(top + kAreaHeight + 15) + "\" text-anchor=\"middle\">" + kMonthInitials[m] +
            "</text>\n";
   }

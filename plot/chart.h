@@ -20,13 +20,20 @@ struct Frame {
   double low = 0, high = 1;
 };
 
+// Where month m (0-based) and `value` lie in the frame.
+inline double frame_x(const Frame& frame, int m) { return frame.left + m * frame.width / 11; }
+inline double frame_y(const Frame& frame, double value) {
+  return frame.top + frame.height - (value - frame.low) / (frame.high - frame.low) * frame.height;
+}
+
 // What a panel draws. Figures that are not finite, and every figure of a month without values,
 // leave gaps: each run of consecutive usable months is drawn on its own.
 struct PanelShapes {
   std::vector<std::vector<Point>> band;      // one polygon per run: 95 % forward, 5 % back
   std::vector<std::vector<Point>> lines[3];  // median, minimum, maximum: one polyline per run
   std::vector<double> ticks;                 // y axis values
-  std::string note;                          // names the gaps, empty without any
+  Frame frame;       // the plot area, its range from the first to the last tick
+  std::string note;  // names the gaps, empty without any
 };
 
 // Round tick values (steps of 1, 2 or 5 times a power of ten) that cover low..high.

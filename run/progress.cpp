@@ -2,10 +2,6 @@
 
 namespace pctlfit {
 
-namespace {
-constexpr const char* kEraseLine = "\r\x1b[K";
-}
-
 std::string format_progress(size_t files_done, size_t files_total, const std::string& file,
                             uint64_t bytes_read) {
   char megabytes[32];

@@ -9,6 +9,9 @@
 
 namespace pctlfit {
 
+// Carriage return and erase to the end of the line: what replaces the progress line.
+inline constexpr const char* kEraseLine = "\r\x1b[K";
+
 // "pctlfit: 3 of 40 files, member003.dat, 12.5 MB read"
 std::string format_progress(size_t files_done, size_t files_total, const std::string& file,
                             uint64_t bytes_read);

@@ -80,7 +80,7 @@ InputError read_all_data(RunContext& context) {
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && ::isatty(::fileno(context.console.err))) {
     options.progress = {update_progress, &progress};
-    warnings.prefix = "\r\x1b[K";  // a warning takes the progress line's place
+    warnings.prefix = kEraseLine;  // a warning takes the progress line's place
   }
   const InputError error =
       read_data_files(context.entries, context.distribution, context.table, warnings, options);
