@@ -26,7 +26,7 @@ int main(int argc, char** argv) {
         double v;
         if (std::fscanf(in, "%lf", &v) != 1) break;
         if (v > -9999.0 && month > 0 && month <= 12) {
-          const size_t cell = static_cast<size_t>(month) * columns + c;
+          const size_t cell = static_cast<size_t>(month * columns + c);
           const double x = std::log(v);
           count[cell] += 1;
           sum[cell] += x;

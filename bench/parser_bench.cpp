@@ -19,7 +19,8 @@ std::string make_block(int records) {
   for (int r = 0; r < records; ++r) {
     block += "1950 " + std::to_string(r % 13) + " 1 0";
     for (int c = 0; c < kColumns; ++c) {
-      std::snprintf(value, sizeof value, "\t%.3f", (random() % 200000) / 1000.0 + 0.5);
+      std::snprintf(value, sizeof value, "\t%.3f",
+                    static_cast<double>(random() % 200000) / 1000.0 + 0.5);
       block += value;
     }
     block += '\n';
@@ -35,7 +36,7 @@ void BM_ParseBlock(benchmark::State& state) {
     parse_block(block, kColumns, dist, parsed);
     benchmark::DoNotOptimize(parsed.values.data());
   }
-  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * block.size()));
+  state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(block.size()));
 }
 BENCHMARK(BM_ParseBlock)->Arg(1)->Arg(2)->ArgName("mode");
 
@@ -48,7 +49,7 @@ void BM_AccumulateBlock(benchmark::State& state) {
     accumulate_block(parsed, table);
     benchmark::ClobberMemory();
   }
-  state.SetItemsProcessed(static_cast<int64_t>(state.iterations() * parsed.values.size()));
+  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(parsed.values.size()));
 }
 BENCHMARK(BM_AccumulateBlock);
 

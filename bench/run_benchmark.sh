@@ -10,7 +10,8 @@ files=${2:-40}; columns=${3:-500}; years=${4:-100}; runs=${5:-5}; mode=${6:-LN2}
 work="$here/work/${files}x${columns}x${years}"
 
 if [ ! -x /usr/bin/time ]; then
-  apt-get install -y -qq time >/dev/null 2>&1 || { apt-get update -qq && apt-get install -y -qq time; }
+  echo "run_benchmark.sh: needs /usr/bin/time for the peak memory (Debian: apt-get install time)" >&2
+  exit 1
 fi
 if [ ! -f "$work/list.txt" ]; then
   mkdir -p "$work"

@@ -26,8 +26,9 @@ int count_header_columns(std::string_view line, bool had_newline) {
   return columns;
 }
 
-InputError count_columns(const std::vector<std::string>& entries, int& columns) {
-  if (entries.empty()) return {InputErrorKind::list_names_no_file, {}};
+InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
+                         int& columns) {
+  if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
   FileReader reader;
   if (!open_file_reader(reader, path)) return {InputErrorKind::first_cannot_open, path};

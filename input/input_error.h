@@ -5,16 +5,20 @@
 
 namespace pctlfit {
 
+// The first data file is opened twice: once for the column count, once in the data pass. The
+// two openings have messages of their own ("error opening file NAME " and "error opening NAME "),
+// which scripts tell apart, so first_* and data_* are separate kinds. Every kind names its file
+// in `path`.
 enum class InputErrorKind {
-  none,
-  list_cannot_open,
-  list_cannot_read,
-  list_names_no_file,
-  first_cannot_open,
-  first_cannot_read,
-  header_too_short,
-  data_cannot_open,
-  data_cannot_read,
+  none,                // no error; `path` is empty
+  list_cannot_open,    // the list file does not open (missing, no permission)
+  list_cannot_read,    // the list file opens but a read fails (a directory, an I/O error)
+  list_names_no_file,  // the list names no file (empty, blank lines only); `path` is the list
+  first_cannot_open,   // the first data file does not open for the column count
+  first_cannot_read,   // the first data file opens but cannot be read for the column count
+  header_too_short,    // the first data file's second line is 12 characters or fewer, or missing
+  data_cannot_open,    // a data file does not open in the data pass
+  data_cannot_read,    // a data file opens but a read fails in the data pass
 };
 
 struct InputError {

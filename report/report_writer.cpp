@@ -30,13 +30,12 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
   return ok && std::fputs("\n", report) >= 0;
 }
 
-bool write_month_rows(std::FILE* report, StatsTable& table, const Distribution& dist) {
+bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist) {
   bool ok = true;
   for (int month = 1; month <= kMonths && ok; ++month) {
     ok = std::fprintf(report, "%d", month) >= 0;
     for (int column = 1; column <= table.columns && ok; ++column) {
-      MonthStats& cell = table_cell(table, column, month);
-      finalize_stats(cell);
+      const MonthStats& cell = table_cell(table, column, month);
       // printf's own rounding and its spelling of inf and nan are part of the format.
       ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", month_min(dist, cell),
                         percentile(dist, cell, 5.0), percentile(dist, cell, 50.0),

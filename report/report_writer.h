@@ -18,7 +18,7 @@ const char* report_title(DistributionMode mode);
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
                        const std::vector<std::string>& entries);
 
-// Finalises every cell and writes the twelve month rows. False if a write failed.
-bool write_month_rows(std::FILE* report, StatsTable& table, const Distribution& dist);
+// Writes the twelve month rows from a finalised table. False if a write failed.
+bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist);
 
 }  // namespace pctlfit

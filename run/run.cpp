@@ -93,53 +93,67 @@ InputError read_all_data(RunContext& context) {
   return {};
 }
 
-// Steps after the report is open: columns, table, head, data, rows, close.
-ExitStatus write_report(RunContext& context) {
-  InputError error = count_columns(context.entries, context.column_count);
-  if (error.kind == InputErrorKind::list_names_no_file) error.path = context.list_name;
-  if (failed(error)) return report_input_error(context.console.out, error);
+// Flushes and closes the report; false when any of it could not be written.
+bool close_report(RunContext& context) {
+  std::FILE* report = context.report.release();
+  bool written = std::fflush(report) == 0 && !std::ferror(report);
+  written = std::fclose(report) == 0 && written;
+  return written;
+}
 
+// --version, no argument (usage) and --help end the run before it starts; true if so.
+bool ends_before_the_run(const std::vector<std::string>& args, const Console& console,
+                         ExitStatus& status) {
+  status = kExitOk;
+  if (!args.empty() && args[0] == "--version") {
+    print_version(console.out);
+    return true;
+  }
+  print_banner(console.out);
+  if (args.empty()) {
+    print_usage(console.out);
+    status = kExitUsage;
+    return true;
+  }
+  if (args[0] == "-h" || args[0] == "--help") {
+    print_usage(console.out);
+    print_help_pointer(console.out);
+    return true;
+  }
+  return false;
+}
+
+// The mode word after the list name, and for LN3 the lower limit from the prompt.
+void read_mode(const std::vector<std::string>& args, RunContext& context) {
+  context.distribution.mode = select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
+  if (context.distribution.mode == DistributionMode::LN3) {
+    context.distribution.lower_limit = read_lower_limit(context.console);
+  }
+}
+
+ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& context) {
+  ExitStatus status;
+  if (ends_before_the_run(args, context.console, status)) return status;
+  read_mode(args, context);
+
+  context.list_name = args[0];
+  InputError error = read_list_file(context.list_name, context.entries);
+  if (failed(error)) return report_input_error(context.console.out, error);
+  status = open_report(context);
+  if (status != kExitOk) return status;
+
+  error = count_columns(context.list_name, context.entries, context.column_count);
+  if (failed(error)) return report_input_error(context.console.out, error);
   context.table = allocate_table(context.column_count);
   bool written = write_report_head(context.report.get(), context.column_count,
                                    context.distribution.mode, context.entries);
   error = read_all_data(context);
   if (failed(error)) return report_input_error(context.console.out, error);
 
+  finalize_table(context.table);
   written = write_month_rows(context.report.get(), context.table, context.distribution) && written;
-  written = std::fflush(context.report.get()) == 0 && !std::ferror(context.report.get()) && written;
-  written = std::fclose(context.report.release()) == 0 && written;
+  written = close_report(context) && written;
   if (!written) return report_cannot_write_report(context.console.out, context.report_name);
-  return kExitOk;
-}
-
-ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& context) {
-  if (!args.empty() && args[0] == "--version") {
-    print_version(context.console.out);
-    return kExitOk;
-  }
-  print_banner(context.console.out);
-  if (args.empty()) {
-    print_usage(context.console.out);
-    return kExitUsage;
-  }
-  if (args[0] == "-h" || args[0] == "--help") {
-    print_usage(context.console.out);
-    print_help_pointer(context.console.out);
-    return kExitOk;
-  }
-  context.distribution.mode = select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
-  if (context.distribution.mode == DistributionMode::LN3) {
-    context.distribution.lower_limit = read_lower_limit(context.console);
-  }
-  context.list_name = args[0];
-  const InputError list_error = read_list_file(context.list_name, context.entries);
-  if (failed(list_error)) return report_input_error(context.console.out, list_error);
-
-  const ExitStatus opened = open_report(context);
-  if (opened != kExitOk) return opened;
-
-  const ExitStatus status = write_report(context);
-  if (status != kExitOk) return status;
   print_ready(context.console.out);
   return kExitOk;
 }

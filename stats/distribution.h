@@ -9,13 +9,16 @@ namespace pctlfit {
 
 enum class DistributionMode { NV = 1, LN2 = 2, LN3 = 3 };
 
+// The fitted mode and, for LN3, the lower limit, chosen once per run.
 struct Distribution {
   DistributionMode mode = DistributionMode::LN2;
   double lower_limit = 0.0;  // used by LN3 only
 };
 
-// Values at or below the bound (0 for LN2, lower_limit for LN3) give -inf or NaN, unguarded:
-// stored reports show what that yields. Inline: it runs once per value of the data pass.
+// The value in the domain where the distribution is normal: v (NV), ln v (LN2),
+// ln(v - lower_limit) (LN3). Values at or below the bound (0 for LN2, lower_limit for LN3) give
+// -inf or NaN, unguarded: stored reports show what that yields. Inline: it runs once per value
+// of the data pass.
 inline double transform_value(const Distribution& dist, double v) {
   switch (dist.mode) {
     case DistributionMode::NV:
@@ -27,8 +30,11 @@ inline double transform_value(const Distribution& dist, double v) {
   }
   return v;
 }
+// The inverse of transform_value: x, exp x, exp x + lower_limit.
 double back_transform(const Distribution& dist, double x);
 
+// The record's smallest and largest value, back in the data's units (an empty record gives the
+// back-transformed 1e100 and -1e100).
 double month_min(const Distribution& dist, const MonthStats& record);
 double month_max(const Distribution& dist, const MonthStats& record);
 

@@ -20,8 +20,10 @@ struct BoundCounts {
   std::vector<uint32_t> counts;
 };
 
+// Zero counts for `columns` columns and 12 months (none if columns < 1).
 BoundCounts allocate_bound_counts(int columns);
 
+// The index of (column 1..columns, month 1..12) in `counts.counts`.
 inline size_t bound_index(const BoundCounts& counts, int column, int month) {
   return static_cast<size_t>(month - 1) * static_cast<size_t>(counts.columns) +
          static_cast<size_t>(column - 1);

@@ -23,4 +23,8 @@ void finalize_stats(MonthStats& record) {
   record.std_dev = variance > 0 ? std::sqrt(variance) : 0.0;
 }
 
+void finalize_table(StatsTable& table) {
+  for (MonthStats& cell : table.cells) finalize_stats(cell);
+}
+
 }  // namespace pctlfit

@@ -50,4 +50,7 @@ inline void accumulate_value(MonthStats& record, double x) {
 // Sets mean and std_dev from the sums. Idempotent.
 void finalize_stats(MonthStats& record);
 
+// Finalises every cell: after the data pass, before any figure is read.
+void finalize_table(StatsTable& table);
+
 }  // namespace pctlfit

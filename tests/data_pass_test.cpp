@@ -169,9 +169,9 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
       for (int month = 0; month <= 12; ++month) {
         records += std::to_string(1950 + year) + " " + std::to_string(month) + " 1 0";
         for (int c = 0; c < 37; ++c) {
-          const unsigned pick = random() % 50;
+          const auto pick = random() % 50;
           records += pick == 0 ? " -9999" : pick == 1 ? " 0" : pick == 2 ? " -0.5" : " ";
-          if (pick > 2) records += std::to_string((random() % 100000) / 997.0);
+          if (pick > 2) records += std::to_string(static_cast<double>(random() % 100000) / 997.0);
         }
         records += "\n";
       }

@@ -181,7 +181,7 @@ INSTANTIATE_TEST_SUITE_P(
              "ready..\n",
              "",
              "1\t2.00\t2.00\t2.00\t2.00\t2.00"}),
-    [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& case_info) { return std::string(case_info.param.name); });
 
 TEST(FaultInjectionList, BinaryListFile) {
   test::TempDir dir;

@@ -71,13 +71,15 @@ TEST(CountColumns, FromTheFirstEntry) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
     int columns = 0;
-    EXPECT_EQ(count_columns({c.entry}, columns).kind, c.error);
+    EXPECT_EQ(count_columns("list.txt", {c.entry}, columns).kind, c.error);
     if (c.error == InputErrorKind::none) {
       EXPECT_EQ(columns, c.columns);
     }
   }
   int columns = 0;
-  EXPECT_EQ(count_columns({}, columns).kind, InputErrorKind::list_names_no_file);
+  const InputError no_file = count_columns("list.txt", {}, columns);
+  EXPECT_EQ(no_file.kind, InputErrorKind::list_names_no_file);
+  EXPECT_EQ(no_file.path, "list.txt");
 }
 
 }  // namespace

@@ -29,6 +29,7 @@ TEST(ReportRows, TwelveRowsOfFiveFigures) {
   for (double v : {1.0, 2.0, 4.0})
     accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
   accumulate_value(table_cell(table, 2, 12), transform_value(ln2, 3.0));
+  finalize_table(table);
   std::FILE* out = std::tmpfile();
   ASSERT_TRUE(write_month_rows(out, table, ln2));
   const std::string rows = test::read_stream(out);

@@ -1,6 +1,7 @@
 #pragma once
-// Two small string operations on which the report name and the column count rest.
-// Their conventions are deliberate: callers depend on them.
+// Two small string operations with deliberate conventions: a position of 0 means "at the start"
+// as well as "nowhere", and a cut keeps an inclusive range. The report name is derived with them;
+// the column count follows the same rules but counts in one pass of its own (input/header.h).
 
 #include <string>
 #include <string_view>
