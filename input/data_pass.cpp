@@ -26,50 +26,56 @@ struct Consumer {
   InputError error;
 };
 
-// Returns false when the pass ends (done or failure).
+// A later file whose header names another number of columns than the first file's.
+void check_column_count(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  if (!item.has_records || item.file == 0 || item.header_columns == consumer.table.columns) return;
+  const int columns = item.header_columns < 0 ? 0 : item.header_columns;
+  warn_file(consumer.warnings, file,
+            std::to_string(columns) + " columns, the first file has " +
+                std::to_string(consumer.table.columns));
+}
+
+void count_bound_hits(BoundCounts& counts, const ParsedBlock& parsed) {
+  for (const auto& [record, column] : parsed.bound_hits) {
+    ++counts.counts[bound_index(counts, int(column) + 1, parsed.months[record])];
+  }
+}
+
+void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  accumulate_block(item.parsed, consumer.table);
+  if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
+  for (const BlockWarning& warning : item.parsed.warnings) {
+    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
+              describe_record_problem(warning.parse, consumer.table.columns));
+  }
+  consumer.lines_done += item.parsed.lines;
+  consumer.bytes_done += item.length;
+}
+
+void report_progress(const Consumer& consumer, const WorkItem& item, const std::string& file) {
+  if (consumer.progress.report == nullptr) return;
+  const size_t files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
+  consumer.progress.report(consumer.progress.context, files_done, consumer.entries.size(), file,
+                           consumer.bytes_done);
+}
+
+// Applies one item; false when the pass ends (done or failure).
 bool consume(Consumer& consumer, const WorkItem& item) {
-  static const std::string kNoFile;
-  const std::string& file = item.kind == ItemKind::done ? kNoFile : consumer.entries[item.file];
-  switch (item.kind) {
-    case ItemKind::done:
-      return false;
-    case ItemKind::failure:
-      consumer.error = item.error;
-      return false;
-    case ItemKind::file_begin:
-      consumer.lines_done = kHeaderLines;
-      if (item.has_records && item.file > 0 && item.header_columns != consumer.table.columns) {
-        const int columns = item.header_columns < 0 ? 0 : item.header_columns;
-        warn_file(consumer.warnings, file,
-                  std::to_string(columns) + " columns, the first file has " +
-                      std::to_string(consumer.table.columns));
-      }
-      break;
-    case ItemKind::block:
-      accumulate_block(item.parsed, consumer.table);
-      if (consumer.bound_counts != nullptr) {
-        for (const auto& [record, column] : item.parsed.bound_hits) {
-          const int month = item.parsed.months[record];
-          ++consumer.bound_counts
-                ->counts[bound_index(*consumer.bound_counts, int(column) + 1, month)];
-        }
-      }
-      for (const BlockWarning& warning : item.parsed.warnings) {
-        warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
-                  describe_record_problem(warning.parse, consumer.table.columns));
-      }
-      consumer.lines_done += item.parsed.lines;
-      consumer.bytes_done += item.length;
-      break;
-    case ItemKind::file_end:
-      end_file_warnings(consumer.warnings, file);
-      break;
+  if (item.kind == ItemKind::done) return false;
+  if (item.kind == ItemKind::failure) {
+    consumer.error = item.error;
+    return false;
   }
-  if (consumer.progress.report != nullptr) {
-    const size_t files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
-    consumer.progress.report(consumer.progress.context, files_done, consumer.entries.size(), file,
-                             consumer.bytes_done);
+  const std::string& file = consumer.entries[item.file];
+  if (item.kind == ItemKind::file_begin) {
+    consumer.lines_done = kHeaderLines;
+    check_column_count(consumer, item, file);
+  } else if (item.kind == ItemKind::block) {
+    apply_block(consumer, item, file);
+  } else {
+    end_file_warnings(consumer.warnings, file);
   }
+  report_progress(consumer, item, file);
   return true;
 }
 

@@ -17,6 +17,36 @@ constexpr double kAreaLeft = 52, kAreaTop = 30, kAreaWidth = 222, kAreaHeight = 
 constexpr double kChartLeft = 10, kChartTop = 64;
 constexpr size_t kPanelsPerRow = 4;
 
+// Every colour of the chart, named once.
+constexpr const char* kBandFill = "#9ecae1";
+constexpr const char* kBandEdge = "#6baed6";
+constexpr const char* kMedianColour = "#08519c";
+constexpr const char* kExtremeColour = "#555555";
+constexpr const char* kGridColour = "#e0e0e0";
+constexpr const char* kFrameColour = "#999999";
+constexpr const char* kNoteColour = "#a50f15";
+
+// The lines of a panel, in the order of PanelShapes::lines.
+struct LineStyle {
+  Figure figure;
+  const char* css_class;
+  const char* colour;
+  const char* width;
+  const char* dash;  // nullptr: solid
+};
+constexpr LineStyle kLineStyles[3] = {
+    {kP50, "median", kMedianColour, "2", nullptr},
+    {kMin, "min", kExtremeColour, "1", "4 3"},
+    {kMax, "max", kExtremeColour, "1", "4 3"},
+};
+
+std::string stroke_attributes(const LineStyle& style) {
+  std::string text =
+      "stroke=\"" + std::string(style.colour) + "\" stroke-width=\"" + style.width + "\"";
+  if (style.dash != nullptr) text += " stroke-dasharray=\"" + std::string(style.dash) + "\"";
+  return text;
+}
+
 // A month without values shows min above max (the empty sample's +-1e100 or inf and 0).
 bool has_values(const std::array<double, kFigures>& month) { return month[kMin] <= month[kMax]; }
 
@@ -137,9 +167,8 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
     for (int m = last; m >= first; --m) polygon.push_back(at(m, column.months[size_t(m)][kP5]));
     shapes.band.push_back(polygon);
   }
-  const Figure line_figures[3] = {kP50, kMin, kMax};
-  for (int l = 0; l < 3; ++l) {
-    const Figure figure = line_figures[l];
+  for (size_t l = 0; l < std::size(kLineStyles); ++l) {
+    const Figure figure = kLineStyles[l].figure;
     for (const auto& [first, last] :
          runs_of([&](int m) { return usable(column.months[size_t(m)], figure); })) {
       std::vector<Point> line;
@@ -180,56 +209,79 @@ std::string escape_xml(const std::string& text) {
 
 namespace {
 
-std::string render_panel(const ColumnFigures& column, int column_number, double x, double y) {
-  const double left = x + kAreaLeft, top = y + kAreaTop;
-  const PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
-  const Frame& frame = shapes.frame;
-  std::string svg = "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n";
-  svg += "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
+std::string panel_title(int column_number, double left, double y) {
+  return "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
          number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">Column " +
          std::to_string(column_number) + "</text>\n";
+}
+
+// Grid lines with their values on the left, and the month initials along the bottom.
+std::string axes(const PanelShapes& shapes) {
+  const Frame& frame = shapes.frame;
   const int decimals = tick_decimals(shapes.ticks);
+  std::string svg;
   for (double tick : shapes.ticks) {
     const double ty = frame_y(frame, tick);
-    svg += "<line x1=\"" + number_text(left) + "\" x2=\"" + number_text(left + kAreaWidth) +
-           "\" y1=\"" + number_text(ty) + "\" y2=\"" + number_text(ty) +
-           "\" stroke=\"#e0e0e0\"/>\n";
-    svg += "<text class=\"tick\" x=\"" + number_text(left - 5) + "\" y=\"" + number_text(ty + 4) +
-           "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
+    svg += "<line x1=\"" + number_text(frame.left) + "\" x2=\"" +
+           number_text(frame.left + frame.width) + "\" y1=\"" + number_text(ty) + "\" y2=\"" +
+           number_text(ty) + "\" stroke=\"" + kGridColour + "\"/>\n";
+    svg += "<text class=\"tick\" x=\"" + number_text(frame.left - 5) + "\" y=\"" +
+           number_text(ty + 4) + "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
   }
   for (int m = 0; m < 12; ++m) {
     svg += "<text class=\"month\" x=\"" + number_text(frame_x(frame, m)) + "\" y=\"" +
-           number_text(top + kAreaHeight + 15) + "\" text-anchor=\"middle\">" + kMonthInitials[m] +
-           "</text>\n";
+           number_text(frame.top + frame.height + 15) + "\" text-anchor=\"middle\">" +
+           kMonthInitials[m] + "</text>\n";
   }
+  return svg;
+}
+
+std::string band_polygons(const PanelShapes& shapes) {
+  std::string svg;
   for (const auto& polygon : shapes.band) {
-    svg += "<polygon class=\"band\" points=\"" + points_text(polygon) +
-           "\" fill=\"#9ecae1\" fill-opacity=\"0.7\" stroke=\"#6baed6\" stroke-width=\"0.5\"/>\n";
+    svg += "<polygon class=\"band\" points=\"" + points_text(polygon) + "\" fill=\"" + kBandFill +
+           "\" fill-opacity=\"0.7\" stroke=\"" + kBandEdge + "\" stroke-width=\"0.5\"/>\n";
   }
-  const char* classes[3] = {"median", "min", "max"};
-  const char* styles[3] = {"stroke=\"#08519c\" stroke-width=\"2\"",
-                           "stroke=\"#555555\" stroke-width=\"1\" stroke-dasharray=\"4 3\"",
-                           "stroke=\"#555555\" stroke-width=\"1\" stroke-dasharray=\"4 3\""};
-  for (int l = 0; l < 3; ++l) {
+  return svg;
+}
+
+// The median, minimum and maximum lines; a lone month between gaps is a dot, or it would not show.
+std::string figure_lines(const PanelShapes& shapes) {
+  std::string svg;
+  for (size_t l = 0; l < std::size(kLineStyles); ++l) {
+    const LineStyle& style = kLineStyles[l];
     for (const auto& line : shapes.lines[l]) {
-      svg += "<polyline class=\"" + std::string(classes[l]) + "\" points=\"" + points_text(line) +
-             "\" fill=\"none\" " + styles[l] + "/>\n";
-      if (line.size() == 1) {  // a lone month between gaps: a dot, or it would not show
-        svg += "<circle class=\"" + std::string(classes[l]) + "-dot\" cx=\"" +
-               number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) +
-               "\" r=\"2\" fill=\"#08519c\"/>\n";
-      }
+      svg += "<polyline class=\"" + std::string(style.css_class) + "\" points=\"" +
+             points_text(line) + "\" fill=\"none\" " + stroke_attributes(style) + "/>\n";
+      if (line.size() != 1) continue;
+      svg += "<circle class=\"" + std::string(style.css_class) + "-dot\" cx=\"" +
+             number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) + "\" r=\"2\" fill=\"" +
+             style.colour + "\"/>\n";
     }
   }
-  svg += "<rect x=\"" + number_text(left) + "\" y=\"" + number_text(top) + "\" width=\"" +
-         number_text(kAreaWidth) + "\" height=\"" + number_text(kAreaHeight) +
-         "\" fill=\"none\" stroke=\"#999999\"/>\n";
+  return svg;
+}
+
+std::string frame_and_note(const PanelShapes& shapes) {
+  const Frame& frame = shapes.frame;
+  std::string svg = "<rect x=\"" + number_text(frame.left) + "\" y=\"" + number_text(frame.top) +
+                    "\" width=\"" + number_text(frame.width) + "\" height=\"" +
+                    number_text(frame.height) + "\" fill=\"none\" stroke=\"" + kFrameColour +
+                    "\"/>\n";
   if (!shapes.note.empty()) {
-    svg += "<text class=\"note\" x=\"" + number_text(left) + "\" y=\"" +
-           number_text(top + kAreaHeight + 34) + "\" font-size=\"10\" fill=\"#a50f15\">" +
-           escape_xml(shapes.note) + "</text>\n";
+    svg += "<text class=\"note\" x=\"" + number_text(frame.left) + "\" y=\"" +
+           number_text(frame.top + frame.height + 34) + "\" font-size=\"10\" fill=\"" +
+           kNoteColour + "\">" + escape_xml(shapes.note) + "</text>\n";
   }
-  return svg + "</g>\n";
+  return svg;
+}
+
+std::string render_panel(const ColumnFigures& column, int column_number, double x, double y) {
+  const double left = x + kAreaLeft, top = y + kAreaTop;
+  const PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
+  return "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n" +
+         panel_title(column_number, left, y) + axes(shapes) + band_polygons(shapes) +
+         figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
 }
 
 }  // namespace
@@ -251,15 +303,14 @@ std::string render_chart(const Report& report, const std::vector<int>& columns) 
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) +
          "\" y=\"24\" font-size=\"14\">" + escape_xml(shown_title) + "</text>\n";
-  svg +=
-      "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
-      ",36)\">\n"
-      "<rect width=\"22\" height=\"10\" fill=\"#9ecae1\" fill-opacity=\"0.7\"/>"
-      "<text x=\"28\" y=\"9\">5 % to 95 %</text>\n"
-      "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" stroke=\"#08519c\" stroke-width=\"2\"/>"
-      "<text x=\"138\" y=\"9\">median</text>\n"
-      "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" stroke=\"#555555\" stroke-dasharray=\"4 3\"/>"
-      "<text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
+  svg += "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
+         ",36)\">\n"
+         "<rect width=\"22\" height=\"10\" fill=\"" +
+         kBandFill + "\" fill-opacity=\"0.7\"/><text x=\"28\" y=\"9\">5 % to 95 %</text>\n" +
+         "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[0]) +
+         "/><text x=\"138\" y=\"9\">median</text>\n" +
+         "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[1]) +
+         "/><text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

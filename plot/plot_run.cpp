@@ -53,6 +53,32 @@ std::string chart_name(const std::string& report_name) {
   return report_name + ".svg";
 }
 
+namespace {
+
+// Reads and parses the report; on failure prints why and returns false.
+bool load_report(const std::string& path, Report& report, std::FILE* err) {
+  std::string text;
+  if (!read_text(path, text)) {
+    std::fprintf(err, "pctlfit-plot: cannot read %s\n", path.c_str());
+    return false;
+  }
+  std::string error;
+  if (!parse_report(text, path, report, error)) {
+    std::fprintf(err, "pctlfit-plot: %s\n", error.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool write_text(const std::string& path, const std::string& text) {
+  std::FILE* file = std::fopen(path.c_str(), "wb");
+  if (file == nullptr) return false;
+  const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace
+
 int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
   if (args.empty()) {
     std::fputs(kUsage, err);
@@ -63,17 +89,8 @@ int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     return 0;
   }
   const std::string& path = args[0];
-  std::string text;
-  if (!read_text(path, text)) {
-    std::fprintf(err, "pctlfit-plot: cannot read %s\n", path.c_str());
-    return 2;
-  }
   Report report;
-  std::string error;
-  if (!parse_report(text, path, report, error)) {
-    std::fprintf(err, "pctlfit-plot: %s\n", error.c_str());
-    return 2;
-  }
+  if (!load_report(path, report, err)) return 2;
   std::vector<int> columns;
   std::string bad;
   if (!select_columns(args, report.columns.size(), columns, bad)) {
@@ -86,12 +103,8 @@ int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
         err, "pctlfit-plot: drawing the first %zu of %zu columns; name columns to draw others\n",
         kMaxPanels, columns.size());
   }
-  const std::string svg = render_chart(report, columns);
   const std::string target = chart_name(path);
-  std::FILE* file = std::fopen(target.c_str(), "wb");
-  bool written = file != nullptr && std::fwrite(svg.data(), 1, svg.size(), file) == svg.size();
-  if (file != nullptr) written = std::fclose(file) == 0 && written;
-  if (!written) {
+  if (!write_text(target, render_chart(report, columns))) {
     std::fprintf(err, "pctlfit-plot: cannot write %s\n", target.c_str());
     return 4;
   }

@@ -22,14 +22,64 @@ std::string bound_text(const Distribution& dist) {
   return text;
 }
 
-// Adds `line` unless `limit` lines were added already; then counts it in `more`.
-void add_limited(std::vector<std::string>& lines, const std::string& line, int& shown, int& more,
-                 int limit) {
-  if (shown < limit) {
-    lines.push_back(line);
-    ++shown;
-  } else {
-    ++more;
+// Lines of one kind, at most `limit` of them; the rest are counted in `more`.
+struct LimitedLines {
+  std::vector<std::string>& lines;
+  int limit;
+  int shown = 0;
+  int more = 0;
+  void add(const std::string& line) {
+    if (shown < limit) {
+      lines.push_back(line);
+      ++shown;
+    } else {
+      ++more;
+    }
+  }
+};
+
+// The months (1..12) of a column for which `holds(month)` is true.
+template <typename Holds>
+std::vector<int> months_where(Holds holds) {
+  std::vector<int> months;
+  for (int month = 1; month <= kMonths; ++month) {
+    if (holds(month)) months.push_back(month);
+  }
+  return months;
+}
+
+void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table,
+                        const BoundCounts& counts, const Distribution& dist, int limit) {
+  LimitedLines limited{lines, limit};
+  for (int column = 1; column <= table.columns; ++column) {
+    const auto count = [&](int month) { return counts.counts[bound_index(counts, column, month)]; };
+    const std::vector<int> months = months_where([&](int month) { return count(month) > 0; });
+    if (months.empty()) continue;
+    uint64_t total = 0;
+    for (int month : months) total += count(month);
+    limited.add("pctlfit: warning: column " + std::to_string(column) + ": " +
+                std::to_string(total) + " values at or below " + bound_text(dist) + "; months " +
+                month_list(months) + " report non-finite or zero percentiles\n");
+  }
+  if (limited.more > 0) {
+    lines.push_back("pctlfit: warning: " + std::to_string(limited.more) +
+                    " more columns with values at or below " + bound_text(dist) + "\n");
+  }
+}
+
+void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table,
+                              int limit) {
+  LimitedLines limited{lines, limit};
+  for (int column = 1; column <= table.columns; ++column) {
+    const std::vector<int> months =
+        months_where([&](int month) { return table_cell(table, column, month).count == 0; });
+    if (months.empty()) continue;
+    limited.add("pctlfit: warning: column " + std::to_string(column) + ": no values in months " +
+                month_list(months) + "\n");
+  }
+  if (limited.more > 0) {
+    lines.push_back("pctlfit: warning: " + std::to_string(limited.more) +
+                    " more columns with months without values\n");
   }
 }
 
@@ -46,45 +96,10 @@ BoundCounts allocate_bound_counts(int columns) {
 std::vector<std::string> domain_warnings(const StatsTable& table, const BoundCounts& counts,
                                          const Distribution& dist, int limit) {
   std::vector<std::string> lines;
-  const bool has_bound = dist.mode != DistributionMode::NV && counts.columns == table.columns;
-  int shown = 0;
-  int more = 0;
-  for (int column = 1; has_bound && column <= table.columns; ++column) {
-    uint64_t total = 0;
-    std::vector<int> months;
-    for (int month = 1; month <= kMonths; ++month) {
-      const uint32_t n = counts.counts[bound_index(counts, column, month)];
-      total += n;
-      if (n > 0) months.push_back(month);
-    }
-    if (total == 0) continue;
-    add_limited(lines,
-                "pctlfit: warning: column " + std::to_string(column) + ": " +
-                    std::to_string(total) + " values at or below " + bound_text(dist) +
-                    "; months " + month_list(months) + " report non-finite or zero percentiles\n",
-                shown, more, limit);
+  if (dist.mode != DistributionMode::NV && counts.columns == table.columns) {
+    add_bound_warnings(lines, table, counts, dist, limit);
   }
-  if (more > 0) {
-    lines.push_back("pctlfit: warning: " + std::to_string(more) +
-                    " more columns with values at or below " + bound_text(dist) + "\n");
-  }
-  shown = 0;
-  more = 0;
-  for (int column = 1; column <= table.columns; ++column) {
-    std::vector<int> months;
-    for (int month = 1; month <= kMonths; ++month) {
-      if (table_cell(table, column, month).count == 0) months.push_back(month);
-    }
-    if (months.empty()) continue;
-    add_limited(lines,
-                "pctlfit: warning: column " + std::to_string(column) + ": no values in months " +
-                    month_list(months) + "\n",
-                shown, more, limit);
-  }
-  if (more > 0) {
-    lines.push_back("pctlfit: warning: " + std::to_string(more) +
-                    " more columns with months without values\n");
-  }
+  add_empty_month_warnings(lines, table, limit);
   return lines;
 }
 

@@ -49,12 +49,17 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
        "Percentiles for Log-Gaussian distribution (LN2) for monthly values froma.dat b.dat \n",
        "1\t1.00\t0.64\t2.00\t6.25\t4.00\t3.00\t3.87\t3.87\t3.87\t5.00\n",
        "\tinf\t1.00\t1.00\t1.00\t0.00"},
+      {"LN3",  // lower limit 0.5
+       "Percentiles for Log-Gaussian distribution (LN3) for monthly values froma.dat b.dat \n",
+       "1\t1.00\t0.78\t1.88\t7.37\t4.00\t3.00\t3.85\t3.85\t3.85\t5.00\n",
+       "\tinf\t1.50\t1.50\t1.50\t0.50"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.mode);
-    const auto r = run_binary(dir, std::string("list.txt ") + c.mode + " ignored extra");
+    const bool ln3 = std::string(c.mode) == "LN3";
+    const auto r = run_binary(dir, std::string("list.txt ") + c.mode + " ignored extra", "0.5\n");
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, kBanner + "ready..\n");
+    EXPECT_EQ(r.out, kBanner + (ln3 ? "lower limit for LN3: " : "") + "ready..\n");
     EXPECT_EQ(
         r.err,
         "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
@@ -151,12 +156,6 @@ TEST_F(EndToEnd, ThreadCountDoesNotChangeTheReport) {
     EXPECT_EQ(report(), single);
   }
 }
-
-}  // namespace
-}  // namespace pctlfit
-
-namespace pctlfit {
-namespace {
 
 TEST_F(EndToEnd, DomainWarningsOnStandardError) {
   // Column 1 has zeros, column 2 a value below the LN3 limit; no file holds March to December.

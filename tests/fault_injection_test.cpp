@@ -32,6 +32,9 @@ struct Case {
   std::string first_row = "";     // the start of the report's month 1 row, if checked
 };
 
+// CTest lists a case by its name, not by its bytes.
+void PrintTo(const Case& c, std::ostream* out) { *out << c.name; }
+
 class FaultInjection : public ::testing::TestWithParam<Case> {};
 
 TEST_P(FaultInjection, ReportsAndLeavesInputsAlone) {

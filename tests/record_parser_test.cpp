@@ -130,12 +130,6 @@ TEST(ParseRecord, Lines) {
   }
 }
 
-}  // namespace
-}  // namespace pctlfit
-
-namespace pctlfit {
-namespace {
-
 // Every number form, long and short, must read to the very bit that strtod gives.
 TEST(ScanDouble, AgreesWithStrtodBitForBit) {
   std::mt19937_64 random(11);

@@ -181,12 +181,6 @@ TEST_F(Run, MissingLaterFileLeavesTheHead) {
             "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
 }
 
-}  // namespace
-}  // namespace pctlfit
-
-namespace pctlfit {
-namespace {
-
 TEST(EverydayUse, HelpAndVersion) {
   struct Case {
     std::vector<std::string> args;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "stats/distribution.h"
+#include "stats/domain_check.h"
 #include "stats/month_stats.h"
 #include "stats/z_table.h"
 
@@ -118,22 +119,38 @@ TEST(Distribution, ValuesAtAndBelowTheBound) {
   EXPECT_EQ(figures(ln3, {0.5, 1, 2}), "0.50 0.50 0.50 0.50 2.00");
 }
 
-TEST(Distribution, EveryKeyOfTheZTable) {
+// The standard normal quantile of probability q (0 < q < 1), by bisection on the exact
+// distribution function; independent of the table's constants.
+double normal_quantile(double q) {
+  double low = -10.0, high = 10.0;
+  for (int i = 0; i < 200; ++i) {
+    const double mid = (low + high) / 2;
+    (0.5 * std::erfc(-mid / std::sqrt(2.0)) < q ? low : high) = mid;
+  }
+  return (low + high) / 2;
+}
+
+TEST(ZTable, EveryConstantIsItsRoundedNormalQuantile) {
+  // Each rounded constant lies within 0.01 of the true deviate, so a mistyped digit shows.
+  for (const ZEntry& entry : kZTable) {
+    SCOPED_TRACE(entry.key);
+    const double q = entry.key / 1000.0;
+    EXPECT_EQ(entry.side, entry.key < 500   ? ZSide::lower
+                          : entry.key > 500 ? ZSide::upper
+                                            : ZSide::median);
+    const double deviate = std::fabs(normal_quantile(q));
+    EXPECT_NEAR(entry.z, deviate, 0.01);
+  }
+}
+
+TEST(ZTable, ThePercentilesOfTheReport) {
   const Distribution nv{DistributionMode::NV, 0.0};
   MonthStats record;
   record.mean = 10.0;
   record.std_dev = 2.0;
-  for (const ZEntry& entry : kZTable) {
-    SCOPED_TRACE(entry.key);
-    const double p = entry.key / 10.0;
-    const double expected = entry.side == ZSide::lower    ? 10.0 - entry.z * 2.0
-                            : entry.side == ZSide::median ? 10.0
-                                                          : entry.z * 2.0 + 10.0;
-    EXPECT_EQ(percentile(nv, record, p), expected);
-    EXPECT_EQ(entry.side == ZSide::lower, entry.key < 500);
-    EXPECT_EQ(entry.side == ZSide::upper, entry.key > 500);
-  }
+  // The tool's own constant 1.645, and its operation orders: m - z*s below, z*s + m above.
   EXPECT_EQ(percentile(nv, record, 5), 10.0 - 1.645 * 2.0);
+  EXPECT_EQ(percentile(nv, record, 50), 10.0);
   EXPECT_EQ(percentile(nv, record, 95), 1.645 * 2.0 + 10.0);
   EXPECT_EQ(percentile(nv, record, 99.5), 2.575 * 2.0 + 10.0);
   EXPECT_EQ(percentile(nv, record, 4.96), 10.0 - 1.645 * 2.0);  // key rounds to 50
@@ -147,14 +164,6 @@ TEST(Distribution, UnknownPercentageIsNaN) {
     EXPECT_TRUE(std::isnan(percentile(nv, record, p)));
   }
 }
-
-}  // namespace
-}  // namespace pctlfit
-
-#include "stats/domain_check.h"
-
-namespace pctlfit {
-namespace {
 
 TEST(DomainWarnings, BoundAndEmptyMonths) {
   const Distribution ln2{DistributionMode::LN2, 0.0};
