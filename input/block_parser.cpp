@@ -39,6 +39,17 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
   for (int c = read; c < columns; ++c) row[c] = kNotAccumulated;
 }
 
+// The bad field's text for a warning: at most kShownFieldLength bytes, control bytes as '?'.
+std::string shown_field(std::string_view line, const RecordParse& parse) {
+  if (parse.status != RecordStatus::bad_value) return {};
+  std::string field(line.substr(parse.bad_field_begin, parse.bad_field_length));
+  if (field.size() > kShownFieldLength) field = field.substr(0, kShownFieldLength - 3) + "...";
+  for (char& c : field) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return field;
+}
+
 }  // namespace
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
@@ -46,6 +57,7 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
   out.warnings.clear();
   out.bound_hits.clear();
   out.lines = 0;
+  out.extra = {};
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
   while (pos < block.size()) {
@@ -66,7 +78,10 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;
     if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
-      out.warnings.push_back({line_index, parse});
+      out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+    }
+    if (parse.extra_values > 0 && out.extra.line < 0) {
+      out.extra = {line_index, columns + parse.extra_values};
     }
     if (!has_values || parse.month == 0) continue;
     transform_row(dist, out.values.data() + row_start, parse.values_read, columns, out);
@@ -87,14 +102,21 @@ void accumulate_block(const ParsedBlock& block, StatsTable& table) {
   }
 }
 
-std::string describe_record_problem(const RecordParse& parse, int columns) {
+std::string describe_record_problem(const BlockWarning& warning, int columns,
+                                    const std::vector<std::string>& headings) {
+  const RecordParse& parse = warning.parse;
   switch (parse.status) {
     case RecordStatus::not_a_record:
       return "not a record";
     case RecordStatus::month_out_of_range:
       return "month " + std::to_string(parse.month) + " outside 1..12";
-    case RecordStatus::bad_value:
-      return "value " + std::to_string(parse.values_read + 1) + " is not a number";
+    case RecordStatus::bad_value: {
+      const size_t index = static_cast<size_t>(parse.values_read);
+      const bool named = index < headings.size() && !headings[index].empty();
+      return "value " + std::to_string(parse.values_read + 1) +
+             (named ? " (" + headings[index] + ")" : "") + " is not a number: \"" + warning.field +
+             "\"";
+    }
     case RecordStatus::short_record:
       return "only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +
              " values";
@@ -103,6 +125,25 @@ std::string describe_record_problem(const RecordParse& parse, int columns) {
       break;
   }
   return {};
+}
+
+namespace {
+// 1st, 2nd, 3rd, 4th, ..., 11th, 12th, 13th, ..., 21st
+std::string ordinal(int n) {
+  const int tens = n % 100;
+  const char* suffix = "th";
+  if (tens < 11 || tens > 13) {
+    if (n % 10 == 1) suffix = "st";
+    if (n % 10 == 2) suffix = "nd";
+    if (n % 10 == 3) suffix = "rd";
+  }
+  return std::to_string(n) + suffix;
+}
+}  // namespace
+
+std::string describe_extra_values(int values, int columns) {
+  return std::to_string(values) + " values, the header names " + std::to_string(columns) +
+         " columns; values after the " + ordinal(columns) + " are not read";
 }
 
 }  // namespace pctlfit

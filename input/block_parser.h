@@ -5,6 +5,7 @@
 
 #include <bit>
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -25,6 +26,16 @@ inline bool is_not_accumulated(double v) {
 struct BlockWarning {
   long line = 0;  // 0-based line within the block
   RecordParse parse;
+  std::string field;  // bad_value: the field's text, shortened to kShownFieldLength
+};
+
+// The longest text of a bad field that a warning shows; a longer one is cut and ends in "...".
+constexpr size_t kShownFieldLength = 40;
+
+// The first line of a block that holds more values than the header names columns.
+struct ExtraValues {
+  long line = -1;  // 0-based line within the block; -1: none
+  int values = 0;  // all values of that line
 };
 
 struct ParsedBlock {
@@ -36,6 +47,7 @@ struct ParsedBlock {
   // they are noted here and counted later, off the summing loop.
   std::vector<std::pair<uint32_t, uint32_t>> bound_hits;
   long lines = 0;  // lines in the block
+  ExtraValues extra;
 };
 
 // Parses every line of `block` (whole lines; the last may lack its newline).
@@ -45,6 +57,11 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
 void accumulate_block(const ParsedBlock& block, StatsTable& table);
 
 // The warning text of a malformed record line ("not a record", "only 3 of 5 values", ...).
-std::string describe_record_problem(const RecordParse& parse, int columns);
+// `headings` are the first file's column headings (may be empty); a bad value names its own.
+std::string describe_record_problem(const BlockWarning& warning, int columns,
+                                    const std::vector<std::string>& headings);
+
+// "5 values, the header names 3 columns; values after the 3rd are not read"
+std::string describe_extra_values(int values, int columns);
 
 }  // namespace pctlfit

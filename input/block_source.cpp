@@ -8,7 +8,9 @@ namespace {
 
 void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
   item.kind = ItemKind::failure;
-  item.error = {kind, (*source.entries)[item.file]};
+  const int error_number = kind == InputErrorKind::data_cannot_open ? source.reader.open_errno
+                                                                    : source.reader.read_errno;
+  item.error = {kind, (*source.entries)[item.file], error_number};
   close_file_reader(source.reader);
   source.reading = false;
   source.finished = true;

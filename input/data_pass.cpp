@@ -21,7 +21,9 @@ struct Consumer {
   WarningSink& warnings;
   const ProgressSink& progress;
   BoundCounts* bound_counts;
-  long lines_done = 0;  // lines of the current file before the next block
+  const std::vector<std::string>& headings;
+  long lines_done = 0;        // lines of the current file before the next block
+  bool extra_warned = false;  // the current file's line with extra values has been named
   uint64_t bytes_done = 0;
   InputError error;
 };
@@ -41,13 +43,29 @@ void count_bound_hits(BoundCounts& counts, const ParsedBlock& parsed) {
   }
 }
 
+// The block's warnings in line order: its malformed lines, and the file's first line with more
+// values than columns.
+void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string& file) {
+  const ExtraValues& extra = parsed.extra;
+  bool extra_pending = extra.line >= 0 && !consumer.extra_warned;
+  const auto warn_extra = [&] {
+    consumer.extra_warned = true;
+    extra_pending = false;
+    warn_line(consumer.warnings, file, consumer.lines_done + extra.line + 1,
+              describe_extra_values(extra.values, consumer.table.columns));
+  };
+  for (const BlockWarning& warning : parsed.warnings) {
+    if (extra_pending && extra.line < warning.line) warn_extra();
+    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
+              describe_record_problem(warning, consumer.table.columns, consumer.headings));
+  }
+  if (extra_pending) warn_extra();
+}
+
 void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
   accumulate_block(item.parsed, consumer.table);
   if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
-  for (const BlockWarning& warning : item.parsed.warnings) {
-    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
-              describe_record_problem(warning.parse, consumer.table.columns));
-  }
+  warn_block(consumer, item.parsed, file);
   consumer.lines_done += item.parsed.lines;
   consumer.bytes_done += item.length;
 }
@@ -69,6 +87,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   const std::string& file = consumer.entries[item.file];
   if (item.kind == ItemKind::file_begin) {
     consumer.lines_done = kHeaderLines;
+    consumer.extra_warned = false;
     check_column_count(consumer, item, file);
   } else if (item.kind == ItemKind::block) {
     apply_block(consumer, item, file);
@@ -180,7 +199,17 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   BlockSource source;
   source.entries = &entries;
   source.block_size = options.block_size;
-  Consumer consumer{entries, table, warnings, options.progress, options.bound_counts, 0, 0, {}};
+  static const std::vector<std::string> kNoHeadings;
+  Consumer consumer{entries,
+                    table,
+                    warnings,
+                    options.progress,
+                    options.bound_counts,
+                    options.headings != nullptr ? *options.headings : kNoHeadings,
+                    0,
+                    false,
+                    0,
+                    {}};
   if (options.threads > 1 && total_size(entries) >= options.min_bytes_for_threads) {
     run_pipeline(source, dist, consumer, options.threads);
   } else {

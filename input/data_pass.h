@@ -26,6 +26,7 @@ struct DataPassOptions {
   size_t block_size = 1u << 20;
   ProgressSink progress;
   BoundCounts* bound_counts = nullptr;  // counts values at or below the log-normal bound
+  const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is

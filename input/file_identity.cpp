@@ -20,4 +20,14 @@ bool same_file(const std::string& a, const std::string& b) {
   return !ec_a && !ec_b && path_a == path_b;
 }
 
+std::string file_key(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    return "file " + std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+  }
+  std::error_code ec;
+  const auto normal = std::filesystem::weakly_canonical(path, ec);
+  return "path " + (ec ? path : normal.string());
+}
+
 }  // namespace pctlfit

@@ -8,4 +8,7 @@ namespace pctlfit {
 // otherwise the same path once made absolute and normal (so 'a.sta' and './a.sta' agree).
 bool same_file(const std::string& a, const std::string& b);
 
+// A text that is the same for two names exactly when same_file holds for them.
+std::string file_key(const std::string& path);
+
 }  // namespace pctlfit

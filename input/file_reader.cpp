@@ -67,7 +67,10 @@ bool open_file_reader(FileReader& reader, const std::string& path) {
   do {
     reader.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (reader.fd < 0 && errno == EINTR);
-  if (reader.fd < 0) return false;
+  if (reader.fd < 0) {
+    reader.open_errno = errno;
+    return false;
+  }
 #ifdef POSIX_FADV_SEQUENTIAL
   ::posix_fadvise(reader.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
@@ -130,13 +133,15 @@ bool read_block(FileReader& reader, std::string& block, size_t& length, size_t b
   return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& text, bool& opened) {
+bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number) {
   FileReader reader;
   opened = open_file_reader(reader, path);
+  error_number = reader.open_errno;
   if (!opened) return false;
   while (fill(reader, kReadStep)) {
   }
   const bool ok = reader.read_errno == 0;
+  error_number = reader.read_errno;
   reader.buffer.resize(reader.end);
   text.swap(reader.buffer);
   close_file_reader(reader);

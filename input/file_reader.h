@@ -15,12 +15,13 @@ struct FileReader {
   size_t begin = 0;
   size_t end = 0;
   bool at_eof = false;
+  int open_errno = 0;  // set when the file could not be opened
   int read_errno = 0;  // set when a read failed (a directory, an I/O error)
   uint64_t bytes_read = 0;
   long lines_read = 0;  // lines handed out by read_line
 };
 
-// Opens `path` for reading; false when it cannot be opened.
+// Opens `path` for reading; false when it cannot be opened (then open_errno is set).
 bool open_file_reader(FileReader& reader, const std::string& path);
 void close_file_reader(FileReader& reader);
 
@@ -34,7 +35,8 @@ bool read_line(FileReader& reader, std::string& line, bool& had_newline);
 // its storage is reused. False when nothing is left or a read failed.
 bool read_block(FileReader& reader, std::string& block, size_t& length, size_t block_size);
 
-// Reads a whole (small) file into `text`; false when it cannot be opened (`opened` false) or read.
-bool read_whole_file(const std::string& path, std::string& text, bool& opened);
+// Reads a whole (small) file into `text`; false when it cannot be opened (`opened` false) or read,
+// with the system's errno in `error_number`.
+bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number);
 
 }  // namespace pctlfit

@@ -1,12 +1,19 @@
 #include "input/header.h"
 
 #include "input/file_reader.h"
+#include "text/c_locale.h"
 
 namespace pctlfit {
 
 namespace {
 constexpr size_t kSkippedHeaderChars = 12;
+
+std::string_view trim(std::string_view text) {
+  while (!text.empty() && is_c_space(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_c_space(text.back())) text.remove_suffix(1);
+  return text;
 }
+}  // namespace
 
 int count_header_columns(std::string_view line, bool had_newline) {
   const size_t length = line.size() + (had_newline ? 1 : 0);
@@ -26,21 +33,39 @@ int count_header_columns(std::string_view line, bool had_newline) {
   return columns;
 }
 
+std::vector<std::string> column_headings(std::string_view line, bool had_newline) {
+  std::vector<std::string> headings;
+  if (count_header_columns(line, had_newline) < 0) return headings;
+  const std::string_view rest = line.substr(kSkippedHeaderChars);
+  size_t start = 0;
+  for (size_t i = 0; i <= rest.size(); ++i) {
+    if (i < rest.size() && rest[i] != '\t') continue;
+    // The last piece counts when it has characters or the newline belongs to it.
+    const bool counted = i > start || (i == rest.size() && had_newline);
+    if (counted) headings.emplace_back(trim(rest.substr(start, i - start)));
+    start = i + 1;
+  }
+  return headings;
+}
+
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
-                         int& columns) {
+                         int& columns, std::vector<std::string>& headings) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
   FileReader reader;
-  if (!open_file_reader(reader, path)) return {InputErrorKind::first_cannot_open, path};
+  if (!open_file_reader(reader, path)) {
+    return {InputErrorKind::first_cannot_open, path, reader.open_errno};
+  }
   std::string line;
   bool had_newline = false;
   const bool has_header =
       read_line(reader, line, had_newline) && read_line(reader, line, had_newline);
-  const bool read_failed = reader.read_errno != 0;
+  const int read_errno = reader.read_errno;
   close_file_reader(reader);
-  if (read_failed) return {InputErrorKind::first_cannot_read, path};
+  if (read_errno != 0) return {InputErrorKind::first_cannot_read, path, read_errno};
   columns = has_header ? count_header_columns(line, had_newline) : -1;
   if (columns < 0) return {InputErrorKind::header_too_short, path};
+  headings = column_headings(line, had_newline);
   return {};
 }
 

@@ -16,10 +16,16 @@ namespace pctlfit {
 // newline makes the newline alone a column.
 int count_header_columns(std::string_view line, bool had_newline);
 
-// The column count N of the data files, from the header line of the first entry of the list
-// `list_name`. Fails with list_names_no_file (naming the list), first_cannot_open,
-// first_cannot_read, or header_too_short (also when the file has no second line).
+// The headings of the columns that count_header_columns counts, in order, each with surrounding
+// white space (the newline of a last piece included) trimmed; a heading may be empty. Empty for
+// a line that is too short.
+std::vector<std::string> column_headings(std::string_view line, bool had_newline);
+
+// The column count N of the data files and their headings, from the header line of the first
+// entry of the list `list_name`. Fails with list_names_no_file (naming the list),
+// first_cannot_open, first_cannot_read, or header_too_short (also when the file has no second
+// line).
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
-                         int& columns);
+                         int& columns, std::vector<std::string>& headings);
 
 }  // namespace pctlfit

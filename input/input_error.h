@@ -23,7 +23,8 @@ enum class InputErrorKind {
 
 struct InputError {
   InputErrorKind kind = InputErrorKind::none;
-  std::string path;  // the file concerned
+  std::string path;      // the file concerned
+  int error_number = 0;  // *_cannot_open, *_cannot_read: the system's errno, 0 if unknown
 };
 
 inline bool failed(const InputError& error) { return error.kind != InputErrorKind::none; }

@@ -3,6 +3,8 @@
 // is skipped, the number is the longest prefix that converts. Never reads past `end`, never
 // allocates for ordinary numbers, no locale.
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 
 #include "text/c_locale.h"
@@ -12,6 +14,18 @@ namespace pctlfit {
 inline const char* skip_space(const char* pos, const char* end) {
   while (pos < end && is_c_space(*pos)) ++pos;
   return pos;
+}
+
+// A value in a record line is a whole field: it ends at white space, at the end of the line, or
+// where a sign starts the next value (fixed-width model output runs "12.345-9999.000" together).
+// Anything else right after a number ("12.5.3", "4.7O1", "1,0") makes the field no number.
+inline constexpr std::array<bool, 256> kEndsField = [] {
+  std::array<bool, 256> table{};
+  for (int c = 0; c < 256; ++c) table[size_t(c)] = is_c_space(char(c)) || c == '-' || c == '+';
+  return table;
+}();
+inline bool ends_field(const char* pos, const char* end) {
+  return pos == end || kEndsField[static_cast<unsigned char>(*pos)];
 }
 
 // Plain decimals of up to 15 digits without exponent, the bulk of every data file. The digits
@@ -37,8 +51,9 @@ inline const char* scan_plain_decimal(const char* pos, const char* end, double& 
   }
   digits += fraction_digits;
   if (digits == 0 || digits > kMaxDigits) return nullptr;
-  // An exponent may follow, or this is the 0 of a hexadecimal 0x.
-  if (p < end && (*p == 'e' || *p == 'E' || *p == 'x' || *p == 'X')) return nullptr;
+  // Only a number that ends its field: an exponent or the x of a hexadecimal 0x may follow, or
+  // something that is no number at all; the general parser and the caller tell which.
+  if (p < end && !kEndsField[static_cast<unsigned char>(*p)]) return nullptr;
   const double magnitude = static_cast<double>(digits_value) / kPowersOfTen[fraction_digits];
   value = negative ? -magnitude : magnitude;
   return p;
@@ -47,6 +62,15 @@ inline const char* scan_plain_decimal(const char* pos, const char* end, double& 
 // The forms scan_plain_decimal leaves: signs, exponents, inf, nan, hexadecimal, long digits.
 // `pos` is past any leading white space.
 const char* scan_double_general(const char* pos, const char* end, double& value);
+
+// A whole field at `pos` (past white space, `pos` < `end`) read as scan_double reads it: the
+// position after it, or nullptr when the field does not start with a number or does not end
+// where the number ends (see ends_field).
+inline const char* scan_field(const char* pos, const char* end, double& value) {
+  if (const char* plain_end = scan_plain_decimal(pos, end, value)) return plain_end;
+  const char* number_end = scan_double_general(pos, end, value);
+  return number_end != nullptr && ends_field(number_end, end) ? number_end : nullptr;
+}
 
 // Like "%d": optional sign and decimal digits. The value saturates instead of overflowing.
 // Returns the position after the number, or nullptr when no integer starts there.

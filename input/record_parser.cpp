@@ -6,12 +6,36 @@
 namespace pctlfit {
 
 namespace {
+
 bool is_blank(std::string_view line) {
   for (char c : line) {
     if (!is_c_space(c)) return false;
   }
   return true;
 }
+
+// The whole numbers from `pos` to the end of the line, up to the first field that is not one.
+int count_values(const char* pos, const char* end) {
+  int count = 0;
+  double ignored;
+  for (pos = skip_space(pos, end); pos < end; pos = skip_space(pos, end)) {
+    pos = scan_field(pos, end, ignored);
+    if (pos == nullptr) break;
+    ++count;
+  }
+  return count;
+}
+
+// Marks the field at `pos` (past white space) as the value that is not a number.
+void mark_bad_field(std::string_view line, const char* pos, RecordParse& result) {
+  const char* const end = line.data() + line.size();
+  const char* field_end = pos;
+  while (field_end < end && !is_c_space(*field_end)) ++field_end;
+  result.status = RecordStatus::bad_value;
+  result.bad_field_begin = static_cast<size_t>(pos - line.data());
+  result.bad_field_length = static_cast<size_t>(field_end - pos);
+}
+
 }  // namespace
 
 RecordParse parse_record(std::string_view line, int columns, double* values) {
@@ -21,7 +45,7 @@ RecordParse parse_record(std::string_view line, int columns, double* values) {
   long long fields[4];
   for (long long& field : fields) {
     pos = scan_integer(pos, end, field);
-    if (pos == nullptr) {
+    if (pos == nullptr || !ends_field(pos, end)) {
       result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
       return result;
     }
@@ -32,15 +56,20 @@ RecordParse parse_record(std::string_view line, int columns, double* values) {
     return result;
   }
   for (int c = 0; c < columns; ++c) {
-    const char* next = scan_double(pos, end, values[c]);
+    pos = skip_space(pos, end);
+    if (pos == end) {
+      result.status = RecordStatus::short_record;
+      return result;
+    }
+    const char* next = scan_field(pos, end, values[c]);
     if (next == nullptr) {
-      const bool line_ended = is_blank(std::string_view(pos, static_cast<size_t>(end - pos)));
-      result.status = line_ended ? RecordStatus::short_record : RecordStatus::bad_value;
+      mark_bad_field(line, pos, result);
       return result;
     }
     pos = next;
     result.values_read = c + 1;
   }
+  result.extra_values = count_values(pos, end);
   result.status = RecordStatus::record;
   return result;
 }

@@ -24,6 +24,7 @@ void emit(WarningSink& sink, const std::string& text) {
 }  // namespace
 
 void warn_line(WarningSink& sink, std::string_view file, long line, std::string_view what) {
+  ++sink.total;
   if (sink.shown_in_file >= sink.per_file_limit) {
     ++sink.suppressed_in_file;
     return;
@@ -33,6 +34,7 @@ void warn_line(WarningSink& sink, std::string_view file, long line, std::string_
 }
 
 void warn_file(WarningSink& sink, std::string_view file, std::string_view what) {
+  ++sink.total;
   emit(sink, format_file_warning(file, what));
 }
 

@@ -20,6 +20,7 @@ struct WarningSink {
   int per_file_limit = 20;
   int shown_in_file = 0;
   long suppressed_in_file = 0;
+  long total = 0;  // every warning given, shown or not
 };
 
 void warn_line(WarningSink& sink, std::string_view file, long line, std::string_view what);

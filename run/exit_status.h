@@ -9,6 +9,7 @@ enum ExitStatus : int {
   kExitInput = 2,           // an input file cannot be opened or read
   kExitHeaderTooShort = 3,  // the column header line is too short
   kExitReport = 4,          // the report cannot be opened or written
+  kExitStrict = 5,          // --strict: warnings about the input were given
 };
 
 }  // namespace pctlfit

@@ -1,5 +1,7 @@
 #include "run/messages.h"
 
+#include <cstring>
+
 namespace pctlfit {
 
 void print_banner(std::FILE* out) {
@@ -23,6 +25,22 @@ void print_usage(std::FILE* out) {
              out);
 }
 
+void print_options_help(std::FILE* out) {
+  std::fputs(
+      "\nOptions, before the list file name:\n"
+      "  -l, --lower-limit=X  the lower limit for LN3, instead of the prompt; implies LN3\n"
+      "  -o, --output=FILE    write the report to FILE instead of the name derived from the list\n"
+      "      --strict         fail with status 5 when any warning about the input was given\n"
+      "  -q, --quiet          no banner and no \"ready..\" on standard output\n"
+      "  -h, --help           this text\n"
+      "      --version        the version\n"
+      "  --                   ends the options (a list file whose name begins with -)\n"
+      "\nExit status: 0 report written, 1 usage, 2 an input cannot be opened or read,\n"
+      "3 the column header line is too short, 4 the report cannot be opened or written,\n"
+      "5 warnings about the input with --strict.\n",
+      out);
+}
+
 void print_help_pointer(std::FILE* out) {
   std::fputs(
       "See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n",
@@ -38,7 +56,14 @@ void print_ln3_prompt(std::FILE* out) {
 
 void print_ready(std::FILE* out) { std::fputs("ready..\n", out); }
 
-ExitStatus report_input_error(std::FILE* out, const InputError& error) {
+void print_reason(std::FILE* err, const std::string& name, int error_number) {
+  if (error_number == 0) return;
+  std::fprintf(err, "pctlfit: %s: %s\n", name.c_str(), std::strerror(error_number));
+}
+
+namespace {
+// The message of an input failure on `out`; its status.
+ExitStatus print_input_error(std::FILE* out, const InputError& error) {
   const char* name = error.path.c_str();
   switch (error.kind) {
     case InputErrorKind::none:
@@ -66,9 +91,20 @@ ExitStatus report_input_error(std::FILE* out, const InputError& error) {
   }
   return kExitInput;
 }
+}  // namespace
 
-ExitStatus report_cannot_open_report(std::FILE* out, const std::string& report_name) {
+ExitStatus report_input_error(std::FILE* out, std::FILE* err, const InputError& error) {
+  const ExitStatus status = print_input_error(out, error);
+  std::fflush(out);  // the message first, then its reason, also where both go to one place
+  print_reason(err, error.path, error.error_number);
+  return status;
+}
+
+ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::string& report_name,
+                                     int error_number) {
   std::fprintf(out, "error opening output file %s \n", report_name.c_str());
+  std::fflush(out);
+  print_reason(err, report_name, error_number);
   return kExitReport;
 }
 
@@ -77,9 +113,37 @@ ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name
   return kExitReport;
 }
 
-ExitStatus report_cannot_write_report(std::FILE* out, const std::string& report_name) {
+ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,
+                                      const std::string& report_name, int error_number) {
   std::fprintf(out, "error writing output file %s \n", report_name.c_str());
+  std::fflush(out);
+  print_reason(err, report_name, error_number);
   return kExitReport;
+}
+
+ExitStatus report_usage_error(std::FILE* out, const std::string& message) {
+  std::fprintf(out, "%s\n", message.c_str());
+  return kExitUsage;
+}
+
+ExitStatus report_strict_failure(std::FILE* out, long warnings) {
+  std::fprintf(out, "%ld warnings about the input (--strict)\n", warnings);
+  return kExitStrict;
+}
+
+std::string unknown_mode_warning(const std::string& word) {
+  return "pctlfit: warning: unknown mode \"" + word +
+         "\"; fitting LN2 (the modes are NV, LN2 and LN3)\n";
+}
+
+std::string no_lower_limit_warning(const std::optional<std::string>& word) {
+  const std::string what = word ? "\"" + *word + "\"" : "standard input is empty";
+  return "pctlfit: warning: no lower limit read for LN3 (" + what + "); using 0\n";
+}
+
+std::string report_placement_warning(const std::string& report_name) {
+  return "pctlfit: warning: the report is " + report_name +
+         " (the name is cut at its first point; -o chooses another)\n";
 }
 
 }  // namespace pctlfit

@@ -2,6 +2,7 @@
 // Everything run control says on the console. Scripts read these texts: keep them byte for byte.
 
 #include <cstdio>
+#include <optional>
 #include <string>
 
 #include "input/input_error.h"
@@ -11,15 +12,31 @@ namespace pctlfit {
 
 void print_banner(std::FILE* out);
 void print_usage(std::FILE* out);
+void print_options_help(std::FILE* out);
 void print_help_pointer(std::FILE* out);
 void print_version(std::FILE* out);
 void print_ln3_prompt(std::FILE* out);
 void print_ready(std::FILE* out);
 
-// Prints the message of an input failure and returns its exit status.
-ExitStatus report_input_error(std::FILE* out, const InputError& error);
-ExitStatus report_cannot_open_report(std::FILE* out, const std::string& report_name);
+// Prints the message of an input failure on `out`, its reason (if known) on `err`, and returns
+// its exit status.
+ExitStatus report_input_error(std::FILE* out, std::FILE* err, const InputError& error);
+ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::string& report_name,
+                                     int error_number);
 ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name);
-ExitStatus report_cannot_write_report(std::FILE* out, const std::string& report_name);
+ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,
+                                      const std::string& report_name, int error_number);
+// A usage error: its one-line message.
+ExitStatus report_usage_error(std::FILE* out, const std::string& message);
+// --strict: "N warnings about the input (--strict)".
+ExitStatus report_strict_failure(std::FILE* out, long warnings);
+
+// "pctlfit: NAME: REASON" with the system's text for `error_number`; nothing when it is 0.
+void print_reason(std::FILE* err, const std::string& name, int error_number);
+
+// Warnings about the command line, the prompt and the report's place, on standard error.
+std::string unknown_mode_warning(const std::string& word);
+std::string no_lower_limit_warning(const std::optional<std::string>& word);
+std::string report_placement_warning(const std::string& report_name);
 
 }  // namespace pctlfit

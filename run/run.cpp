@@ -2,18 +2,23 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdlib>
 #include <thread>
+#include <unordered_map>
 
 #include "input/data_pass.h"
 #include "input/file_identity.h"
 #include "input/header.h"
 #include "input/list_file.h"
+#include "input/warnings.h"
 #include "report/report_writer.h"
 #include "run/exit_status.h"
 #include "run/messages.h"
+#include "run/options.h"
 #include "run/progress.h"
 #include "stats/domain_check.h"
+#include "text/c_locale.h"
 #include "text/str_ops.h"
 
 namespace pctlfit {
@@ -42,11 +47,71 @@ int thread_count(const char* env_value, unsigned hardware_threads) {
 
 namespace {
 
-double read_lower_limit(const Console& console) {
-  print_ln3_prompt(console.out);
-  double limit = 0.0;
-  if (std::fscanf(console.in, "%lf", &limit) != 1) limit = 0.0;
-  return limit;
+// The first word on standard input, as the prompt's answer; nullopt when there is none.
+std::optional<std::string> read_word(std::FILE* in) {
+  constexpr size_t kLongestWord = 4096;
+  int c;
+  do {
+    c = std::fgetc(in);
+  } while (c != EOF && is_c_space(static_cast<char>(c)));
+  if (c == EOF) return std::nullopt;
+  std::string word;
+  for (; c != EOF && !is_c_space(static_cast<char>(c)) && word.size() < kLongestWord;
+       c = std::fgetc(in)) {
+    word += static_cast<char>(c);
+  }
+  return word;
+}
+
+void warn(RunContext& context, const std::string& text) {
+  std::fputs(text.c_str(), context.console.err);
+  ++context.input_warnings;
+}
+
+// Asks for the LN3 lower limit; 0 with a warning when no whole number is typed.
+double read_lower_limit(RunContext& context) {
+  print_ln3_prompt(context.console.out);
+  const std::optional<std::string> word = read_word(context.console.in);
+  const std::optional<double> limit = word ? parse_whole_number(*word) : std::nullopt;
+  if (limit) return *limit;
+  warn(context, no_lower_limit_warning(word));
+  return 0.0;
+}
+
+// The mode word and the lower limit, from the options, the word after the list name and the
+// prompt. False with `status` set on a usage error.
+bool choose_distribution(const Options& options, RunContext& context, ExitStatus& status) {
+  Distribution& dist = context.distribution;
+  dist.mode = select_mode(options.mode_word);
+  const bool known =
+      !options.mode_word || dist.mode != DistributionMode::LN2 || *options.mode_word == "LN2";
+  if (!known) warn(context, unknown_mode_warning(*options.mode_word));
+  if (options.lower_limit) {
+    if (options.mode_word && dist.mode != DistributionMode::LN3) {
+      status = report_usage_error(
+          context.console.out,
+          "pctlfit: --lower-limit is for LN3, but the mode word is " + *options.mode_word);
+      return false;
+    }
+    dist.mode = DistributionMode::LN3;
+    dist.lower_limit = *options.lower_limit;
+  } else if (dist.mode == DistributionMode::LN3) {
+    dist.lower_limit = read_lower_limit(context);
+  }
+  return true;
+}
+
+// Names each data file that the list names again (by file identity, so "./a.dat" is "a.dat").
+void warn_listed_again(RunContext& context) {
+  std::unordered_map<std::string, size_t> first_listed;
+  for (size_t i = 0; i < context.entries.size(); ++i) {
+    const auto [first, inserted] = first_listed.emplace(file_key(context.entries[i]), i);
+    if (inserted) continue;
+    warn(context,
+         format_line_warning(context.list_name, context.entry_lines[i],
+                             context.entries[i] + " is listed again (first on line " +
+                                 std::to_string(context.entry_lines[first->second]) + ")"));
+  }
 }
 
 bool report_is_an_input(const RunContext& context) {
@@ -57,14 +122,31 @@ bool report_is_an_input(const RunContext& context) {
   return false;
 }
 
-// Opens the report, unless that would truncate one of the inputs.
-ExitStatus open_report(RunContext& context) {
-  context.report_name = derive_report_name(context.list_name);
+// True when the name rule cuts inside a folder name, so that the report lands in another folder
+// than the list ('dir.a/list.txt' gives 'dir.sta').
+bool report_leaves_the_list_folder(const std::string& list_name) {
+  const int point = str_position(list_name, ".");
+  return point > 0 && list_name.find('/', static_cast<size_t>(point)) != std::string::npos;
+}
+
+// Names the report (-o, or after the list), and opens it unless that would truncate an input.
+ExitStatus open_report(RunContext& context, const Options& options) {
+  if (options.output) {
+    context.report_name = *options.output;
+  } else {
+    context.report_name = derive_report_name(context.list_name);
+    if (report_leaves_the_list_folder(context.list_name)) {
+      std::fputs(report_placement_warning(context.report_name).c_str(), context.console.err);
+    }
+  }
   if (report_is_an_input(context)) {
     return report_report_is_input(context.console.out, context.report_name);
   }
   context.report.reset(std::fopen(context.report_name.c_str(), "w"));
-  if (!context.report) return report_cannot_open_report(context.console.out, context.report_name);
+  if (!context.report) {
+    return report_cannot_open_report(context.console.out, context.console.err, context.report_name,
+                                     errno);
+  }
   return kExitOk;
 }
 
@@ -75,6 +157,7 @@ InputError read_all_data(RunContext& context) {
   warnings.out = context.console.err;
   DataPassOptions options;
   options.threads = context.threads;
+  options.headings = &context.headings;
   BoundCounts bound_counts = allocate_bound_counts(context.column_count);
   options.bound_counts = &bound_counts;
   ProgressLine progress{context.console.err};
@@ -85,6 +168,7 @@ InputError read_all_data(RunContext& context) {
   const InputError error =
       read_data_files(context.entries, context.distribution, context.table, warnings, options);
   clear_progress(progress);
+  context.input_warnings += warnings.total;
   if (failed(error)) return error;
   for (const std::string& line :
        domain_warnings(context.table, bound_counts, context.distribution)) {
@@ -93,68 +177,96 @@ InputError read_all_data(RunContext& context) {
   return {};
 }
 
-// Flushes and closes the report; false when any of it could not be written.
-bool close_report(RunContext& context) {
+// Flushes and closes the report; false with `error_number` set when any of it was not written.
+bool close_report(RunContext& context, int& error_number) {
   std::FILE* report = context.report.release();
   bool written = std::fflush(report) == 0 && !std::ferror(report);
-  written = std::fclose(report) == 0 && written;
+  if (!written && error_number == 0) error_number = errno;
+  if (std::fclose(report) != 0 && written) {
+    written = false;
+    error_number = errno;
+  }
   return written;
 }
 
-// --version, no argument (usage) and --help end the run before it starts; true if so.
-bool ends_before_the_run(const std::vector<std::string>& args, const Console& console,
-                         ExitStatus& status) {
+// --version, usage errors, no list file and --help end the run before it starts; true if so.
+bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
+                         const Console& console, ExitStatus& status) {
   status = kExitOk;
-  if (!args.empty() && args[0] == "--version") {
+  std::string error;
+  const bool parsed = parse_options(args, options, error);
+  if (parsed && options.version) {
     print_version(console.out);
     return true;
   }
-  print_banner(console.out);
-  if (args.empty()) {
-    print_usage(console.out);
-    status = kExitUsage;
+  if (!options.quiet) print_banner(console.out);
+  if (!parsed) {
+    status = report_usage_error(console.out, error);
     return true;
   }
-  if (args[0] == "-h" || args[0] == "--help") {
+  if (options.help) {
     print_usage(console.out);
+    print_options_help(console.out);
     print_help_pointer(console.out);
+    return true;
+  }
+  if (!options.list_name) {
+    print_usage(console.out);
+    status = kExitUsage;
     return true;
   }
   return false;
 }
 
-// The mode word after the list name, and for LN3 the lower limit from the prompt.
-void read_mode(const std::vector<std::string>& args, RunContext& context) {
-  context.distribution.mode = select_mode(args.size() > 1 ? std::optional(args[1]) : std::nullopt);
-  if (context.distribution.mode == DistributionMode::LN3) {
-    context.distribution.lower_limit = read_lower_limit(context.console);
+ExitStatus fail_input(const RunContext& context, const InputError& error) {
+  return report_input_error(context.console.out, context.console.err, error);
+}
+
+// The steps once the report is open: columns, head, data, rows, close.
+ExitStatus write_report(RunContext& context, const Options& options) {
+  InputError error =
+      count_columns(context.list_name, context.entries, context.column_count, context.headings);
+  if (failed(error)) return fail_input(context, error);
+  context.table = allocate_table(context.column_count);
+  int write_errno = 0;
+  bool written = write_report_head(context.report.get(), context.column_count,
+                                   context.distribution.mode, context.entries);
+  if (!written) write_errno = errno;
+  error = read_all_data(context);
+  if (failed(error)) return fail_input(context, error);
+  if (options.strict && context.input_warnings > 0) {
+    return report_strict_failure(context.console.out, context.input_warnings);
   }
+
+  finalize_table(context.table);
+  if (!write_month_rows(context.report.get(), context.table, context.distribution) && written) {
+    written = false;
+    write_errno = errno;
+  }
+  written = close_report(context, write_errno) && written;
+  if (!written) {
+    return report_cannot_write_report(context.console.out, context.console.err, context.report_name,
+                                      write_errno);
+  }
+  return kExitOk;
 }
 
 ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& context) {
+  Options options;
   ExitStatus status;
-  if (ends_before_the_run(args, context.console, status)) return status;
-  read_mode(args, context);
+  if (ends_before_the_run(args, options, context.console, status)) return status;
+  if (!choose_distribution(options, context, status)) return status;
 
-  context.list_name = args[0];
-  InputError error = read_list_file(context.list_name, context.entries);
-  if (failed(error)) return report_input_error(context.console.out, error);
-  status = open_report(context);
+  context.list_name = *options.list_name;
+  const InputError error = read_list_file(context.list_name, context.entries, &context.entry_lines);
+  if (failed(error)) return fail_input(context, error);
+  warn_listed_again(context);
+  status = open_report(context, options);
   if (status != kExitOk) return status;
 
-  error = count_columns(context.list_name, context.entries, context.column_count);
-  if (failed(error)) return report_input_error(context.console.out, error);
-  context.table = allocate_table(context.column_count);
-  bool written = write_report_head(context.report.get(), context.column_count,
-                                   context.distribution.mode, context.entries);
-  error = read_all_data(context);
-  if (failed(error)) return report_input_error(context.console.out, error);
-
-  finalize_table(context.table);
-  written = write_month_rows(context.report.get(), context.table, context.distribution) && written;
-  written = close_report(context) && written;
-  if (!written) return report_cannot_write_report(context.console.out, context.report_name);
-  print_ready(context.console.out);
+  status = write_report(context, options);
+  if (status != kExitOk) return status;
+  if (!options.quiet) print_ready(context.console.out);
   return kExitOk;
 }
 

@@ -26,12 +26,15 @@ struct RunContext {
   Console console;
   std::string list_name;
   std::string report_name;
-  std::vector<std::string> entries;  // the data files, in list order; F is their number
-  int column_count = 0;              // N
+  std::vector<std::string> entries;   // the data files, in list order; F is their number
+  std::vector<long> entry_lines;      // the list file's line of each entry
+  int column_count = 0;               // N
+  std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
   FilePtr report;
   StatsTable table;
   int threads = 1;
+  long input_warnings = 0;  // warnings about the input so far (--strict counts them)
 };
 
 }  // namespace pctlfit

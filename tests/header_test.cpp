@@ -71,13 +71,15 @@ TEST(CountColumns, FromTheFirstEntry) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
     int columns = 0;
-    EXPECT_EQ(count_columns("list.txt", {c.entry}, columns).kind, c.error);
+    std::vector<std::string> headings;
+    EXPECT_EQ(count_columns("list.txt", {c.entry}, columns, headings).kind, c.error);
     if (c.error == InputErrorKind::none) {
       EXPECT_EQ(columns, c.columns);
     }
   }
   int columns = 0;
-  const InputError no_file = count_columns("list.txt", {}, columns);
+  std::vector<std::string> headings;
+  const InputError no_file = count_columns("list.txt", {}, columns, headings);
   EXPECT_EQ(no_file.kind, InputErrorKind::list_names_no_file);
   EXPECT_EQ(no_file.path, "list.txt");
 }

@@ -1,0 +1,29 @@
+#pragma once
+// The command line: GNU-style options before the list file name, then the document's form (the
+// list file name, an optional mode word, further words ignored).
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace pctlfit {
+
+struct Options {
+  bool help = false;
+  bool version = false;
+  bool quiet = false;                 // no banner, no "ready.."
+  bool strict = false;                // warnings about the input fail the run
+  std::optional<double> lower_limit;  // LN3's limit without the prompt
+  std::optional<std::string> output;  // the report's name instead of the derived one
+  std::optional<std::string> list_name;
+  std::optional<std::string> mode_word;
+};
+
+// Parses `args` (without the program name). False on a usage error, with its one-line message
+// (no newline) in `error`; `options` then holds what was read before it.
+bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
+
+// A number as a whole word ("0.5", "-1e3"; not "0.5x", not empty), finite; for -l and the prompt.
+std::optional<double> parse_whole_number(const std::string& text);
+
+}  // namespace pctlfit
