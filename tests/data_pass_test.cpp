@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "input/header.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -22,8 +23,9 @@ PassResult pass(const std::vector<std::string>& entries, int columns,
                 Distribution dist = {DistributionMode::NV, 0.0}, DataPassOptions options = {}) {
   PassResult result;
   result.table = allocate_table(columns);
-  std::vector<std::string> headings;
-  for (int c = 1; c <= columns; ++c) headings.push_back("Q" + std::to_string(c));
+  std::vector<std::string> headings;  // the first file's, as the run reads them
+  int first_columns = 0;
+  if (!entries.empty()) count_columns("list.txt", entries, first_columns, headings);
   if (options.headings == nullptr) options.headings = &headings;
   WarningSink sink;
   sink.out = std::tmpfile();
@@ -109,6 +111,68 @@ TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
   EXPECT_EQ(table_cell(r.table, 1, 2).sum, 4.0 + 7 + 8);
   EXPECT_EQ(table_cell(r.table, 2, 2).sum, 9.0);  // the next line is not read into
   EXPECT_EQ(table_cell(r.table, 3, 2).sum, 10.0);
+}
+
+// A value is a whole field: a typo must not move later values into other columns.
+TEST_F(DataPass, ValueFields) {
+  struct Case {
+    std::string values;          // after "2001 1 1 0 ", under the headings A, B, C
+    std::vector<double> counts;  // values accumulated into A, B, C
+    std::vector<double> sums;
+    std::string warning;  // after "FILE:4: ", empty for none
+  };
+  const std::string header = "title\nYYYY MM DD H\tA\tB\tC\nunits\n";
+  const Case cases[] = {
+      {"12.5.3\t20.0\t30.0", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"12.5.3\""},
+      {"1 4.7O1 1,0", {1, 0, 0}, {1, 0, 0}, "value 2 (B) is not a number: \"4.7O1\""},
+      {"1 2 1,0", {1, 1, 0}, {1, 2, 0}, "value 3 (C) is not a number: \"1,0\""},
+      {"1.5x 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"1.5x\""},
+      {"2.0e 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"2.0e\""},
+      {"abc 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"abc\""},
+      // Fixed-width output runs a negative value into the one before: a sign ends a field.
+      {"12.5-9999.000 3", {1, 0, 1}, {12.5, 0, 3}, ""},
+      {"1.0-2.0 3", {1, 1, 1}, {1, -2, 3}, ""},
+      {"1e1 +2 -9999", {1, 1, 0}, {10, 2, 0}, ""},  // exponent, plus sign, missing
+      {"0x10 inf 2.", {1, 1, 1}, {16, INFINITY, 2}, ""},
+      // The four integers are whole fields too: "0.5" as the hour is no record.
+      {"", {0, 0, 0}, {0, 0, 0}, "not a record"},
+      {"1 2 3 4 5",
+       {1, 1, 1},
+       {1, 2, 3},
+       "5 values, the header names 3 columns; values after the 3rd are not read"},
+      {"1 2 3 # note", {1, 1, 1}, {1, 2, 3}, ""},  // words after the values are not counted
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.values);
+    const std::string line = c.values.empty() ? "2001 1 1 0.5 1 2 3" : "2001 1 1 0 " + c.values;
+    const auto a = file("a.dat", header + line + "\n");
+    const PassResult r = pass({a}, 3);
+    for (int column = 1; column <= 3; ++column) {
+      EXPECT_EQ(table_cell(r.table, column, 1).count, c.counts[size_t(column - 1)]) << column;
+      if (c.counts[size_t(column - 1)] > 0) {
+        EXPECT_EQ(table_cell(r.table, column, 1).sum, c.sums[size_t(column - 1)]) << column;
+      }
+    }
+    EXPECT_EQ(r.warnings,
+              c.warning.empty() ? "" : "pctlfit: warning: " + a + ":4: " + c.warning + "\n");
+  }
+}
+
+TEST_F(DataPass, ExtraValuesNamedOncePerFileAndBadFieldsShortened) {
+  const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 1 2 3\n2001 1 1 0 1 2\n"));
+  const auto b = file(
+      "b.dat", data_file(1, "2001 1 1 0 " + std::string(100, '7') + "x\n" + "2001 1 1 0 1 2\n"));
+  std::vector<std::string> no_headings;
+  DataPassOptions options;
+  options.headings = &no_headings;  // a heading that is not known is left out
+  const PassResult r = pass({a, b}, 1, {DistributionMode::NV, 0.0}, options);
+  EXPECT_EQ(r.warnings,
+            "pctlfit: warning: " + a +
+                ":5: 3 values, the header names 1 columns; values after the 1st are not read\n"
+                "pctlfit: warning: " +
+                b + ":4: value 1 is not a number: \"" + std::string(37, '7') + "...\"\n" +
+                "pctlfit: warning: " + b +
+                ":5: 2 values, the header names 1 columns; values after the 1st are not read\n");
 }
 
 TEST_F(DataPass, WarningsAreLimitedPerFile) {

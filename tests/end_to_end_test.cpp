@@ -87,6 +87,71 @@ TEST_F(EndToEnd, Ln3ReadsTheLimitFromStandardInput) {
             std::string::npos);
 }
 
+// Options, as scripts use them: each gives what the old form gives, or fails as documented.
+TEST_F(EndToEnd, LowerLimitOptionNeedsNoStandardInput) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
+  file("list.txt", "a.dat\n");
+  ASSERT_EQ(run_binary(dir, "list.txt LN3", "0.5\n").status, 0);
+  const std::string prompted = report();
+  for (const char* args : {"-l 0.5 list.txt", "--lower-limit=0.5 list.txt LN3"}) {
+    SCOPED_TRACE(args);
+    const auto r = run_binary(dir, args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner + "ready..\n");
+    EXPECT_EQ(report(), prompted);
+  }
+  const auto bad = run_binary(dir, "-l 0.5x list.txt");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out, kBanner + "pctlfit: lower limit \"0.5x\" is not a number\n");
+  const auto conflict = run_binary(dir, "-l 0.5 list.txt NV");
+  EXPECT_EQ(conflict.status, 1);
+  EXPECT_EQ(conflict.out, kBanner + "pctlfit: --lower-limit is for LN3, but the mode word is NV\n");
+}
+
+TEST_F(EndToEnd, OutputOptionNamesTheReportAndIsGuarded) {
+  const std::string data = data_file(1, "2001 1 1 0 1\n");
+  file("a.dat", data);
+  file("list.txt", "a.dat\n");
+  ASSERT_EQ(run_binary(dir, "list.txt").status, 0);
+  const auto r = run_binary(dir, "-o out.tsv list.txt");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(report("out.tsv"), report());
+  const auto guarded = run_binary(dir, "--output=./a.dat list.txt");
+  EXPECT_EQ(guarded.status, 4);
+  EXPECT_EQ(guarded.out, kBanner + "output file ./a.dat is also an input file\n");
+  EXPECT_EQ(test::read_file(dir / "a.dat"), data);
+}
+
+TEST_F(EndToEnd, StrictFailsAfterTheDataPassOnInputWarnings) {
+  file("good.dat", data_file(1, "2001 1 1 0 1\n"));
+  file("bad.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 4.7O1\n2001 1 1 0 1 2\n"));
+  file("good.txt", "good.dat\n");
+  file("bad.txt", "bad.dat\n");
+  const auto good = run_binary(dir, "--strict good.txt");
+  EXPECT_EQ(good.status, 0);  // the empty months are about the data, not the input
+  EXPECT_EQ(good.out, kBanner + "ready..\n");
+  const auto bad = run_binary(dir, "--strict bad.txt");
+  EXPECT_EQ(bad.status, 5);
+  EXPECT_EQ(bad.out, kBanner + "2 warnings about the input (--strict)\n");
+  EXPECT_EQ(report("bad.sta"),
+            "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
+            "Percentiles for Log-Gaussian distribution (LN2) for monthly "
+            "values frombad.dat \n");
+  EXPECT_EQ(run_binary(dir, "--strict good.txt nv").status, 5);  // an unknown mode word counts
+}
+
+TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  file("list.txt", "a.dat\n");
+  const auto r = run_binary(dir, "-q list.txt");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, "");
+  EXPECT_NE(r.err.find("no values in months"), std::string::npos);
+  const auto missing = run_binary(dir, "--quiet missing.txt");
+  EXPECT_EQ(missing.status, 2);
+  EXPECT_EQ(missing.out, "error opening script file missing.txt\n");
+}
+
 TEST_F(EndToEnd, WindowsLineEndsGiveTheSameReport) {
   const std::string records = "2001 1 1 0 1.5 2\n2001 2 1 0 3 -9999\n2002 1 1 0 2.5 7\n";
   std::string crlf;

@@ -11,25 +11,30 @@ namespace pctlfit {
 namespace {
 
 TEST(HeaderColumns, Examples) {
+  using Headings = std::vector<std::string>;
   struct Case {
     std::string line;  // without its newline
     bool had_newline;
     int expected;
+    Headings headings;
   };
   const Case cases[] = {
-      {"YYYY MM DD H\tQ1\tQ2\tQ3", true, 3},
-      {"YYYY MM DD H\tQ1\t\tQ2", true, 2},  // empty heading is no column
-      {"YYYY MM DD H\tQ1\tQ2\t", true, 3},  // the newline alone is a column
-      {"YYYY MM DD H", true, 1},            // 13 characters with the newline
-      {"YYYY MM DD H", false, -1},          // 12 characters: too short
-      {"YYYY MM DD ", true, -1},
-      {"YYYY MM DD H\tQ1\tQ2", false, 2},  // last line without newline
-      {"YYYY MM DD H\t  \tQ2", true, 2},   // a heading of spaces counts
-      {"YYYY MM DD H\t", false, 0},
+      {"YYYY MM DD H\tQ1\tQ2\tQ3", true, 3, {"Q1", "Q2", "Q3"}},
+      {"YYYY MM DD H\tQ1\t\tQ2", true, 2, {"Q1", "Q2"}},      // empty heading is no column
+      {"YYYY MM DD H\tQ1\tQ2\t", true, 3, {"Q1", "Q2", ""}},  // the newline alone is a column
+      {"YYYY MM DD H", true, 1, {""}},                        // 13 characters with the newline
+      {"YYYY MM DD H", false, -1, {}},                        // 12 characters: too short
+      {"YYYY MM DD ", true, -1, {}},
+      {"YYYY MM DD H\tQ1\tQ2", false, 2, {"Q1", "Q2"}},  // last line without newline
+      {"YYYY MM DD H\t  \tQ2", true, 2, {"", "Q2"}},     // a heading of spaces counts
+      {"YYYY MM DD H\t", false, 0, {}},
+      {"YYYY MM DD H\t SB 1 \t\r", true, 2, {"SB 1", ""}},  // trimmed; a lone CR is blank
+      {"YYYY MM DD H Q1 Q2 Q3", true, 1, {"Q1 Q2 Q3"}},     // spaces do not separate
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     EXPECT_EQ(count_header_columns(c.line, c.had_newline), c.expected);
+    EXPECT_EQ(column_headings(c.line, c.had_newline), c.headings);
   }
 }
 
@@ -42,6 +47,8 @@ TEST(HeaderColumns, AgreesWithCuttingOnRandomHeaders) {
     for (int i = 0; i < length; ++i) line += alphabet[random() % sizeof alphabet];
     SCOPED_TRACE(line);
     EXPECT_EQ(count_header_columns(line, true), test::count_columns_by_cutting(line + "\n"));
+    const int count = count_header_columns(line, true);
+    EXPECT_EQ(column_headings(line, true).size(), size_t(count < 0 ? 0 : count));
   }
 }
 
@@ -75,6 +82,7 @@ TEST(CountColumns, FromTheFirstEntry) {
     EXPECT_EQ(count_columns("list.txt", {c.entry}, columns, headings).kind, c.error);
     if (c.error == InputErrorKind::none) {
       EXPECT_EQ(columns, c.columns);
+      EXPECT_EQ(headings, (std::vector<std::string>{"Q1", "Q2"}));  // CR dropped
     }
   }
   int columns = 0;

@@ -30,11 +30,20 @@ TEST(ListFile, EntriesAreFirstWords) {
       {"empty", "", {}},
       {"nul ends a name", std::string("ab\0cd\nx\n", 8), {"ab", "x"}},
       {"long line", std::string(5000, 'n') + " c\n", {std::string(5000, 'n')}},
+      {"comment lines",
+       "# members of 2001\na.txt\n  #b.txt\nc.txt # not a comment\n",
+       {"a.txt", "c.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(parse_list_entries(c.text), c.expected);
   }
+}
+
+TEST(ListFile, LineOfEachEntry) {
+  std::vector<long> lines;
+  EXPECT_EQ(parse_list_entries("# c\na\n\n  b x\n#\nc", &lines), (Entries{"a", "b", "c"}));
+  EXPECT_EQ(lines, (std::vector<long>{2, 4, 6}));
 }
 
 TEST(ListFile, ReadFailures) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "run/options.h"
 #include "run/progress.h"
 #include "test_util.h"
 
@@ -84,11 +85,17 @@ TEST_F(Run, Ln3PromptsBeforeOpeningTheList) {
   struct Case {
     std::string input;
     const char* first_row;
+    std::string err;
   };
+  const std::string limit_0 = "1\t1.00\t0.64\t2.00\t6.25\t4.00\n";
+  const std::string no_limit = "pctlfit: warning: no lower limit read for LN3 ";
   const Case cases[] = {
-      {"0.5\n", "1\t1.00\t0.78\t1.88\t7.37\t4.00\n"},
-      {"", "1\t1.00\t0.64\t2.00\t6.25\t4.00\n"},  // nothing readable: limit 0
-      {"abc", "1\t1.00\t0.64\t2.00\t6.25\t4.00\n"},
+      {"0.5\n", "1\t1.00\t0.78\t1.88\t7.37\t4.00\n", ""},
+      {"\n \n0.5 1\n", "1\t1.00\t0.78\t1.88\t7.37\t4.00\n", ""},  // as "%lf" reads
+      // Nothing readable, or no whole number: the limit stays 0, and the user is told.
+      {"", limit_0.c_str(), no_limit + "(standard input is empty); using 0\n"},
+      {"abc", limit_0.c_str(), no_limit + "(\"abc\"); using 0\n"},
+      {"0,5\n", limit_0.c_str(), no_limit + "(\"0,5\"); using 0\n"},
   };
   test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
   test::write_file("list.txt", "a.dat\n");
@@ -97,6 +104,7 @@ TEST_F(Run, Ln3PromptsBeforeOpeningTheList) {
     const auto r = run_in_process({"list.txt", "LN3"}, c.input);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, kBanner + "lower limit for LN3: ready..\n");
+    EXPECT_EQ(r.err.substr(0, r.err.find("pctlfit: warning: column")), c.err);
     const std::string report = test::read_file("list.sta");
     EXPECT_NE(report.find("(LN3) for monthly values froma.dat \n" + std::string(c.first_row)),
               std::string::npos);
@@ -109,12 +117,14 @@ TEST_F(Run, ListFileFailures) {
   auto r = run_in_process({"missing.txt"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error opening script file missing.txt\n");
+  EXPECT_EQ(r.err, "pctlfit: missing.txt: No such file or directory\n");
   EXPECT_FALSE(std::filesystem::exists("missing.sta"));
 
   std::filesystem::create_directory("folder.lst");
   r = run_in_process({"folder.lst"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error reading folder.lst \n");
+  EXPECT_EQ(r.err, "pctlfit: folder.lst: Is a directory\n");
   EXPECT_FALSE(std::filesystem::exists("folder.sta"));
 
   for (const char* text : {"", "\n  \n\t\n"}) {
@@ -132,6 +142,7 @@ TEST_F(Run, ReportThatCannotBeCreated) {
   const auto r = run_in_process({"list.txt"});
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.out, kBanner + "error opening output file list.sta \n");
+  EXPECT_EQ(r.err, "pctlfit: list.sta: Is a directory\n");
 }
 
 TEST_F(Run, ReportNeverOverwritesAnInput) {
@@ -168,6 +179,7 @@ TEST_F(Run, ColumnHeaderFailures) {
   r = run_in_process({"list.txt"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error opening file none.dat \n");
+  EXPECT_EQ(r.err, "pctlfit: none.dat: No such file or directory\n");
 }
 
 TEST_F(Run, MissingLaterFileLeavesTheHead) {
@@ -176,9 +188,84 @@ TEST_F(Run, MissingLaterFileLeavesTheHead) {
   const auto r = run_in_process({"list.txt", "NV"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error opening b.dat \n");
+  EXPECT_EQ(r.err, "pctlfit: b.dat: No such file or directory\n");
   EXPECT_EQ(test::read_file("list.sta"),
             "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
             "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
+}
+
+TEST(Options, ParsedBeforeTheListFile) {
+  struct Case {
+    std::vector<std::string> args;
+    std::string error;  // empty: parsed
+    std::optional<double> lower_limit = {};
+    std::optional<std::string> output = {};
+    std::optional<std::string> list = {};
+    std::optional<std::string> mode = {};
+  };
+  const std::string unknown = "pctlfit: unknown option ";
+  const Case cases[] = {
+      {{"runs.txt", "NV", "-q"}, "", {}, {}, "runs.txt", "NV"},  // after the list: the old form
+      {{"-l", "0.5", "runs.txt"}, "", 0.5, {}, "runs.txt", {}},
+      {{"-l-2", "runs.txt"}, "", -2.0, {}, "runs.txt", {}},
+      {{"--lower-limit=1e-3", "runs.txt", "LN3"}, "", 1e-3, {}, "runs.txt", "LN3"},
+      {{"--lower-limit", "+3", "runs.txt"}, "", 3.0, {}, "runs.txt", {}},
+      {{"-o", "out.sta", "runs.txt"}, "", {}, "out.sta", "runs.txt", {}},
+      {{"-oout.sta", "--output=b.sta", "runs.txt"}, "", {}, "b.sta", "runs.txt", {}},
+      {{"--", "-runs.txt", "NV"}, "", {}, {}, "-runs.txt", "NV"},
+      {{"-", "NV"}, "", {}, {}, "-", "NV"},  // "-" alone is a name
+      {{"-l", "abc", "runs.txt"}, "pctlfit: lower limit \"abc\" is not a number"},
+      {{"-l", "0.5x", "runs.txt"}, "pctlfit: lower limit \"0.5x\" is not a number"},
+      {{"-l", "", "runs.txt"}, "pctlfit: lower limit \"\" is not a number"},
+      {{"-l", "nan", "runs.txt"}, "pctlfit: lower limit \"nan\" is not a number"},
+      {{"-l"}, "pctlfit: option -l needs a value"},
+      {{"--output"}, "pctlfit: option --output needs a value"},
+      {{"-x", "runs.txt"}, unknown + "-x (pctlfit --help lists the options)"},
+      {{"--quiet=yes", "runs.txt"}, unknown + "--quiet=yes (pctlfit --help lists the options)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0] + " " + (c.args.size() > 1 ? c.args[1] : ""));
+    Options options;
+    std::string error;
+    EXPECT_EQ(parse_options(c.args, options, error), c.error.empty());
+    EXPECT_EQ(error, c.error);
+    if (!c.error.empty()) continue;
+    EXPECT_EQ(options.lower_limit, c.lower_limit);
+    EXPECT_EQ(options.output, c.output);
+    EXPECT_EQ(options.list_name, c.list);
+    EXPECT_EQ(options.mode_word, c.mode);
+  }
+}
+
+TEST_F(Run, WarningsAboutTheCommandLineAndTheList) {
+  test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n"));
+  test::write_file("list.txt", "# the members\na.dat\n./a.dat\na.dat\n");
+  std::filesystem::create_directory("proj.x");
+  test::write_file("proj.x/list.txt", "a.dat\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;  // before the warnings about empty months
+  };
+  const std::string warning = "pctlfit: warning: ";
+  const Case cases[] = {
+      {{"list.txt", "nv"},
+       warning + "unknown mode \"nv\"; fitting LN2 (the modes are NV, LN2 and LN3)\n" + warning +
+           "list.txt:3: ./a.dat is listed again (first on line 2)\n" + warning +
+           "list.txt:4: a.dat is listed again (first on line 2)\n"},
+      {{"proj.x/list.txt"},
+       warning +
+           "the report is proj.sta (the name is cut at its first point; -o chooses another)\n"},
+      {{"-o", "proj.x/list.sta", "proj.x/list.txt"}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args[0]);
+    const auto r = run_in_process(c.args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, kBanner + "ready..\n");
+    EXPECT_EQ(r.err.substr(0, r.err.find("pctlfit: warning: column")), c.err);
+  }
+  EXPECT_TRUE(std::filesystem::exists("proj.sta"));
+  EXPECT_TRUE(std::filesystem::exists("proj.x/list.sta"));
 }
 
 TEST(EverydayUse, HelpAndVersion) {

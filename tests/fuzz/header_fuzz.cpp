@@ -1,5 +1,6 @@
 // Fuzzes the column count of a header line. Properties: never more columns than tabs plus one,
-// -1 exactly for lines of 12 characters or fewer, and the same count as the step-by-step cutting.
+// -1 exactly for lines of 12 characters or fewer, the same count as the step-by-step cutting,
+// and one heading per column.
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -18,6 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const size_t length = line.size() + (had_newline ? 1 : 0);
   if ((count == -1) != (length <= 12)) __builtin_trap();
   if (count != pctlfit::test::count_columns_by_cutting(line + (had_newline ? "\n" : ""))) {
+    __builtin_trap();
+  }
+  // One heading per column.
+  if (pctlfit::column_headings(line, had_newline).size() != size_t(count < 0 ? 0 : count)) {
     __builtin_trap();
   }
   return 0;

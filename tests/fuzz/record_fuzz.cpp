@@ -1,5 +1,7 @@
-// Fuzzes the record-line parser. Property: a line accepted as a record, printed again with its
-// month and values, reads back to the same month and the same bits.
+// Fuzzes the record-line parser. Properties: a line accepted as a record, printed again with its
+// month and values, reads back to the same month and the same bits; and each value is a whole
+// field: with a letter glued to one of them, that value is "not a number" and the values before
+// it are still read.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -39,10 +41,20 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (parse.values_read != columns || parse.month < 0 || parse.month > 12) __builtin_trap();
 
   std::string printed = "2001 " + std::to_string(parse.month) + " 1 0";
+  std::string glued = printed;
+  const int glued_column = columns > 0 ? data[0] / 9 % columns : -1;
   char cell[64];
   for (int c = 0; c < columns; ++c) {
     std::snprintf(cell, sizeof cell, " %.17g", values[static_cast<size_t>(c)]);
     printed += cell;
+    glued += cell;
+    if (c == glued_column) glued += "x";
+  }
+  if (glued_column >= 0) {
+    std::vector<double> before(static_cast<size_t>(columns) + 1);
+    const RecordParse bad = parse_record(glued, columns, before.data());
+    if (bad.status != RecordStatus::bad_value || bad.values_read != glued_column) __builtin_trap();
+    if (glued[bad.bad_field_begin + bad.bad_field_length - 1] != 'x') __builtin_trap();
   }
   std::vector<double> again(static_cast<size_t>(columns) + 1);
   const RecordParse reparse = parse_record(printed, columns, again.data());
