@@ -45,8 +45,9 @@ void BM_AccumulateBlock(benchmark::State& state) {
   ParsedBlock parsed;
   parse_block(block, kColumns, {DistributionMode::LN2, 0.0}, parsed);
   StatsTable table = allocate_table(kColumns);
+  CellCounts missing = allocate_cell_counts(kColumns);
   for (auto _ : state) {
-    accumulate_block(parsed, table);
+    accumulate_block(parsed, table, missing);
     benchmark::ClobberMemory();
   }
   state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(parsed.values.size()));

@@ -9,7 +9,8 @@ namespace pctlfit {
 
 namespace {
 
-const double kNotAccumulated = std::bit_cast<double>(kNotAccumulatedBits);
+const double kNotRead = std::bit_cast<double>(kNotReadBits);
+const double kMissing = std::bit_cast<double>(kMissingBits);
 
 // Marks missing values (not above -9999.0, NaN included) and transforms the others. The mode
 // is switched on once per record, not once per value.
@@ -18,14 +19,14 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
   switch (dist.mode) {
     case DistributionMode::NV:
       for (int c = 0; c < read; ++c) {
-        if (!(row[c] > kMissingMarker)) row[c] = kNotAccumulated;
+        if (!(row[c] > kMissingMarker)) row[c] = kMissing;
       }
       break;
     case DistributionMode::LN2:
     case DistributionMode::LN3:
       for (int c = 0; c < read; ++c) {
         if (!(row[c] > kMissingMarker)) {
-          row[c] = kNotAccumulated;
+          row[c] = kMissing;
           continue;
         }
         row[c] = transform_value(dist, row[c]);
@@ -36,7 +37,7 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
       }
       break;
   }
-  for (int c = read; c < columns; ++c) row[c] = kNotAccumulated;
+  for (int c = read; c < columns; ++c) row[c] = kNotRead;
 }
 
 // The bad field's text for a warning: at most kShownFieldLength bytes, control bytes as '?'.
@@ -89,14 +90,19 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
   }
 }
 
-void accumulate_block(const ParsedBlock& block, StatsTable& table) {
+void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing) {
   const size_t width = static_cast<size_t>(table.columns);
   if (width == 0) return;
   const double* row = block.values.data();
   for (unsigned char month : block.months) {
     MonthStats* cells = &table_cell(table, 1, month);
+    uint32_t* missing_in_month = &missing.counts[cell_index(missing, 1, month)];
     for (size_t c = 0; c < width; ++c) {
-      if (!is_not_accumulated(row[c])) accumulate_value(cells[c], row[c]);
+      if (!is_not_accumulated(row[c])) {
+        accumulate_value(cells[c], row[c]);
+      } else if (std::bit_cast<uint64_t>(row[c]) == kMissingBits) {
+        ++missing_in_month[c];
+      }
     }
     row += width;
   }

@@ -16,11 +16,14 @@
 
 namespace pctlfit {
 
-// Marks a value that is not accumulated (missing, or not read). A NaN with a payload that no
-// arithmetic produces, so that a NaN from the logarithm of a negative value is still added.
-inline constexpr uint64_t kNotAccumulatedBits = 0x7ff4'dead'beef'0001ULL;
+// Mark values that are not accumulated: a value that was not read (after a bad field, or a
+// short record) and a missing one (not above -9999, NaN included). NaNs with payloads that no
+// arithmetic produces, so that a NaN from the logarithm of a negative value is still added; the
+// two differ in their lowest bit only, so one test finds both.
+inline constexpr uint64_t kNotReadBits = 0x7ff4'dead'beef'0000ULL;
+inline constexpr uint64_t kMissingBits = 0x7ff4'dead'beef'0001ULL;
 inline bool is_not_accumulated(double v) {
-  return std::bit_cast<uint64_t>(v) == kNotAccumulatedBits;
+  return (std::bit_cast<uint64_t>(v) | 1) == kMissingBits;
 }
 
 struct BlockWarning {
@@ -53,8 +56,9 @@ struct ParsedBlock {
 // Parses every line of `block` (whole lines; the last may lack its newline).
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out);
 
-// Adds a parsed block to the table, record by record, column by column.
-void accumulate_block(const ParsedBlock& block, StatsTable& table);
+// Adds a parsed block to the table, record by record, column by column, and counts its missing
+// values per column and month into `missing` (laid out for the table's columns).
+void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing);
 
 // The warning text of a malformed record line ("not a record", "only 3 of 5 values", ...).
 // `headings` are the first file's column headings (may be empty); a bad value names its own.

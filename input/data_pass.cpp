@@ -20,7 +20,8 @@ struct Consumer {
   StatsTable& table;
   WarningSink& warnings;
   const ProgressSink& progress;
-  BoundCounts* bound_counts;
+  CellCounts* bound_counts;
+  CellCounts& missing_counts;
   const std::vector<std::string>& headings;
   long lines_done = 0;        // lines of the current file before the next block
   bool extra_warned = false;  // the current file's line with extra values has been named
@@ -37,9 +38,9 @@ void check_column_count(Consumer& consumer, const WorkItem& item, const std::str
                 std::to_string(consumer.table.columns));
 }
 
-void count_bound_hits(BoundCounts& counts, const ParsedBlock& parsed) {
+void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
   for (const auto& [record, column] : parsed.bound_hits) {
-    ++counts.counts[bound_index(counts, int(column) + 1, parsed.months[record])];
+    ++counts.counts[cell_index(counts, int(column) + 1, parsed.months[record])];
   }
 }
 
@@ -63,7 +64,7 @@ void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string
 }
 
 void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
-  accumulate_block(item.parsed, consumer.table);
+  accumulate_block(item.parsed, consumer.table, consumer.missing_counts);
   if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
   consumer.lines_done += item.parsed.lines;
@@ -200,11 +201,14 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   source.entries = &entries;
   source.block_size = options.block_size;
   static const std::vector<std::string> kNoHeadings;
+  CellCounts missing_counts;  // when the caller does not want them
+  if (options.missing_counts == nullptr) missing_counts = allocate_cell_counts(table.columns);
   Consumer consumer{entries,
                     table,
                     warnings,
                     options.progress,
                     options.bound_counts,
+                    options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
                     options.headings != nullptr ? *options.headings : kNoHeadings,
                     0,
                     false,

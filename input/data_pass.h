@@ -25,7 +25,8 @@ struct DataPassOptions {
   uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
   size_t block_size = 1u << 20;
   ProgressSink progress;
-  BoundCounts* bound_counts = nullptr;  // counts values at or below the log-normal bound
+  CellCounts* bound_counts = nullptr;    // counts values at or below the log-normal bound
+  CellCounts* missing_counts = nullptr;  // counts missing values
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
 };
 

@@ -30,6 +30,8 @@ void print_options_help(std::FILE* out) {
       "\nOptions, before the list file name:\n"
       "  -l, --lower-limit=X  the lower limit for LN3, instead of the prompt; implies LN3\n"
       "  -o, --output=FILE    write the report to FILE instead of the name derived from the list\n"
+      "      --table=FILE     also write every figure in full, with the column headings and\n"
+      "                       the sample sizes, as a CSV table\n"
       "      --strict         fail with status 5 when any warning about the input was given\n"
       "  -q, --quiet          no banner and no \"ready..\" on standard output\n"
       "  -h, --help           this text\n"
@@ -110,6 +112,11 @@ ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::
 
 ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name) {
   std::fprintf(out, "output file %s is also an input file\n", report_name.c_str());
+  return kExitReport;
+}
+
+ExitStatus report_table_is_report(std::FILE* out, const std::string& table_name) {
+  std::fprintf(out, "output file %s is also the report\n", table_name.c_str());
   return kExitReport;
 }
 

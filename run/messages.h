@@ -24,6 +24,7 @@ ExitStatus report_input_error(std::FILE* out, std::FILE* err, const InputError& 
 ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::string& report_name,
                                      int error_number);
 ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name);
+ExitStatus report_table_is_report(std::FILE* out, const std::string& table_name);
 ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,
                                       const std::string& report_name, int error_number);
 // A usage error: its one-line message.

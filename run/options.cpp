@@ -16,7 +16,8 @@ std::optional<double> parse_whole_number(const std::string& text) {
 
 namespace {
 
-// An option that takes a value: "-o FILE", "-oFILE", "--output=FILE", "--output FILE". Returns
+// An option that takes a value: "-o FILE", "-oFILE", "--output=FILE", "--output FILE" (the short
+// forms only when `short_name` is not null). Returns
 // true when args[i] is this option; then `value` is set, or `error` when it is missing.
 bool option_value(const std::vector<std::string>& args, size_t& i, const char* short_name,
                   const std::string& long_name, std::optional<std::string>& value,
@@ -28,8 +29,10 @@ bool option_value(const std::vector<std::string>& args, size_t& i, const char* s
     value = arg.substr(long_form.size() + 1);
     return true;
   }
-  if (arg != long_form && arg != short_name) {
-    if (!arg.starts_with(short_name) || arg.starts_with("--")) return false;
+  if (arg != long_form && (short_name == nullptr || arg != short_name)) {
+    if (short_name == nullptr || !arg.starts_with(short_name) || arg.starts_with("--")) {
+      return false;
+    }
     value = arg.substr(2);  // -oFILE
     return true;
   }
@@ -68,6 +71,9 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     return error.empty() && read_lower_limit_option(*value, options, error);
   } else if (option_value(args, i, "-o", "output", value, error)) {
     if (error.empty()) options.output = value;
+    return error.empty();
+  } else if (option_value(args, i, nullptr, "table", value, error)) {
+    if (error.empty()) options.table = value;
     return error.empty();
   } else {
     error = "pctlfit: unknown option " + arg + " (pctlfit --help lists the options)";

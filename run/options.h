@@ -15,6 +15,7 @@ struct Options {
   bool strict = false;                // warnings about the input fail the run
   std::optional<double> lower_limit;  // LN3's limit without the prompt
   std::optional<std::string> output;  // the report's name instead of the derived one
+  std::optional<std::string> table;   // the figure table's name
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
 };

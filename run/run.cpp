@@ -13,9 +13,11 @@
 #include "input/list_file.h"
 #include "input/warnings.h"
 #include "report/report_writer.h"
+#include "report/table_writer.h"
 #include "run/exit_status.h"
 #include "run/messages.h"
 #include "run/options.h"
+#include "run/output_files.h"
 #include "run/progress.h"
 #include "stats/domain_check.h"
 #include "text/c_locale.h"
@@ -114,42 +116,6 @@ void warn_listed_again(RunContext& context) {
   }
 }
 
-bool report_is_an_input(const RunContext& context) {
-  if (same_file(context.report_name, context.list_name)) return true;
-  for (const std::string& entry : context.entries) {
-    if (same_file(context.report_name, entry)) return true;
-  }
-  return false;
-}
-
-// True when the name rule cuts inside a folder name, so that the report lands in another folder
-// than the list ('dir.a/list.txt' gives 'dir.sta').
-bool report_leaves_the_list_folder(const std::string& list_name) {
-  const int point = str_position(list_name, ".");
-  return point > 0 && list_name.find('/', static_cast<size_t>(point)) != std::string::npos;
-}
-
-// Names the report (-o, or after the list), and opens it unless that would truncate an input.
-ExitStatus open_report(RunContext& context, const Options& options) {
-  if (options.output) {
-    context.report_name = *options.output;
-  } else {
-    context.report_name = derive_report_name(context.list_name);
-    if (report_leaves_the_list_folder(context.list_name)) {
-      std::fputs(report_placement_warning(context.report_name).c_str(), context.console.err);
-    }
-  }
-  if (report_is_an_input(context)) {
-    return report_report_is_input(context.console.out, context.report_name);
-  }
-  context.report.reset(std::fopen(context.report_name.c_str(), "w"));
-  if (!context.report) {
-    return report_cannot_open_report(context.console.out, context.console.err, context.report_name,
-                                     errno);
-  }
-  return kExitOk;
-}
-
 // The data pass, with a progress line for a person at a terminal and, afterwards, the warnings
 // about figures that come out non-finite or zero.
 InputError read_all_data(RunContext& context) {
@@ -158,8 +124,10 @@ InputError read_all_data(RunContext& context) {
   DataPassOptions options;
   options.threads = context.threads;
   options.headings = &context.headings;
-  BoundCounts bound_counts = allocate_bound_counts(context.column_count);
-  options.bound_counts = &bound_counts;
+  context.bound_counts = allocate_cell_counts(context.column_count);
+  context.missing_counts = allocate_cell_counts(context.column_count);
+  options.bound_counts = &context.bound_counts;
+  options.missing_counts = &context.missing_counts;
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && ::isatty(::fileno(context.console.err))) {
     options.progress = {update_progress, &progress};
@@ -171,22 +139,10 @@ InputError read_all_data(RunContext& context) {
   context.input_warnings += warnings.total;
   if (failed(error)) return error;
   for (const std::string& line :
-       domain_warnings(context.table, bound_counts, context.distribution)) {
+       domain_warnings(context.table, context.bound_counts, context.distribution)) {
     std::fputs(line.c_str(), context.console.err);
   }
   return {};
-}
-
-// Flushes and closes the report; false with `error_number` set when any of it was not written.
-bool close_report(RunContext& context, int& error_number) {
-  std::FILE* report = context.report.release();
-  bool written = std::fflush(report) == 0 && !std::ferror(report);
-  if (!written && error_number == 0) error_number = errno;
-  if (std::fclose(report) != 0 && written) {
-    written = false;
-    error_number = errno;
-  }
-  return written;
 }
 
 // --version, usage errors, no list file and --help end the run before it starts; true if so.
@@ -222,16 +178,32 @@ ExitStatus fail_input(const RunContext& context, const InputError& error) {
   return report_input_error(context.console.out, context.console.err, error);
 }
 
-// The steps once the report is open: columns, head, data, rows, close.
+// The month rows, the figure table (if asked for) and the closing of both; false with the first
+// failure's file and errno when any of it was not written.
+bool write_figures(RunContext& context, std::string& failed_name, int& error_number) {
+  bool written = write_month_rows(context.report.get(), context.table, context.distribution);
+  if (!written) error_number = errno;
+  written = close_output(context.report, error_number) && written;
+  failed_name = context.report_name;
+  if (!written || !context.table_file) return written;
+  const FigureTableInput input{context.table, context.distribution, context.headings,
+                              context.missing_counts, context.bound_counts};
+  written = write_figure_table(context.table_file.get(), input);
+  if (!written) error_number = errno;
+  written = close_output(context.table_file, error_number) && written;
+  failed_name = context.table_name;
+  return written;
+}
+
+// The steps once the outputs are open: columns, head, data, rows, table, close.
 ExitStatus write_report(RunContext& context, const Options& options) {
-  InputError error =
-      count_columns(context.list_name, context.entries, context.column_count, context.headings);
+  InputError error = count_columns(context.list_name, context.entries, context.column_count,
+                                   context.headings);
   if (failed(error)) return fail_input(context, error);
   context.table = allocate_table(context.column_count);
-  int write_errno = 0;
-  bool written = write_report_head(context.report.get(), context.column_count,
-                                   context.distribution.mode, context.entries);
-  if (!written) write_errno = errno;
+  const bool head_written = write_report_head(context.report.get(), context.column_count,
+                                              context.distribution.mode, context.entries);
+  int error_number = head_written ? 0 : errno;
   error = read_all_data(context);
   if (failed(error)) return fail_input(context, error);
   if (options.strict && context.input_warnings > 0) {
@@ -239,14 +211,12 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
-  if (!write_month_rows(context.report.get(), context.table, context.distribution) && written) {
-    written = false;
-    write_errno = errno;
-  }
-  written = close_report(context, write_errno) && written;
+  std::string failed_name;
+  const bool written = write_figures(context, failed_name, error_number) && head_written;
   if (!written) {
-    return report_cannot_write_report(context.console.out, context.console.err, context.report_name,
-                                      write_errno);
+    if (head_written || failed_name.empty()) failed_name = context.report_name;
+    return report_cannot_write_report(context.console.out, context.console.err, failed_name,
+                                      error_number);
   }
   return kExitOk;
 }
@@ -262,6 +232,7 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
   if (failed(error)) return fail_input(context, error);
   warn_listed_again(context);
   status = open_report(context, options);
+  if (status == kExitOk) status = open_table(context, options);
   if (status != kExitOk) return status;
 
   status = write_report(context, options);

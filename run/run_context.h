@@ -32,7 +32,11 @@ struct RunContext {
   std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
   FilePtr report;
+  std::string table_name;  // --table: the figure table
+  FilePtr table_file;
   StatsTable table;
+  CellCounts missing_counts;  // of the data pass, for the figure table
+  CellCounts bound_counts;
   int threads = 1;
   long input_warnings = 0;  // warnings about the input so far (--strict counts them)
 };

@@ -49,10 +49,10 @@ std::vector<int> months_where(Holds holds) {
 }
 
 void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table,
-                        const BoundCounts& counts, const Distribution& dist, int limit) {
+                        const CellCounts& counts, const Distribution& dist, int limit) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
-    const auto count = [&](int month) { return counts.counts[bound_index(counts, column, month)]; };
+    const auto count = [&](int month) { return counts.counts[cell_index(counts, column, month)]; };
     const std::vector<int> months = months_where([&](int month) { return count(month) > 0; });
     if (months.empty()) continue;
     uint64_t total = 0;
@@ -85,15 +85,7 @@ void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable&
 
 }  // namespace
 
-BoundCounts allocate_bound_counts(int columns) {
-  BoundCounts counts;
-  if (columns < 1) return counts;
-  counts.columns = columns;
-  counts.counts.assign(static_cast<size_t>(kMonths) * static_cast<size_t>(columns), 0);
-  return counts;
-}
-
-std::vector<std::string> domain_warnings(const StatsTable& table, const BoundCounts& counts,
+std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist, int limit) {
   std::vector<std::string> lines;
   if (dist.mode != DistributionMode::NV && counts.columns == table.columns) {

@@ -12,6 +12,14 @@ StatsTable allocate_table(int columns) {
   return table;
 }
 
+CellCounts allocate_cell_counts(int columns) {
+  CellCounts counts;
+  if (columns < 1) return counts;
+  counts.columns = columns;
+  counts.counts.assign(static_cast<size_t>(kMonths) * static_cast<size_t>(columns), 0);
+  return counts;
+}
+
 void finalize_stats(MonthStats& record) {
   record.mean = record.count > 0 ? record.sum / record.count : 0.0;
   // More than two values, not more than one: with exactly two the deviation stays 0.

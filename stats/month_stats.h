@@ -2,6 +2,7 @@
 // Per column and month accumulators, held in the transformed domain of the distribution.
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace pctlfit {
@@ -36,6 +37,22 @@ inline MonthStats& table_cell(StatsTable& table, int column, int month) {
 inline const MonthStats& table_cell(const StatsTable& table, int column, int month) {
   return table.cells[static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(table.columns) +
                      static_cast<std::size_t>(column - 1)];
+}
+
+// A count per column and month, laid out like the table's cells (values at or below the
+// log-normal bound, missing values).
+struct CellCounts {
+  int columns = 0;
+  std::vector<uint32_t> counts;
+};
+
+// Zero counts for `columns` columns and 12 months (none if columns < 1).
+CellCounts allocate_cell_counts(int columns);
+
+// The index of (column 1..columns, month 1..12) in `counts.counts`.
+inline std::size_t cell_index(const CellCounts& counts, int column, int month) {
+  return static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(counts.columns) +
+         static_cast<std::size_t>(column - 1);
 }
 
 // Adds one value that is already transformed: count, sum, sum of squares, strict min, strict max.

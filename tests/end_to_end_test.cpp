@@ -20,6 +20,44 @@ class EndToEnd : public ::testing::Test {
   std::string report(const std::string& name = "list.sta") { return test::read_file(dir / name); }
 };
 
+// The fields of one CSV line (RFC 4180 quotes).
+std::vector<std::string> csv_fields(const std::string& line) {
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  for (size_t i = 0; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '"' && quoted && i + 1 < line.size() && line[i + 1] == '"') {
+      fields.back() += '"';
+      ++i;
+    } else if (c == '"') {
+      quoted = !quoted;
+    } else if (c == ',' && !quoted) {
+      fields.emplace_back();
+    } else {
+      fields.back() += c;
+    }
+  }
+  return fields;
+}
+
+std::vector<std::string> tab_fields(const std::string& line) {
+  std::vector<std::string> fields;
+  const std::string text = line + "\t";
+  for (size_t start = 0, tab; (tab = text.find('\t', start)) != std::string::npos; start = tab + 1)
+    fields.push_back(text.substr(start, tab - start));
+  return fields;
+}
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  for (size_t start = 0; start < text.size();) {
+    const size_t end = text.find('\n', start);
+    lines.push_back(text.substr(start, end - start));
+    start = end + 1;
+  }
+  return lines;
+}
+
 std::string format_row(int month, const std::vector<double>& figures) {
   std::string row = std::to_string(month);
   char cell[256];
@@ -150,6 +188,64 @@ TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   const auto missing = run_binary(dir, "--quiet missing.txt");
   EXPECT_EQ(missing.status, 2);
   EXPECT_EQ(missing.out, "error opening script file missing.txt\n");
+}
+
+TEST_F(EndToEnd, FigureTableHoldsTheReportsFiguresInFull) {
+  // Column 1 "SB,1": January 1, 2, 4 and a missing value; February 0.5 and 0 (at the bound).
+  // Column 2 'say "hi"': January 3 and -9999.5 (missing); nothing else.
+  file("a.dat",
+       "title\nYYYY MM DD H\tSB,1\tsay \"hi\"\nunits\n"
+       "2001 1 1 0 1 3\n2001 1 1 0 2 -9999.5\n2001 2 1 0 0.5 -9999\n");
+  file("b.dat", data_file(2,
+                          "2002 1 1 0 4 -9999\n2002 1 1 0 -9999 -9999\n2002 2 1 0 0 -9999\n"
+                          "2002 0 1 0 7 7\n"));
+  file("list.txt", "a.dat\nb.dat\n");
+  ASSERT_EQ(run_binary(dir, "list.txt").status, 0);
+  const std::string plain_report = report();
+  const auto r = run_binary(dir, "--table figures.csv list.txt");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(report(), plain_report);  // the report does not change
+
+  const std::vector<std::string> rows = lines_of(test::read_file(dir / "figures.csv"));
+  const std::vector<std::string> report_rows = lines_of(plain_report);
+  ASSERT_EQ(rows.size(), 1u + 2 * 12);
+  EXPECT_EQ(rows[0], "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max");
+  // Counted by hand: n, missing, at or below the bound.
+  EXPECT_TRUE(rows[1].starts_with("1,\"SB,1\",1,3,1,0,0.69")) << rows[1];
+  EXPECT_TRUE(rows[2].starts_with("1,\"SB,1\",2,2,0,1,-inf,0,")) << rows[2];  // 0.5 and 0
+  EXPECT_TRUE(rows[13].starts_with("2,\"say \"\"hi\"\"\",1,1,3,0,1.09861")) << rows[13];
+  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,");  // no values: empty figures
+  for (size_t i = 1; i < rows.size(); ++i) {
+    SCOPED_TRACE(rows[i]);
+    const std::vector<std::string> fields = csv_fields(rows[i]);
+    ASSERT_EQ(fields.size(), 13u);
+    const int column = std::stoi(fields[0]);
+    const int month = std::stoi(fields[2]);
+    if (fields[3] == "0") continue;
+    const std::vector<std::string> printed = tab_fields(report_rows[size_t(month + 1)]);
+    for (int figure = 0; figure < 5; ++figure) {
+      char text[512];
+      std::snprintf(text, sizeof text, "%.2f",
+                    std::strtod(fields[size_t(8 + figure)].c_str(), nullptr));
+      EXPECT_EQ(text, printed[size_t(1 + (column - 1) * 5 + figure)]) << figure;
+    }
+  }
+}
+
+TEST_F(EndToEnd, FigureTableIsNeverAnInputOrTheReport) {
+  const std::string data = data_file(1, "2001 1 1 0 1\n");
+  file("a.dat", data);
+  file("list.txt", "a.dat\n");
+  auto r = run_binary(dir, "--table=./a.dat list.txt");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kBanner + "output file ./a.dat is also an input file\n");
+  EXPECT_EQ(test::read_file(dir / "a.dat"), data);
+  r = run_binary(dir, "--table list.sta list.txt");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kBanner + "output file list.sta is also the report\n");
+  r = run_binary(dir, "--table no/such/dir.csv list.txt");
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.err, "pctlfit: no/such/dir.csv: No such file or directory\n");
 }
 
 TEST_F(EndToEnd, WindowsLineEndsGiveTheSameReport) {

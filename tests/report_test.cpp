@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "report/report_writer.h"
+#include "report/table_writer.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -38,6 +41,27 @@ TEST(ReportRows, TwelveRowsOfFiveFigures) {
   for (int m = 2; m <= 11; ++m) expected += std::to_string(m) + empty + empty + "\n";
   expected += "12" + empty + "\t3.00\t3.00\t3.00\t3.00\t3.00\n";
   EXPECT_EQ(rows, expected);
+}
+
+TEST(FigureTable, FieldsReadBackExactly) {
+  struct Case {
+    double value;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.1, "0.1"},           {1.0 / 3, "0.3333333333333333"},  // shortest that reads back
+      {1e100, "1e+100"},      {-0.0, "-0"},
+      {INFINITY, "inf"},      {-INFINITY, "-inf"},
+      {std::nan(""), "nan"},  {-std::nan(""), "nan"},  // no "-nan": readers take "nan"
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(shortest_double(c.value), c.text);
+  }
+  EXPECT_EQ(csv_field("SB042"), "SB042");
+  EXPECT_EQ(csv_field("Q, upper"), "\"Q, upper\"");
+  EXPECT_EQ(csv_field("say \"hi\""), "\"say \"\"hi\"\"\"");
+  EXPECT_EQ(csv_field(""), "");
 }
 
 TEST(ReportRows, FailedWritesAreReported) {

@@ -168,15 +168,15 @@ TEST(Distribution, UnknownPercentageIsNaN) {
 TEST(DomainWarnings, BoundAndEmptyMonths) {
   const Distribution ln2{DistributionMode::LN2, 0.0};
   StatsTable table = allocate_table(3);
-  BoundCounts counts = allocate_bound_counts(3);
+  CellCounts counts = allocate_cell_counts(3);
   for (int month = 1; month <= 12; ++month) {
     for (int column = 1; column <= 3; ++column) {
       if (column == 3 && month > 10) continue;  // column 3: November and December empty
       accumulate_value(table_cell(table, column, month), 1.0);
     }
   }
-  counts.counts[bound_index(counts, 2, 1)] = 2;
-  counts.counts[bound_index(counts, 2, 7)] = 1;
+  counts.counts[cell_index(counts, 2, 1)] = 2;
+  counts.counts[cell_index(counts, 2, 7)] = 1;
   const std::vector<std::string> expected = {
       "pctlfit: warning: column 2: 3 values at or below 0; months 1, 7 report non-finite or "
       "zero percentiles\n",
@@ -193,7 +193,7 @@ TEST(DomainWarnings, BoundAndEmptyMonths) {
 
 TEST(DomainWarnings, LimitedToTwentyLinesOfEachKind) {
   StatsTable table = allocate_table(25);
-  const auto lines = domain_warnings(table, allocate_bound_counts(25), {DistributionMode::NV, 0.0});
+  const auto lines = domain_warnings(table, allocate_cell_counts(25), {DistributionMode::NV, 0.0});
   ASSERT_EQ(lines.size(), 21u);
   EXPECT_EQ(lines.back(), "pctlfit: warning: 5 more columns with months without values\n");
 }

@@ -1,0 +1,38 @@
+#pragma once
+// The figure table beside the report: every column and month with its heading, sample size and
+// the report's figures in full, as CSV that data-frame readers take without arguments.
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+// What the table is made of: the finalised table and the counts of the data pass.
+struct FigureTableInput {
+  const StatsTable& table;
+  const Distribution& dist;
+  const std::vector<std::string>& headings;  // the first file's; a column without one: empty
+  const CellCounts& missing;                 // values not above -9999 per column and month
+  const CellCounts& at_or_below_bound;       // values at or below the log-normal bound
+};
+
+// The header row, without its newline.
+extern const char* const kFigureTableHeader;
+
+// `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
+// or a newline (RFC 4180); as it is otherwise.
+std::string csv_field(std::string_view text);
+
+// The shortest text that reads back to the same double; "inf", "-inf" and "nan" otherwise.
+std::string shortest_double(double value);
+
+// Writes the header row and one row per column and month (column 1 months 1..12, then column 2,
+// ...). False if a write failed.
+bool write_figure_table(std::FILE* out, const FigureTableInput& input);
+
+}  // namespace pctlfit
