@@ -55,8 +55,7 @@ std::string row(const FigureTableInput& input, int column, int month) {
          csv_field(heading < input.headings.size() ? input.headings[heading] : "") + "," +
          std::to_string(month) + "," + std::to_string(static_cast<uint64_t>(cell.count)) + "," +
          std::to_string(input.missing.counts[counted]) + "," +
-         std::to_string(input.at_or_below_bound.counts[counted]) + figures(input.dist, cell) +
-         "\n";
+         std::to_string(input.at_or_below_bound.counts[counted]) + figures(input.dist, cell) + "\n";
 }
 
 }  // namespace

@@ -187,7 +187,7 @@ bool write_figures(RunContext& context, std::string& failed_name, int& error_num
   failed_name = context.report_name;
   if (!written || !context.table_file) return written;
   const FigureTableInput input{context.table, context.distribution, context.headings,
-                              context.missing_counts, context.bound_counts};
+                               context.missing_counts, context.bound_counts};
   written = write_figure_table(context.table_file.get(), input);
   if (!written) error_number = errno;
   written = close_output(context.table_file, error_number) && written;
@@ -197,8 +197,8 @@ bool write_figures(RunContext& context, std::string& failed_name, int& error_num
 
 // The steps once the outputs are open: columns, head, data, rows, table, close.
 ExitStatus write_report(RunContext& context, const Options& options) {
-  InputError error = count_columns(context.list_name, context.entries, context.column_count,
-                                   context.headings);
+  InputError error =
+      count_columns(context.list_name, context.entries, context.column_count, context.headings);
   if (failed(error)) return fail_input(context, error);
   context.table = allocate_table(context.column_count);
   const bool head_written = write_report_head(context.report.get(), context.column_count,

@@ -67,8 +67,7 @@ void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table
   }
 }
 
-void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table,
-                              int limit) {
+void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table, int limit) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
     const std::vector<int> months =

@@ -20,8 +20,8 @@ inline bool is_at_or_below_bound(double transformed) {
 }
 
 // The warning lines, each ending in a newline: first the columns with values at or below the
-// bound (LN2 and LN3 only; `counts` holds how many per column and month), then the columns with months without values; at most `limit` lines
-// of each kind, then one line that counts the rest.
+// bound (LN2 and LN3 only; `counts` holds how many per column and month), then the columns with
+// months without values; at most `limit` lines of each kind, then one line that counts the rest.
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist, int limit = 20);
 

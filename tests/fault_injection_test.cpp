@@ -175,8 +175,13 @@ INSTANTIATE_TEST_SUITE_P(
              3,
              "'satz' falsch gelesen\n"},
         Case{"header_naming_no_column",  // ends in a tab and no newline: zero columns
-             {{"list.txt", "zero.dat\nb.dat\n"}, {"zero.dat", "t\nYYYY MM DD H\t"}, {"b.dat", kGood}},
-             "list.txt", 0, "ready..\n", "b.dat: 1 columns, the first file has 0\n"},
+             {{"list.txt", "zero.dat\nb.dat\n"},
+              {"zero.dat", "t\nYYYY MM DD H\t"},
+              {"b.dat", kGood}},
+             "list.txt",
+             0,
+             "ready..\n",
+             "b.dat: 1 columns, the first file has 0\n"},
         Case{"empty_later_data_file",
              {{"list.txt", "a.dat\nb.dat\n"}, {"a.dat", kGood}, {"b.dat", ""}},
              "list.txt NV",
@@ -184,7 +189,9 @@ INSTANTIATE_TEST_SUITE_P(
              "ready..\n",
              "",
              "1\t2.00\t2.00\t2.00\t2.00\t2.00"}),
-    [](const ::testing::TestParamInfo<Case>& case_info) { return std::string(case_info.param.name); });
+    [](const ::testing::TestParamInfo<Case>& case_info) {
+      return std::string(case_info.param.name);
+    });
 
 TEST(FaultInjectionList, BinaryListFile) {
   test::TempDir dir;

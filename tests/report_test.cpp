@@ -49,10 +49,10 @@ TEST(FigureTable, FieldsReadBackExactly) {
     const char* text;
   };
   const Case cases[] = {
-      {0.1, "0.1"},           {1.0 / 3, "0.3333333333333333"},  // shortest that reads back
-      {1e100, "1e+100"},      {-0.0, "-0"},
-      {INFINITY, "inf"},      {-INFINITY, "-inf"},
-      {std::nan(""), "nan"},  {-std::nan(""), "nan"},  // no "-nan": readers take "nan"
+      {0.1, "0.1"},          {1.0 / 3, "0.3333333333333333"},  // shortest that reads back
+      {1e100, "1e+100"},     {-0.0, "-0"},
+      {INFINITY, "inf"},     {-INFINITY, "-inf"},
+      {std::nan(""), "nan"}, {-std::nan(""), "nan"},  // no "-nan": readers take "nan"
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
