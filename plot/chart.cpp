@@ -25,6 +25,13 @@ constexpr const char* kExtremeColour = "#555555";
 constexpr const char* kGridColour = "#e0e0e0";
 constexpr const char* kFrameColour = "#999999";
 constexpr const char* kNoteColour = "#a50f15";
+constexpr const char* kSparseFill = "#fdd0a2";
+
+// A month fitted from fewer values than this is marked: its percentiles rest on almost nothing.
+constexpr uint64_t kFewValues = 3;
+// Average glyph widths, for fitting text into a width without measuring it.
+constexpr double kTitleGlyphWidth = 14 * 0.55;
+constexpr double kPanelTitleGlyphWidth = 11 * 0.62;  // bold
 
 // The lines of a panel, in the order of PanelShapes::lines.
 struct LineStyle {
@@ -32,12 +39,13 @@ struct LineStyle {
   const char* css_class;
   const char* colour;
   const char* width;
-  const char* dash;  // nullptr: solid
+  const char* dash;      // nullptr: solid
+  const char* dot_fill;  // the marker of a lone month: filled, or hollow (white)
 };
 constexpr LineStyle kLineStyles[3] = {
-    {kP50, "median", kMedianColour, "2", nullptr},
-    {kMin, "min", kExtremeColour, "1", "4 3"},
-    {kMax, "max", kExtremeColour, "1", "4 3"},
+    {kP50, "median", kMedianColour, "2", nullptr, kMedianColour},
+    {kMin, "min", kExtremeColour, "1", "4 3", "white"},
+    {kMax, "max", kExtremeColour, "1", "4 3", "white"},
 };
 
 std::string stroke_attributes(const LineStyle& style) {
@@ -209,10 +217,38 @@ std::string escape_xml(const std::string& text) {
 
 namespace {
 
-std::string panel_title(int column_number, double left, double y) {
+// "SB042 · column 42" with a heading, "Column 42" without; shortened to the panel's width.
+std::string panel_title(int column_number, const std::string& heading, double left, double y) {
+  const std::string number = std::to_string(column_number);
+  const std::string text =
+      heading.empty() ? "Column " + number : heading + " \u00b7 column " + number;
+  const size_t fitting = static_cast<size_t>((kPanelWidth - 20) / kPanelTitleGlyphWidth);
   return "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
-         number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">Column " +
-         std::to_string(column_number) + "</text>\n";
+         number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">" +
+         escape_xml(fit_text(text, fitting)) + "</text>\n";
+}
+
+// Months fitted from fewer than kFewValues values (but some), from the figure table's counts.
+std::vector<int> sparse_months(const std::array<uint64_t, 12>& counts) {
+  std::vector<int> months;
+  for (int m = 0; m < 12; ++m) {
+    if (counts[size_t(m)] > 0 && counts[size_t(m)] < kFewValues) months.push_back(m);
+  }
+  return months;
+}
+
+// A shaded column behind each sparse month.
+std::string sparse_marks(const Frame& frame, const std::vector<int>& months) {
+  std::string svg;
+  const double step = frame.width / 11;
+  for (int m : months) {
+    const double left = std::max(frame.left, frame_x(frame, m) - step / 2);
+    const double right = std::min(frame.left + frame.width, frame_x(frame, m) + step / 2);
+    svg += "<rect class=\"sparse\" x=\"" + number_text(left) + "\" y=\"" + number_text(frame.top) +
+           "\" width=\"" + number_text(right - left) + "\" height=\"" + number_text(frame.height) +
+           "\" fill=\"" + kSparseFill + "\"/>\n";
+  }
+  return svg;
 }
 
 // Grid lines with their values on the left, and the month initials along the bottom.
@@ -255,8 +291,8 @@ std::string figure_lines(const PanelShapes& shapes) {
              points_text(line) + "\" fill=\"none\" " + stroke_attributes(style) + "/>\n";
       if (line.size() != 1) continue;
       svg += "<circle class=\"" + std::string(style.css_class) + "-dot\" cx=\"" +
-             number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) + "\" r=\"2\" fill=\"" +
-             style.colour + "\"/>\n";
+             number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) + "\" r=\"2.5\" fill=\"" +
+             style.dot_fill + "\" stroke=\"" + style.colour + "\" stroke-width=\"1\"/>\n";
     }
   }
   return svg;
@@ -276,24 +312,65 @@ std::string frame_and_note(const PanelShapes& shapes) {
   return svg;
 }
 
-std::string render_panel(const ColumnFigures& column, int column_number, double x, double y) {
+std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
+                         double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
-  const PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
+  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
+  const size_t index = size_t(column_number - 1);
+  const bool known = table != nullptr && index < table->counts.size();
+  const std::vector<int> sparse = known ? sparse_months(table->counts[index]) : std::vector<int>{};
+  if (!sparse.empty()) {
+    shapes.note += (shapes.note.empty() ? "" : "; ") +
+                   ("fewer than " + std::to_string(kFewValues) + " values: " + month_names(sparse));
+  }
   return "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n" +
-         panel_title(column_number, left, y) + axes(shapes) + band_polygons(shapes) +
+         panel_title(column_number, known ? table->headings[index] : "", left, y) +
+         sparse_marks(shapes.frame, sparse) + axes(shapes) + band_polygons(shapes) +
          figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
+}
+
+std::string legend(bool with_table) {
+  std::string svg =
+      "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
+      ",36)\">\n<rect width=\"22\" height=\"10\" fill=\"" + kBandFill +
+      "\" fill-opacity=\"0.7\"/><text x=\"28\" y=\"9\">5 % to 95 %</text>\n" +
+      "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[0]) +
+      "/><text x=\"138\" y=\"9\">median</text>\n" +
+      "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[1]) +
+      "/><text x=\"228\" y=\"9\">minimum and maximum</text>\n";
+  if (with_table) {
+    svg += "<rect x=\"360\" width=\"22\" height=\"10\" fill=\"" + std::string(kSparseFill) +
+           "\"/><text x=\"388\" y=\"9\">fewer than " + std::to_string(kFewValues) +
+           " values</text>\n";
+  }
+  return svg + "</g>\n";
 }
 
 }  // namespace
 
-std::string render_chart(const Report& report, const std::vector<int>& columns) {
-  const size_t panels = std::min(columns.size(), kMaxPanels);
-  const size_t per_row = std::min(panels, kPanelsPerRow);
+std::string fit_text(const std::string& text, size_t max_chars) {
+  const auto is_continuation = [](char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+  };
+  size_t chars = 0;
+  size_t cut = text.size();  // where the first max_chars - 1 characters end
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (is_continuation(text[i])) continue;
+    if (chars + 1 == max_chars) cut = i;
+    ++chars;
+  }
+  if (chars <= max_chars || max_chars == 0) return text;
+  return text.substr(0, cut) + "\u2026";
+}
+
+std::string render_chart(const Report& report, const std::vector<int>& columns,
+                         const FigureTable* table) {
+  const size_t panels = columns.size();
+  const size_t per_row = std::max<size_t>(std::min(panels, kPanelsPerRow), 1);
   const size_t rows = (panels + per_row - 1) / per_row;
   const double width = std::max(2 * kChartLeft + double(per_row) * kPanelWidth, 600.0);
   const double height = kChartTop + double(rows) * kPanelHeight + 10;
-  std::string shown_title = report.title;
-  if (shown_title.size() > 160) shown_title = shown_title.substr(0, 157) + "...";
+  const size_t title_chars = static_cast<size_t>((width - 2 * kChartLeft - 12) / kTitleGlyphWidth);
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
   svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + number_text(width) +
          "\" height=\"" + number_text(height) + "\" viewBox=\"0 0 " + number_text(width) + " " +
@@ -302,19 +379,13 @@ std::string render_chart(const Report& report, const std::vector<int>& columns) 
   svg += "<title>" + escape_xml(report.title) + "</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) +
-         "\" y=\"24\" font-size=\"14\">" + escape_xml(shown_title) + "</text>\n";
-  svg += "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
-         ",36)\">\n"
-         "<rect width=\"22\" height=\"10\" fill=\"" +
-         kBandFill + "\" fill-opacity=\"0.7\"/><text x=\"28\" y=\"9\">5 % to 95 %</text>\n" +
-         "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[0]) +
-         "/><text x=\"138\" y=\"9\">median</text>\n" +
-         "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[1]) +
-         "/><text x=\"228\" y=\"9\">minimum and maximum</text>\n</g>\n";
+         "\" y=\"24\" font-size=\"14\">" + escape_xml(fit_text(report.title, title_chars)) +
+         "</text>\n";
+  svg += legend(table != nullptr);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;
-    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], x, y);
+    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], table, x, y);
   }
   return svg + "</svg>\n";
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "plot/figure_table.h"
 #include "plot/report_file.h"
 
 namespace pctlfit::plot {
@@ -43,11 +44,14 @@ std::vector<double> nice_ticks(double low, double high, int wanted = 5);
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
                          double height);
 
-// The most panels a chart shows.
-constexpr size_t kMaxPanels = 60;
+// The chart of the given columns (1-based numbers), as a self-contained SVG document: four panels
+// a row, as many rows as needed. With a figure table, each panel is labelled with its column's
+// heading, and months fitted from fewer than three values are shaded.
+std::string render_chart(const Report& report, const std::vector<int>& columns,
+                         const FigureTable* table = nullptr);
 
-// The chart of the given columns (1-based numbers), as a self-contained SVG document.
-std::string render_chart(const Report& report, const std::vector<int>& columns);
+// `text` cut to at most `max_chars` characters (UTF-8), ending in an ellipsis when it was cut.
+std::string fit_text(const std::string& text, size_t max_chars);
 
 // Text with &, <, >, " and ' replaced by their entities.
 std::string escape_xml(const std::string& text);

@@ -1,10 +1,12 @@
 #include "plot/plot_run.h"
 
-#include <charconv>
 #include <fstream>
+#include <optional>
 #include <sstream>
 
 #include "plot/chart.h"
+#include "plot/column_selection.h"
+#include "plot/figure_table.h"
 #include "plot/report_file.h"
 
 namespace pctlfit::plot {
@@ -12,9 +14,71 @@ namespace pctlfit::plot {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: pctlfit-plot REPORT.sta [COLUMN ...]\n"
-    "Draws the monthly minimum, 5 %, 50 %, 95 % and maximum of each column of a pctlfit report\n"
-    "(or of the columns named) into REPORT.svg.\n";
+    "usage: pctlfit-plot [OPTIONS] [--] REPORT.sta [COLUMN ...]\n"
+    "Draws the monthly minimum, 5 %, 50 %, 95 % and maximum of every column of a pctlfit report\n"
+    "(or of the columns named: 3, 61-120, 1,5,9-12, or a heading with --table) into an SVG chart.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output=FILE  the chart's name (default: the report's, with .svg for .sta)\n"
+    "      --table=FILE   the figure table of the same run (pctlfit --table): panels named by\n"
+    "                     their column headings, months fitted from fewer than 3 values shaded\n"
+    "  -h, --help         this text\n"
+    "      --version      the version\n"
+    "Exit status: 0 written, 1 usage, 2 a file that cannot be read or is not a report or table,\n"
+    "4 the chart cannot be written.\n";
+
+struct PlotOptions {
+  bool help = false;
+  bool version = false;
+  std::optional<std::string> output;
+  std::optional<std::string> table;
+  std::vector<std::string> operands;  // the report, then the columns
+};
+
+// "--name=VALUE", "--name VALUE", and with a short name "-n VALUE" and "-nVALUE". True when
+// args[i] is this option; `value` is then set, or `error` when it is missing.
+bool option_value(const std::vector<std::string>& args, size_t& i, const char* short_name,
+                  const std::string& name, std::optional<std::string>& value, std::string& error) {
+  const std::string& arg = args[i];
+  const std::string long_form = "--" + name;
+  if (arg.starts_with(long_form + "=")) {
+    value = arg.substr(long_form.size() + 1);
+  } else if (short_name != nullptr && arg.size() > 2 && arg.starts_with(short_name)) {
+    value = arg.substr(2);
+  } else if (arg == long_form || (short_name != nullptr && arg == short_name)) {
+    if (i + 1 == args.size()) {
+      error = "option " + arg + " needs a value";
+    } else {
+      value = args[++i];
+    }
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& options,
+                        std::string& error) {
+  size_t i = 0;
+  for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--") {
+      ++i;
+      break;
+    }
+    if (arg == "-h" || arg == "--help") {
+      options.help = true;
+    } else if (arg == "--version") {
+      options.version = true;
+    } else if (!option_value(args, i, "-o", "output", options.output, error) &&
+               !option_value(args, i, nullptr, "table", options.table, error)) {
+      error = "unknown option " + arg + " (pctlfit-plot --help lists the options)";
+    }
+    if (!error.empty()) return false;
+  }
+  options.operands.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+  return true;
+}
 
 bool read_text(const std::string& path, std::string& text) {
   std::ifstream in(path, std::ios::binary);
@@ -25,45 +89,16 @@ bool read_text(const std::string& path, std::string& text) {
   return !in.bad();
 }
 
-// The column numbers named on the command line, or every column; false for a bad name.
-bool select_columns(const std::vector<std::string>& args, size_t available,
-                    std::vector<int>& columns, std::string& bad) {
-  for (size_t i = 1; i < args.size(); ++i) {
-    int column = 0;
-    const char* end = args[i].data() + args[i].size();
-    const auto [parsed_end, ec] = std::from_chars(args[i].data(), end, column);
-    if (ec != std::errc() || parsed_end != end || column < 1 || size_t(column) > available) {
-      bad = args[i];
-      return false;
-    }
-    columns.push_back(column);
-  }
-  if (columns.empty()) {
-    for (size_t c = 1; c <= available; ++c) columns.push_back(int(c));
-  }
-  return true;
-}
-
-}  // namespace
-
-std::string chart_name(const std::string& report_name) {
-  if (report_name.size() > 4 && report_name.ends_with(".sta")) {
-    return report_name.substr(0, report_name.size() - 4) + ".svg";
-  }
-  return report_name + ".svg";
-}
-
-namespace {
-
-// Reads and parses the report; on failure prints why and returns false.
-bool load_report(const std::string& path, Report& report, std::FILE* err) {
+// Reads and parses a report or a figure table; on failure prints why and returns false.
+template <typename Parsed, typename Parse>
+bool load(const std::string& path, Parsed& parsed, Parse parse, std::FILE* err) {
   std::string text;
   if (!read_text(path, text)) {
     std::fprintf(err, "pctlfit-plot: cannot read %s\n", path.c_str());
     return false;
   }
   std::string error;
-  if (!parse_report(text, path, report, error)) {
+  if (!parse(text, path, parsed, error)) {
     std::fprintf(err, "pctlfit-plot: %s\n", error.c_str());
     return false;
   }
@@ -77,34 +112,60 @@ bool write_text(const std::string& path, const std::string& text) {
   return std::fclose(file) == 0 && written;
 }
 
+// The report and, if named, its figure table; 0, or the status of the failure.
+int load_inputs(const PlotOptions& options, Report& report, std::optional<FigureTable>& table,
+                std::FILE* err) {
+  const std::string& path = options.operands[0];
+  if (!load(path, report, parse_report, err)) return 2;
+  if (!options.table) return 0;
+  table.emplace();
+  if (!load(*options.table, *table, parse_figure_table, err)) return 2;
+  if (table->headings.size() != report.columns.size()) {
+    std::fprintf(err, "pctlfit-plot: %s has %zu columns, the report %s has %zu\n",
+                 options.table->c_str(), table->headings.size(), path.c_str(),
+                 report.columns.size());
+    return 2;
+  }
+  return 0;
+}
+
 }  // namespace
 
+std::string chart_name(const std::string& report_name) {
+  if (report_name.size() > 4 && report_name.ends_with(".sta")) {
+    return report_name.substr(0, report_name.size() - 4) + ".svg";
+  }
+  return report_name + ".svg";
+}
+
 int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
-  if (args.empty()) {
+  PlotOptions options;
+  std::string error;
+  if (!parse_plot_options(args, options, error)) {
+    std::fprintf(err, "pctlfit-plot: %s\n", error.c_str());
+    return 1;
+  }
+  if (options.version) return std::fprintf(out, "pctlfit-plot %s\n", PCTLFIT_VERSION) < 0 ? 4 : 0;
+  if (options.help) return std::fputs(kUsage, out) < 0 ? 4 : 0;
+  if (options.operands.empty()) {
     std::fputs(kUsage, err);
     return 1;
   }
-  if (args[0] == "-h" || args[0] == "--help") {
-    std::fputs(kUsage, out);
-    return 0;
-  }
-  const std::string& path = args[0];
   Report report;
-  if (!load_report(path, report, err)) return 2;
+  std::optional<FigureTable> table;
+  if (const int status = load_inputs(options, report, table, err); status != 0) return status;
   std::vector<int> columns;
   std::string bad;
-  if (!select_columns(args, report.columns.size(), columns, bad)) {
-    std::fprintf(err, "pctlfit-plot: no column '%s' in %s, which has columns 1 to %zu\n",
-                 bad.c_str(), path.c_str(), report.columns.size());
+  const std::vector<std::string> words(options.operands.begin() + 1, options.operands.end());
+  if (!select_columns(words, report.columns.size(),
+                      table ? table->headings : std::vector<std::string>{}, columns, bad)) {
+    std::fprintf(err, "pctlfit-plot: no column '%s' in %s, which has columns 1 to %zu%s\n",
+                 bad.c_str(), options.operands[0].c_str(), report.columns.size(),
+                 table ? " and their headings" : "");
     return 1;
   }
-  if (columns.size() > kMaxPanels) {
-    std::fprintf(
-        err, "pctlfit-plot: drawing the first %zu of %zu columns; name columns to draw others\n",
-        kMaxPanels, columns.size());
-  }
-  const std::string target = chart_name(path);
-  if (!write_text(target, render_chart(report, columns))) {
+  const std::string target = options.output.value_or(chart_name(options.operands[0]));
+  if (!write_text(target, render_chart(report, columns, table ? &*table : nullptr))) {
     std::fprintf(err, "pctlfit-plot: cannot write %s\n", target.c_str());
     return 4;
   }

@@ -4,6 +4,8 @@
 #include <cstdlib>
 
 #include "plot/chart.h"
+#include "plot/column_selection.h"
+#include "plot/figure_table.h"
 #include "plot/plot_run.h"
 #include "plot/report_file.h"
 #include "test_util.h"
@@ -102,6 +104,18 @@ TEST(PlotChart, NonFiniteFiguresLeaveGapsAndANote) {
   for (double tick : shapes.ticks) EXPECT_LT(tick, 100.0);  // 1e100 never sets the scale
 }
 
+TEST(PlotChart, LoneMonthsAreMarkedInTheirLinesStyle) {
+  Report report = parsed(hand_made_report(1));
+  for (int m : {0, 1, 3}) report.columns[0].months[size_t(m)] = {INFINITY, 1.0, 1.0, 1.0, 0.0};
+  const std::string svg = render_chart(report, {1});  // March alone between empty months
+  const size_t median = svg.find("<circle class=\"median-dot\" cx=\"102.4\"");
+  ASSERT_NE(median, std::string::npos);
+  EXPECT_NE(svg.find("r=\"2.5\" fill=\"#08519c\" stroke=\"#08519c\"", median), std::string::npos);
+  EXPECT_EQ(count(svg, "<circle class=\"min-dot\""), 1u);
+  EXPECT_NE(svg.find("<circle class=\"max-dot\" cx=\"102.4\""), std::string::npos);
+  EXPECT_EQ(count(svg, "fill=\"white\" stroke=\"#555555\""), 2u);  // hollow, grey
+}
+
 TEST(PlotChart, TextIsEscaped) {
   EXPECT_EQ(escape_xml("a<b>&\"c\"'d'\x01"), "a&lt;b&gt;&amp;&quot;c&quot;&apos;d&apos; ");
   const std::string svg = render_chart(parsed(hand_made_report(1, "from <a&b>.dat")), {1});
@@ -160,12 +174,66 @@ TEST_F(PlotRun, ChartIsWellFormedXml) {
   EXPECT_EQ(std::system("xmllint --noout r.svg"), 0);
 }
 
-TEST_F(PlotRun, AtMostSixtyPanels) {
-  test::write_file("r.sta", hand_made_report(61));
+TEST_F(PlotRun, EveryColumnByDefault) {
+  test::write_file("r.sta", hand_made_report(200));
   std::string err;
   ASSERT_EQ(run({"r.sta"}, &err), 0);
-  EXPECT_EQ(err, "pctlfit-plot: drawing the first 60 of 61 columns; name columns to draw others\n");
-  EXPECT_EQ(count(test::read_file("r.svg"), "<g class=\"panel\""), 60u);
+  EXPECT_EQ(err, "");
+  const std::string svg = test::read_file("r.svg");
+  EXPECT_EQ(count(svg, "<g class=\"panel\""), 200u);
+  EXPECT_NE(svg.find("height=\"11674.0\""), std::string::npos);  // 50 rows of four panels
+}
+
+TEST(PlotColumns, NumbersRangesListsAndHeadings) {
+  const std::vector<std::string> headings = {"SB001", "SB002", "a,b", "SB004", "SB002", ""};
+  struct Case {
+    std::vector<std::string> words;
+    std::vector<int> columns;  // empty: refused
+    std::string bad;
+  };
+  const Case cases[] = {
+      {{}, {1, 2, 3, 4, 5, 6}, ""},
+      {{"3", "1"}, {3, 1}, ""},
+      {{"2-4"}, {2, 3, 4}, ""},
+      {{"1,5,3-4"}, {1, 5, 3, 4}, ""},
+      {{"SB004", "1"}, {4, 1}, ""},
+      {{"SB002"}, {2, 5}, ""},  // a heading that two columns share
+      {{"a,b"}, {3}, ""},       // a heading with a comma is taken whole
+      {{"SB001,6"}, {1, 6}, ""},
+      {{"7"}, {}, "7"},  // beyond the last column
+      {{"0"}, {}, "0"},
+      {{"4-2"}, {}, "4-2"},  // a range backwards
+      {{"1,SB009"}, {}, "SB009"},
+      {{"1,,2"}, {}, "1,,2"},
+      {{"-3"}, {}, "-3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.words.empty() ? "(none)" : c.words[0]);
+    std::vector<int> columns;
+    std::string bad;
+    EXPECT_EQ(select_columns(c.words, 6, headings, columns, bad), c.bad.empty());
+    EXPECT_EQ(bad, c.bad);
+    if (c.bad.empty()) {
+      EXPECT_EQ(columns, c.columns);
+    }
+  }
+  std::vector<int> columns;
+  std::string bad;
+  EXPECT_FALSE(select_columns({"SB001"}, 6, {}, columns, bad));  // no headings without a table
+}
+
+TEST(PlotChart, TitleFitsThePicture) {
+  EXPECT_EQ(fit_text("abcdef", 6), "abcdef");
+  EXPECT_EQ(fit_text("abcdefg", 6), "abcde\u2026");
+  EXPECT_EQ(fit_text("M\u00fcller M\u00fcller", 8),
+            "M\u00fcller \u2026");  // never inside a character
+  const std::string title = "Percentiles for LN2 from " + std::string(500, 'm');
+  const std::string svg = render_chart(parsed(hand_made_report(1, title)), {1});
+  EXPECT_NE(svg.find("<title>" + title + "</title>"), std::string::npos);  // whole
+  const size_t shown = svg.find("<text class=\"title\"");
+  const std::string line = svg.substr(shown, svg.find("</text>", shown) - shown);
+  EXPECT_NE(line.find("\u2026"), std::string::npos);
+  EXPECT_LT(line.size(), 150u);  // about 75 characters fit 600 points at 14 points
 }
 
 TEST_F(PlotRun, BadInputWritesNothing) {
@@ -207,8 +275,58 @@ TEST_F(PlotRun, BadInputWritesNothing) {
   EXPECT_EQ(run({"r.sta", "2"}, &err), 1);
   EXPECT_EQ(err, "pctlfit-plot: no column '2' in r.sta, which has columns 1 to 1\n");
   EXPECT_EQ(run({}, &err), 1);
-  EXPECT_EQ(err.rfind("usage: pctlfit-plot REPORT.sta [COLUMN ...]\n", 0), 0u);
+  EXPECT_EQ(err.rfind("usage: pctlfit-plot [OPTIONS] [--] REPORT.sta [COLUMN ...]\n", 0), 0u);
+  EXPECT_EQ(run({"--bogus", "r.sta"}, &err), 1);
+  EXPECT_EQ(err, "pctlfit-plot: unknown option --bogus (pctlfit-plot --help lists the options)\n");
+  EXPECT_EQ(run({"r.sta", "-o"}, &err), 1);  // after the report, a column word
   EXPECT_FALSE(std::filesystem::exists("r.svg"));
+}
+
+// A figure table for hand_made_report(columns): headings SB001 ..., n 2 in January, else 30.
+std::string hand_made_table(int columns) {
+  std::string text =
+      "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max\n";
+  for (int j = 1; j <= columns; ++j) {
+    char heading[16];
+    std::snprintf(heading, sizeof heading, "SB%03d", j);
+    for (int m = 1; m <= 12; ++m) {
+      text += std::to_string(j) + "," + heading + "," + std::to_string(m) + "," +
+              (m == 1 ? "2" : "30") + ",0,0,1,1,1,1,1,1,1\n";
+    }
+  }
+  return text;
+}
+
+TEST_F(PlotRun, TableNamesThePanelsAndMarksSparseMonths) {
+  test::write_file("r.sta", hand_made_report(3));
+  test::write_file("t.csv", hand_made_table(3));
+  std::string err;
+  ASSERT_EQ(run({"--table", "t.csv", "-o", "chart.svg", "r.sta", "SB003,1"}, &err), 0) << err;
+  const std::string svg = test::read_file("chart.svg");
+  EXPECT_FALSE(std::filesystem::exists("r.svg"));
+  EXPECT_NE(svg.find(">SB003 \u00b7 column 3</text>"), std::string::npos);
+  EXPECT_LT(svg.find("id=\"column-3\""), svg.find("id=\"column-1\""));
+  EXPECT_EQ(count(svg, "<rect class=\"sparse\""), 2u);  // January of both panels
+  EXPECT_NE(svg.find("fewer than 3 values: Jan"), std::string::npos);
+
+  EXPECT_EQ(run({"--table=t.csv", "r.sta", "SB009"}, &err), 1);
+  EXPECT_EQ(err,
+            "pctlfit-plot: no column 'SB009' in r.sta, which has columns 1 to 3 and their "
+            "headings\n");
+  test::write_file("t2.csv", hand_made_table(2));
+  EXPECT_EQ(run({"--table=t2.csv", "r.sta"}, &err), 2);
+  EXPECT_EQ(err, "pctlfit-plot: t2.csv has 2 columns, the report r.sta has 3\n");
+  test::write_file("t3.csv", "not,a,table\n");
+  EXPECT_EQ(run({"--table=t3.csv", "r.sta"}, &err), 2);
+  EXPECT_EQ(err.rfind("pctlfit-plot: t3.csv:1: not a pctlfit figure table", 0), 0u);
+}
+
+TEST(PlotTable, CsvFieldsAsRfc4180) {
+  using Records = std::vector<std::vector<std::string>>;
+  EXPECT_EQ(parse_csv("a,\"b,c\",\"d \"\"e\"\"\"\r\n,\n"),
+            (Records{{"a", "b,c", "d \"e\""}, {"", ""}}));
+  EXPECT_EQ(parse_csv("x\n\"two\nlines\""), (Records{{"x"}, {"two\nlines"}}));
+  EXPECT_EQ(parse_csv(""), Records{});
 }
 
 }  // namespace

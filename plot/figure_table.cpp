@@ -1,0 +1,108 @@
+#include "plot/figure_table.h"
+
+#include <charconv>
+
+namespace pctlfit::plot {
+
+namespace {
+
+constexpr const char* kHeader[] = {
+    "column", "heading", "month", "n",   "missing", "at_or_below_bound", "mean", "sd",
+    "min",    "p5",      "p50",   "p95", "max"};
+constexpr size_t kFields = std::size(kHeader);
+
+bool parse_count(const std::string& text, uint64_t& value) {
+  const char* end = text.data() + text.size();
+  const auto [parsed_end, ec] = std::from_chars(text.data(), end, value);
+  return ec == std::errc() && parsed_end == end;
+}
+
+// One row: its column, month and n, in order (column 1 months 1..12, then column 2, ...).
+bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable& table,
+               std::string& what) {
+  if (fields.size() != kFields) {
+    what =
+        "expected " + std::to_string(kFields) + " fields, found " + std::to_string(fields.size());
+    return false;
+  }
+  const uint64_t column = index / 12 + 1;
+  const uint64_t month = index % 12 + 1;
+  uint64_t read_column = 0, read_month = 0, n = 0;
+  if (!parse_count(fields[0], read_column) || !parse_count(fields[2], read_month) ||
+      read_column != column || read_month != month) {
+    what = "expected column " + std::to_string(column) + ", month " + std::to_string(month);
+    return false;
+  }
+  if (!parse_count(fields[3], n)) {
+    what = "n is not a count";
+    return false;
+  }
+  if (month == 1) {
+    table.headings.push_back(fields[1]);
+    table.counts.push_back({});
+  }
+  table.counts.back()[month - 1] = n;
+  return true;
+}
+
+}  // namespace
+
+std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
+  std::vector<std::vector<std::string>> records;
+  std::vector<std::string> fields(1);
+  bool quoted = false;
+  bool any = false;  // the current record has begun
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    any = true;
+    if (quoted) {
+      if (c != '"') {
+        fields.back() += c;
+      } else if (i + 1 < text.size() && text[i + 1] == '"') {
+        fields.back() += '"';
+        ++i;
+      } else {
+        quoted = false;
+      }
+    } else if (c == '"') {
+      quoted = true;
+    } else if (c == ',') {
+      fields.emplace_back();
+    } else if (c == '\n' || (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) {
+      if (c == '\r') ++i;
+      records.push_back(std::move(fields));
+      fields.assign(1, {});
+      any = false;
+    } else {
+      fields.back() += c;
+    }
+  }
+  if (any) records.push_back(std::move(fields));
+  return records;
+}
+
+bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
+                        std::string& error) {
+  const std::vector<std::vector<std::string>> records = parse_csv(text);
+  if (records.empty() || records[0] != std::vector<std::string>(kHeader, kHeader + kFields)) {
+    error = file + ":1: not a pctlfit figure table (expected the header " +
+            "column,heading,month,n,...)";
+    return false;
+  }
+  table = {};
+  for (size_t i = 1; i < records.size(); ++i) {
+    std::string what;
+    if (!parse_row(records[i], i - 1, table, what)) {
+      error = file + ":" + std::to_string(i + 1) + ": " + what;
+      return false;
+    }
+  }
+  if ((records.size() - 1) % 12 != 0) {
+    error = file + ": the last column has only " + std::to_string((records.size() - 1) % 12) +
+            " of 12 months";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace pctlfit::plot

@@ -1,0 +1,26 @@
+#pragma once
+// Reads the figure table that `pctlfit --table` writes, for what the report lacks: the column
+// headings and the number of values behind each month.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace pctlfit::plot {
+
+struct FigureTable {
+  std::vector<std::string> headings;             // column j at index j - 1
+  std::vector<std::array<uint64_t, 12>> counts;  // values pooled, [column - 1][month - 1]
+};
+
+// The fields of every record of a CSV text (RFC 4180: quoted fields may hold commas, quotes and
+// line ends). A final line end ends the last record; CR LF ends a record like LF.
+std::vector<std::vector<std::string>> parse_csv(const std::string& text);
+
+// Parses the table's text; on failure returns false with `error` set to "FILE:LINE: what" (or
+// "FILE: what").
+bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
+                        std::string& error);
+
+}  // namespace pctlfit::plot
