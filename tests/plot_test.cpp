@@ -163,15 +163,10 @@ TEST_F(PlotRun, WritesTheChartBesideTheReport) {
   const std::string svg = test::read_file("r.svg");
   EXPECT_EQ(count(svg, "<g class=\"panel\""), 2u);
   EXPECT_NE(svg.find("id=\"column-3\""), std::string::npos);
+  EXPECT_EQ(run({"--version"}), 0);  // never "cannot read --version"
+  EXPECT_EQ(run({"-h"}), 0);
   EXPECT_EQ(chart_name("dir.x/runs.sta"), "dir.x/runs.svg");
   EXPECT_EQ(chart_name("runs"), "runs.svg");
-}
-
-TEST_F(PlotRun, ChartIsWellFormedXml) {
-  if (std::system("command -v xmllint > /dev/null") != 0) GTEST_SKIP() << "xmllint not installed";
-  test::write_file("r.sta", hand_made_report(3));
-  ASSERT_EQ(run({"r.sta"}), 0);
-  EXPECT_EQ(std::system("xmllint --noout r.svg"), 0);
 }
 
 TEST_F(PlotRun, EveryColumnByDefault) {
@@ -295,6 +290,20 @@ std::string hand_made_table(int columns) {
     }
   }
   return text;
+}
+
+TEST_F(PlotRun, ChartIsWellFormedXml) {
+  if (std::system("command -v xmllint > /dev/null") != 0) GTEST_SKIP() << "xmllint not installed";
+  test::write_file("r.sta", hand_made_report(3, "from <a&b> \"M\u00fcller\""));
+  std::string table = hand_made_table(3);
+  table.replace(table.find("SB002"), 5, "\"Q<2>&\"\"x\"\"\"");
+  test::write_file("t.csv", table);
+  ASSERT_EQ(run({"r.sta"}), 0);
+  EXPECT_EQ(std::system("xmllint --noout r.svg"), 0);
+  ASSERT_EQ(run({"--table", "t.csv", "r.sta"}), 0);
+  EXPECT_EQ(std::system("xmllint --noout r.svg"), 0);
+  EXPECT_NE(test::read_file("r.svg").find(">Q&lt;2&gt;&amp;&quot;x&quot; \u00b7 column 2<"),
+            std::string::npos);
 }
 
 TEST_F(PlotRun, TableNamesThePanelsAndMarksSparseMonths) {
