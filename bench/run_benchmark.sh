@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Generates the workload once (40 files x 500 columns x 100 years by default), runs pctlfit on it
-# several times and prints the median wall time, the throughput and the peak memory, next to the
-# straightforward fscanf reading of the same files.
+# Generates the workload once (40 files x 500 columns x 100 years by default) and its copies
+# compressed with `gzip -6` and `zstd -3`, then runs, interleaved (plain, gzip, zstd, fscanf,
+# plain, ...): pctlfit on each copy and the straightforward fscanf reading of the plain files.
+# Prints the median wall time, the throughput in MB/s of uncompressed text and the peak memory
+# of each, and the decompressors' own speed on the same files.
 #   bench/run_benchmark.sh [BUILD_DIR] [FILES COLUMNS YEARS] [RUNS] [MODE]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -9,36 +11,60 @@ build=$(cd "${1:-$here/../build}" && pwd)
 files=${2:-40}; columns=${3:-500}; years=${4:-100}; runs=${5:-5}; mode=${6:-LN2}
 work="$here/work/${files}x${columns}x${years}"
 
-if [ ! -x /usr/bin/time ]; then
-  echo "run_benchmark.sh: needs /usr/bin/time for the peak memory (Debian: apt-get install time)" >&2
-  exit 1
-fi
-if [ ! -f "$work/list.txt" ]; then
-  mkdir -p "$work"
-  "$build/bench/generate_workload" "$work" "$files" "$columns" "$years" 42
-fi
-cd "$work"
-bytes=$(cat $(cat list.txt) | wc -c)
-echo "workload: $files files x $columns columns x $years years, $bytes bytes, mode $mode, threads ${PCTLFIT_THREADS:-default}"
-
-# Runs "$@" $runs times; prints median seconds and the largest peak RSS in KiB.
-measure() {
-  local times=() peak=0
-  for _ in $(seq "$runs"); do
-    /usr/bin/time -f '%e %M' -o .time "$@" > /dev/null 2>&1 < /dev/null
-    read -r seconds kib < .time
-    times+=("$seconds")
-    [ "$kib" -gt "$peak" ] && peak=$kib
+for tool in /usr/bin/time gzip zstd; do
+  if ! command -v "$tool" > /dev/null; then
+    echo "run_benchmark.sh: needs $tool (Debian: apt-get install time gzip zstd)" >&2
+    exit 1
+  fi
+done
+if [ ! -f "$work/plain/list.txt" ]; then
+  mkdir -p "$work/plain" "$work/gzip" "$work/zstd"
+  "$build/bench/generate_workload" "$work/plain" "$files" "$columns" "$years" 42
+  for file in $(cat "$work/plain/list.txt"); do
+    gzip -6 -c "$work/plain/$file" > "$work/gzip/$file.gz"
+    zstd -q -3 -c "$work/plain/$file" > "$work/zstd/$file.zst"
   done
-  local median
-  median=$(printf '%s\n' "${times[@]}" | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}')
-  echo "$median $peak"
-}
+  sed 's/$/.gz/' "$work/plain/list.txt" > "$work/gzip/list.txt"
+  sed 's/$/.zst/' "$work/plain/list.txt" > "$work/zstd/list.txt"
+fi
+bytes=$(cd "$work/plain" && cat $(cat list.txt) | wc -c)
+echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode," \
+  "threads ${PCTLFIT_THREADS:-default}"
 
-read -r t_fast kib_fast < <(measure "$build/pctlfit" list.txt "$mode")
-read -r t_ref kib_ref < <(measure "$build/bench/fscanf_reference" list.txt "$columns")
-awk -v b="$bytes" -v t="$t_fast" -v k="$kib_fast" -v tr="$t_ref" -v kr="$kib_ref" 'BEGIN {
-  printf "pctlfit:          median %.3f s  %7.1f MB/s  peak %.1f MiB\n", t, b / t / 1e6, k / 1024
-  printf "fscanf reference: median %.3f s  %7.1f MB/s  peak %.1f MiB\n", tr, b / tr / 1e6, kr / 1024
-  printf "speed-up: %.1fx\n", tr / t
-}'
+declare -A seconds peak
+variants=(plain gzip zstd fscanf)
+# One run of a variant: its wall time (ms precision) and peak memory.
+run_once() {
+  local variant=$1 start end kib
+  if [ "$variant" = fscanf ]; then
+    cd "$work/plain"
+    set -- "$build/bench/fscanf_reference" list.txt "$columns"
+  else
+    cd "$work/$variant"
+    set -- "$build/pctlfit" -q -o "$work/$variant.sta" list.txt "$mode"
+  fi
+  start=$(date +%s.%N)
+  /usr/bin/time -f '%M' -o "$work/.peak" "$@" > /dev/null 2>&1 < /dev/null
+  end=$(date +%s.%N)
+  read -r kib < "$work/.peak"
+  seconds[$variant]+="$(awk -v s="$start" -v e="$end" 'BEGIN {printf "%.4f", e - s}') "
+  [ "$kib" -gt "${peak[$variant]:-0}" ] && peak[$variant]=$kib
+  return 0
+}
+for _ in $(seq "$runs"); do
+  for variant in "${variants[@]}"; do run_once "$variant"; done
+done
+cmp -s <(tail -n +3 "$work/plain.sta") <(tail -n +3 "$work/gzip.sta") &&
+  cmp -s <(tail -n +3 "$work/plain.sta") <(tail -n +3 "$work/zstd.sta") ||
+  { echo "run_benchmark.sh: the compressed copies gave other figures" >&2; exit 1; }
+
+median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
+plain_median=$(median "${seconds[plain]}")
+for variant in "${variants[@]}"; do
+  awk -v v="$variant" -v t="$(median "${seconds[$variant]}")" -v p="$plain_median" -v b="$bytes" \
+    -v k="${peak[$variant]}" 'BEGIN {
+      printf "%-7s median %.3f s  %7.1f MB/s  %5.1f %% of plain  peak %.1f MiB\n",
+             v, t, b / t / 1e6, 100 * p / t, k / 1024 }'
+done
+echo "decompressors alone, same files:"
+"$build/bench/decompress_bench" "$work"/gzip/*.gz "$work"/zstd/*.zst

@@ -10,7 +10,7 @@ void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
   item.kind = ItemKind::failure;
   const int error_number = kind == InputErrorKind::data_cannot_open ? source.reader.open_errno
                                                                     : source.reader.read_errno;
-  item.error = {kind, (*source.entries)[item.file], error_number};
+  item.error = {kind, (*source.entries)[item.file], error_number, source.reader.read_problem};
   close_file_reader(source.reader);
   source.reading = false;
   source.finished = true;
@@ -36,9 +36,17 @@ void begin_file(BlockSource& source, WorkItem& item) {
   if (!source.reading) close_file_reader(source.reader);
 }
 
+// The bytes of the file read since the last item.
+uint64_t take_file_bytes(BlockSource& source) {
+  const uint64_t bytes = source.reader.bytes_read - source.bytes_reported;
+  source.bytes_reported = source.reader.bytes_read;
+  return bytes;
+}
+
 }  // namespace
 
 void next_item(BlockSource& source, WorkItem& item) {
+  item.file_bytes = 0;
   if (source.finished) {
     item.kind = ItemKind::done;
     return;
@@ -49,15 +57,20 @@ void next_item(BlockSource& source, WorkItem& item) {
       item.kind = ItemKind::done;
       return;
     }
-    return begin_file(source, item);
+    source.bytes_reported = 0;
+    begin_file(source, item);
+    item.file_bytes = take_file_bytes(source);
+    return;
   }
   item.file = source.next_file - 1;
   if (read_block(source.reader, item.bytes, item.length, source.block_size)) {
     item.kind = ItemKind::block;
+    item.file_bytes = take_file_bytes(source);
     return;
   }
   if (source.reader.read_errno != 0) return fail(source, item, InputErrorKind::data_cannot_read);
   item.kind = ItemKind::file_end;
+  item.file_bytes = take_file_bytes(source);
   close_file_reader(source.reader);
   source.reading = false;
 }

@@ -22,6 +22,7 @@ struct WorkItem {
   int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)
   bool has_records = false;  // file_begin: false for a file of fewer than three lines
   InputError error;          // failure
+  uint64_t file_bytes = 0;   // bytes of the file read for this item (compressed ones if it is)
 };
 
 struct BlockSource {
@@ -32,6 +33,7 @@ struct BlockSource {
   bool reading = false;  // a file is open and its records are being handed out
   bool finished = false;
   std::string header_line;
+  uint64_t bytes_reported = 0;  // of the current file, in items handed out
 };
 
 // Fills `item` with the next item; buffers in `item` are reused. After a failure or the last

@@ -25,7 +25,8 @@ struct Consumer {
   const std::vector<std::string>& headings;
   long lines_done = 0;        // lines of the current file before the next block
   bool extra_warned = false;  // the current file's line with extra values has been named
-  uint64_t bytes_done = 0;
+  uint64_t bytes_done = 0;    // of the files on disk
+  uint64_t bytes_total = 0;
   InputError error;
 };
 
@@ -68,14 +69,17 @@ void apply_block(Consumer& consumer, const WorkItem& item, const std::string& fi
   if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
   consumer.lines_done += item.parsed.lines;
-  consumer.bytes_done += item.length;
 }
 
 void report_progress(const Consumer& consumer, const WorkItem& item, const std::string& file) {
   if (consumer.progress.report == nullptr) return;
-  const size_t files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
-  consumer.progress.report(consumer.progress.context, files_done, consumer.entries.size(), file,
-                           consumer.bytes_done);
+  PassProgress progress;
+  progress.files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
+  progress.files_total = consumer.entries.size();
+  progress.file = &file;
+  progress.bytes_read = consumer.bytes_done;
+  progress.bytes_total = consumer.bytes_total;
+  consumer.progress.report(consumer.progress.context, progress);
 }
 
 // Applies one item; false when the pass ends (done or failure).
@@ -86,6 +90,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     return false;
   }
   const std::string& file = consumer.entries[item.file];
+  consumer.bytes_done += item.file_bytes;
   if (item.kind == ItemKind::file_begin) {
     consumer.lines_done = kHeaderLines;
     consumer.extra_warned = false;
@@ -213,8 +218,9 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
                     0,
                     false,
                     0,
+                    total_size(entries),
                     {}};
-  if (options.threads > 1 && total_size(entries) >= options.min_bytes_for_threads) {
+  if (options.threads > 1 && consumer.bytes_total >= options.min_bytes_for_threads) {
     run_pipeline(source, dist, consumer, options.threads);
   } else {
     run_on_calling_thread(source, dist, consumer);

@@ -13,10 +13,19 @@
 
 namespace pctlfit {
 
+// How far the data pass has come. The bytes are those on disk: compressed ones for a compressed
+// file, so that they add up to the files' sizes.
+struct PassProgress {
+  size_t files_done = 0;
+  size_t files_total = 0;
+  const std::string* file = nullptr;  // the current one
+  uint64_t bytes_read = 0;
+  uint64_t bytes_total = 0;
+};
+
 // Called after each file and block in order; may be null.
 struct ProgressSink {
-  void (*report)(void* context, size_t files_done, size_t files_total, const std::string& file,
-                 uint64_t bytes_read) = nullptr;
+  void (*report)(void* context, const PassProgress& progress) = nullptr;
   void* context = nullptr;
 };
 

@@ -14,22 +14,109 @@ namespace {
 constexpr size_t kReadStep = 64 * 1024;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
+constexpr size_t kPackedStep = 128 * 1024;
+
+// Reads up to `want` bytes of the file to `to`; the count, 0 at its end, -1 on an error.
+ssize_t read_file_bytes(FileReader& reader, void* to, size_t want) {
+  ssize_t got;
+  do {
+    got = ::read(reader.fd, to, want);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) {
+    reader.read_errno = errno != 0 ? errno : EIO;
+    return -1;
+  }
+  reader.bytes_read += static_cast<uint64_t>(got);
+  return got;
+}
+
+// More compressed bytes: what is left moves to the front first. False on a read error.
+bool read_packed(FileReader& reader) {
+  std::vector<unsigned char>& packed = reader.packed;
+  std::memmove(packed.data(), packed.data() + reader.packed_begin,
+               reader.packed_end - reader.packed_begin);
+  reader.packed_end -= reader.packed_begin;
+  reader.packed_begin = 0;
+  if (packed.size() < reader.packed_end + kPackedStep)
+    packed.resize(reader.packed_end + kPackedStep);
+  const ssize_t got = read_file_bytes(reader, packed.data() + reader.packed_end, kPackedStep);
+  if (got < 0) return false;
+  reader.packed_end += static_cast<size_t>(got);
+  if (got == 0) reader.packed_eof = true;
+  return true;
+}
+
+void fail_stream(FileReader& reader) {
+  reader.read_problem = reader.decompressor.error;
+  reader.read_errno = EILSEQ;
+}
+
+// Appends up to `want` decompressed bytes to the pending data; reads compressed bytes as the
+// decompressor needs them. False at the end of the stream or on an error.
+bool fill_decompressed(FileReader& reader, size_t want) {
+  for (;;) {
+    const unsigned char* in = reader.packed.data() + reader.packed_begin;
+    size_t in_size = reader.packed_end - reader.packed_begin;
+    size_t produced = 0;
+    const bool ok = decompress(reader.decompressor, in, in_size, reader.buffer.data() + reader.end,
+                               want, produced);
+    const size_t consumed = reader.packed_end - reader.packed_begin - in_size;
+    reader.packed_begin += consumed;
+    reader.end += produced;
+    if (!ok) {
+      fail_stream(reader);
+      return false;
+    }
+    if (produced > 0) return true;
+    if (consumed > 0) continue;
+    if (!reader.packed_eof) {
+      if (!read_packed(reader)) return false;
+      continue;
+    }
+    if (!finish_decompressor(reader.decompressor, in_size)) {
+      fail_stream(reader);
+      return false;
+    }
+    reader.at_eof = true;
+    return false;
+  }
+}
+
 // Appends up to `want` bytes to the pending data. False at the end of the file or on an error.
 bool fill(FileReader& reader, size_t want) {
   if (reader.at_eof || reader.read_errno != 0) return false;
   if (reader.buffer.size() < reader.end + want) reader.buffer.resize(reader.end + want);
-  ssize_t got;
-  do {
-    got = ::read(reader.fd, reader.buffer.data() + reader.end, want);
-  } while (got < 0 && errno == EINTR);
-  if (got < 0) {
-    reader.read_errno = errno != 0 ? errno : EIO;
-    return false;
-  }
+  if (reader.decompressor.format != Compression::none) return fill_decompressed(reader, want);
+  const ssize_t got = read_file_bytes(reader, reader.buffer.data() + reader.end, want);
+  if (got < 0) return false;
   reader.end += static_cast<size_t>(got);
-  reader.bytes_read += static_cast<uint64_t>(got);
   if (got == 0) reader.at_eof = true;
   return got > 0;
+}
+
+// Reads the file's first bytes; a compressed file's go to the decompressor, a text file's stay
+// pending. False on a read error or when the decompressor cannot start.
+bool recognise_compression(FileReader& reader) {
+  while (reader.end < kMagicLength && fill(reader, kReadStep)) {
+  }
+  if (reader.read_errno != 0) return false;
+  const auto* head = reinterpret_cast<const unsigned char*>(reader.buffer.data());
+  const Compression format = detect_compression(head, reader.end);
+  if (format == Compression::none) {
+    reader.at_eof = false;  // a short text file's end is found again by the next read
+    return true;
+  }
+  reader.packed.assign(head, head + reader.end);
+  reader.packed_begin = 0;
+  reader.packed_end = reader.end;
+  reader.packed_eof = reader.at_eof;
+  reader.at_eof = false;
+  reader.end = 0;
+  if (!start_decompressor(reader.decompressor, format)) {
+    reader.read_errno = ENOMEM;
+    return false;
+  }
+  return true;
 }
 
 // Moves the pending bytes to the front, so that the buffer does not grow with the file.
@@ -60,10 +147,13 @@ size_t find_last_newline(const FileReader& reader) {
 }  // namespace
 
 bool open_file_reader(FileReader& reader, const std::string& path) {
-  // The buffer is kept: a list of many files reuses one allocation.
+  close_file_reader(reader);
+  // The buffers are kept: a list of many files reuses one allocation each.
   std::string buffer = std::move(reader.buffer);
+  std::vector<unsigned char> packed = std::move(reader.packed);
   reader = FileReader{};
   reader.buffer = std::move(buffer);
+  reader.packed = std::move(packed);
   do {
     reader.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (reader.fd < 0 && errno == EINTR);
@@ -74,12 +164,14 @@ bool open_file_reader(FileReader& reader, const std::string& path) {
 #ifdef POSIX_FADV_SEQUENTIAL
   ::posix_fadvise(reader.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
 #endif
+  recognise_compression(reader);  // a failure is kept in read_errno for the first read
   return true;
 }
 
 void close_file_reader(FileReader& reader) {
   if (reader.fd >= 0) ::close(reader.fd);
   reader.fd = -1;
+  end_decompressor(reader.decompressor);
 }
 
 bool read_line(FileReader& reader, std::string& line, bool& had_newline) {
@@ -133,7 +225,8 @@ bool read_block(FileReader& reader, std::string& block, size_t& length, size_t b
   return true;
 }
 
-bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number) {
+bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number,
+                     std::string& problem) {
   FileReader reader;
   opened = open_file_reader(reader, path);
   error_number = reader.open_errno;
@@ -142,6 +235,7 @@ bool read_whole_file(const std::string& path, std::string& text, bool& opened, i
   }
   const bool ok = reader.read_errno == 0;
   error_number = reader.read_errno;
+  problem = reader.read_problem;
   reader.buffer.resize(reader.end);
   text.swap(reader.buffer);
   close_file_reader(reader);

@@ -1,9 +1,13 @@
 #pragma once
 // Sequential reading of a text file in large blocks, with line access for the header lines.
-// Lines may be of any length; nothing is truncated.
+// Lines may be of any length; nothing is truncated. A gzip or zstd file is decompressed while it
+// is read: its readers see the text, never the compressed bytes.
 
 #include <cstdint>
 #include <string>
+#include <vector>
+
+#include "input/decompressor.h"
 
 namespace pctlfit {
 
@@ -15,13 +19,23 @@ struct FileReader {
   size_t begin = 0;
   size_t end = 0;
   bool at_eof = false;
-  int open_errno = 0;  // set when the file could not be opened
-  int read_errno = 0;  // set when a read failed (a directory, an I/O error)
-  uint64_t bytes_read = 0;
-  long lines_read = 0;  // lines handed out by read_line
+  int open_errno = 0;        // set when the file could not be opened
+  int read_errno = 0;        // set when a read failed (a directory, an I/O error, a damaged stream)
+  std::string read_problem;  // a damaged compressed stream: why ("truncated gzip stream")
+  uint64_t bytes_read = 0;   // bytes read from the file (compressed ones, for a compressed file)
+  // A compressed file: the decompressor and the compressed bytes read but not yet decompressed,
+  // packed[packed_begin, packed_end).
+  Decompressor decompressor;
+  std::vector<unsigned char> packed;
+  size_t packed_begin = 0;
+  size_t packed_end = 0;
+  bool packed_eof = false;  // the file's last byte has been read
+  long lines_read = 0;      // lines handed out by read_line
 };
 
-// Opens `path` for reading; false when it cannot be opened (then open_errno is set).
+// Opens `path` for reading and recognises a compressed file by its first bytes; false when it
+// cannot be opened (then open_errno is set). A first read that fails is kept for the first
+// read_line or read_block to report.
 bool open_file_reader(FileReader& reader, const std::string& path);
 void close_file_reader(FileReader& reader);
 
@@ -35,8 +49,10 @@ bool read_line(FileReader& reader, std::string& line, bool& had_newline);
 // its storage is reused. False when nothing is left or a read failed.
 bool read_block(FileReader& reader, std::string& block, size_t& length, size_t block_size);
 
-// Reads a whole (small) file into `text`; false when it cannot be opened (`opened` false) or read,
-// with the system's errno in `error_number`.
-bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number);
+// Reads a whole (small) file into `text`, decompressed; false when it cannot be opened (`opened`
+// false) or read, with the system's errno in `error_number` and, for a damaged compressed
+// stream, its reason in `problem`.
+bool read_whole_file(const std::string& path, std::string& text, bool& opened, int& error_number,
+                     std::string& problem);
 
 }  // namespace pctlfit

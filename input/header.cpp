@@ -61,8 +61,9 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
   const bool has_header =
       read_line(reader, line, had_newline) && read_line(reader, line, had_newline);
   const int read_errno = reader.read_errno;
+  const std::string problem = reader.read_problem;
   close_file_reader(reader);
-  if (read_errno != 0) return {InputErrorKind::first_cannot_read, path, read_errno};
+  if (read_errno != 0) return {InputErrorKind::first_cannot_read, path, read_errno, problem};
   columns = has_header ? count_header_columns(line, had_newline) : -1;
   if (columns < 0) return {InputErrorKind::header_too_short, path};
   headings = column_headings(line, had_newline);

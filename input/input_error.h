@@ -23,8 +23,9 @@ enum class InputErrorKind {
 
 struct InputError {
   InputErrorKind kind = InputErrorKind::none;
-  std::string path;      // the file concerned
-  int error_number = 0;  // *_cannot_open, *_cannot_read: the system's errno, 0 if unknown
+  std::string path;         // the file concerned
+  int error_number = 0;     // *_cannot_open, *_cannot_read: the system's errno, 0 if unknown
+  std::string reason = {};  // *_cannot_read of a damaged compressed stream: why, instead of errno
 };
 
 inline bool failed(const InputError& error) { return error.kind != InputErrorKind::none; }

@@ -31,9 +31,10 @@ InputError read_list_file(const std::string& path, std::vector<std::string>& ent
   std::string text;
   bool opened = false;
   int error_number = 0;
-  if (!read_whole_file(path, text, opened, error_number)) {
+  std::string problem;
+  if (!read_whole_file(path, text, opened, error_number, problem)) {
     return {opened ? InputErrorKind::list_cannot_read : InputErrorKind::list_cannot_open, path,
-            error_number};
+            error_number, problem};
   }
   entries = parse_list_entries(text, lines);
   return {};

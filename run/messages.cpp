@@ -58,9 +58,11 @@ void print_ln3_prompt(std::FILE* out) {
 
 void print_ready(std::FILE* out) { std::fputs("ready..\n", out); }
 
-void print_reason(std::FILE* err, const std::string& name, int error_number) {
-  if (error_number == 0) return;
-  std::fprintf(err, "pctlfit: %s: %s\n", name.c_str(), std::strerror(error_number));
+void print_reason(std::FILE* err, const std::string& name, int error_number,
+                  const std::string& reason) {
+  if (error_number == 0 && reason.empty()) return;
+  const std::string text = reason.empty() ? std::strerror(error_number) : reason;
+  std::fprintf(err, "pctlfit: %s: %s\n", name.c_str(), text.c_str());
 }
 
 namespace {
@@ -98,7 +100,7 @@ ExitStatus print_input_error(std::FILE* out, const InputError& error) {
 ExitStatus report_input_error(std::FILE* out, std::FILE* err, const InputError& error) {
   const ExitStatus status = print_input_error(out, error);
   std::fflush(out);  // the message first, then its reason, also where both go to one place
-  print_reason(err, error.path, error.error_number);
+  print_reason(err, error.path, error.error_number, error.reason);
   return status;
 }
 

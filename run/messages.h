@@ -32,8 +32,10 @@ ExitStatus report_usage_error(std::FILE* out, const std::string& message);
 // --strict: "N warnings about the input (--strict)".
 ExitStatus report_strict_failure(std::FILE* out, long warnings);
 
-// "pctlfit: NAME: REASON" with the system's text for `error_number`; nothing when it is 0.
-void print_reason(std::FILE* err, const std::string& name, int error_number);
+// "pctlfit: NAME: REASON" with `reason`, or else the system's text for `error_number`; nothing
+// when neither is known.
+void print_reason(std::FILE* err, const std::string& name, int error_number,
+                  const std::string& reason = "");
 
 // Warnings about the command line, the prompt and the report's place, on standard error.
 std::string unknown_mode_warning(const std::string& word);

@@ -2,23 +2,23 @@
 
 namespace pctlfit {
 
-std::string format_progress(size_t files_done, size_t files_total, const std::string& file,
-                            uint64_t bytes_read) {
-  char megabytes[32];
-  std::snprintf(megabytes, sizeof megabytes, "%.1f", static_cast<double>(bytes_read) / 1e6);
-  return "pctlfit: " + std::to_string(files_done) + " of " + std::to_string(files_total) +
-         " files, " + file + ", " + megabytes + " MB read";
+std::string format_progress(const PassProgress& progress) {
+  char megabytes[64];
+  std::snprintf(megabytes, sizeof megabytes, "%.1f of %.1f",
+                static_cast<double>(progress.bytes_read) / 1e6,
+                static_cast<double>(progress.bytes_total) / 1e6);
+  return "pctlfit: " + std::to_string(progress.files_done) + " of " +
+         std::to_string(progress.files_total) + " files, " + *progress.file + ", " + megabytes +
+         " MB read";
 }
 
-void update_progress(void* context, size_t files_done, size_t files_total, const std::string& file,
-                     uint64_t bytes_read) {
+void update_progress(void* context, const PassProgress& progress) {
   ProgressLine& line = *static_cast<ProgressLine*>(context);
   const auto now = std::chrono::steady_clock::now();
   if (line.shown && now - line.last_update < std::chrono::milliseconds(100)) return;
   line.last_update = now;
   line.shown = true;
-  std::fprintf(line.out, "%s%s", kEraseLine,
-               format_progress(files_done, files_total, file, bytes_read).c_str());
+  std::fprintf(line.out, "%s%s", kEraseLine, format_progress(progress).c_str());
   std::fflush(line.out);
 }
 

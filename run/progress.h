@@ -7,14 +7,15 @@
 #include <cstdio>
 #include <string>
 
+#include "input/data_pass.h"
+
 namespace pctlfit {
 
 // Carriage return and erase to the end of the line: what replaces the progress line.
 inline constexpr const char* kEraseLine = "\r\x1b[K";
 
-// "pctlfit: 3 of 40 files, member003.dat, 12.5 MB read"
-std::string format_progress(size_t files_done, size_t files_total, const std::string& file,
-                            uint64_t bytes_read);
+// "pctlfit: 3 of 40 files, member003.dat, 12.5 of 150.0 MB read"
+std::string format_progress(const PassProgress& progress);
 
 struct ProgressLine {
   std::FILE* out = nullptr;
@@ -23,8 +24,7 @@ struct ProgressLine {
 };
 
 // Rewrites the line, at most ten times a second.
-void update_progress(void* line, size_t files_done, size_t files_total, const std::string& file,
-                     uint64_t bytes_read);
+void update_progress(void* line, const PassProgress& progress);
 // Erases the line, if it was shown.
 void clear_progress(ProgressLine& line);
 

@@ -304,9 +304,9 @@ TEST(EverydayUse, HelpAndVersion) {
 }
 
 TEST(EverydayUse, ProgressLineText) {
-  EXPECT_EQ(format_progress(3, 40, "member003.dat", 12'549'999),
-            "pctlfit: 3 of 40 files, member003.dat, 12.5 MB read");
-  EXPECT_EQ(format_progress(0, 2, "a", 0), "pctlfit: 0 of 2 files, a, 0.0 MB read");
+  const std::string file = "member003.dat.gz";
+  EXPECT_EQ(format_progress({3, 40, &file, 12'549'999, 150'000'000}),
+            "pctlfit: 3 of 40 files, member003.dat.gz, 12.5 of 150.0 MB read");
 }
 
 }  // namespace
