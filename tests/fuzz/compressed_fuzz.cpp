@@ -1,0 +1,50 @@
+// Fuzzes the reading of a compressed data file: arbitrary bytes (seeded with gzip and zstd files)
+// as a file, read by lines and by blocks as the run reads it. Properties: no crash, hang or leak;
+// the reader ends, at the end of the stream or with a read error that names a reason.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+#include "input/file_reader.h"
+
+namespace {
+
+const std::string& work_file() {
+  static const std::string path = [] {
+    char pattern[] = "/tmp/pctlfit_fuzz_compressed_XXXXXX";
+    const int fd = ::mkstemp(pattern);
+    if (fd < 0) std::abort();
+    ::close(fd);
+    return std::string(pattern);
+  }();
+  static const bool cleanup_registered = std::atexit([] { ::unlink(path.c_str()); }) == 0;
+  (void)cleanup_registered;
+  return path;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  const std::string& path = work_file();
+  std::ofstream(path, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
+
+  pctlfit::FileReader reader;
+  if (!pctlfit::open_file_reader(reader, path)) __builtin_trap();
+  std::string line;
+  bool had_newline = false;
+  for (int i = 0; i < 3 && pctlfit::read_line(reader, line, had_newline); ++i) {
+  }
+  std::string block;
+  size_t length = 0;
+  while (pctlfit::read_block(reader, block, length, 4096)) {
+    if (length == 0 || length > block.size()) __builtin_trap();
+  }
+  const bool compressed = reader.decompressor.format != pctlfit::Compression::none;
+  if (reader.read_errno != 0 && compressed && reader.read_problem.empty()) __builtin_trap();
+  pctlfit::close_file_reader(reader);
+  return 0;
+}
