@@ -1,11 +1,11 @@
 #include "input/data_pass.h"
 
 #include <condition_variable>
-#include <filesystem>
 #include <mutex>
 #include <thread>
 
 #include "input/block_source.h"
+#include "input/platform.h"
 
 namespace pctlfit {
 
@@ -190,9 +190,8 @@ void run_pipeline(BlockSource& source, const Distribution& dist, Consumer& consu
 uint64_t total_size(const std::vector<std::string>& entries) {
   uint64_t total = 0;
   for (const std::string& entry : entries) {
-    std::error_code ec;
-    const auto size = std::filesystem::file_size(entry, ec);
-    if (!ec) total += size;
+    uint64_t size = 0;
+    if (file_size(entry, size)) total += size;
   }
   return total;
 }

@@ -1,11 +1,10 @@
 #include "input/file_reader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "input/platform.h"
 
 namespace pctlfit {
 
@@ -17,11 +16,8 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 constexpr size_t kPackedStep = 128 * 1024;
 
 // Reads up to `want` bytes of the file to `to`; the count, 0 at its end, -1 on an error.
-ssize_t read_file_bytes(FileReader& reader, void* to, size_t want) {
-  ssize_t got;
-  do {
-    got = ::read(reader.fd, to, want);
-  } while (got < 0 && errno == EINTR);
+int64_t read_file_bytes(FileReader& reader, void* to, size_t want) {
+  const int64_t got = read_some(reader.fd, to, want);
   if (got < 0) {
     reader.read_errno = errno != 0 ? errno : EIO;
     return -1;
@@ -39,7 +35,7 @@ bool read_packed(FileReader& reader) {
   reader.packed_begin = 0;
   if (packed.size() < reader.packed_end + kPackedStep)
     packed.resize(reader.packed_end + kPackedStep);
-  const ssize_t got = read_file_bytes(reader, packed.data() + reader.packed_end, kPackedStep);
+  const int64_t got = read_file_bytes(reader, packed.data() + reader.packed_end, kPackedStep);
   if (got < 0) return false;
   reader.packed_end += static_cast<size_t>(got);
   if (got == 0) reader.packed_eof = true;
@@ -87,7 +83,7 @@ bool fill(FileReader& reader, size_t want) {
   if (reader.at_eof || reader.read_errno != 0) return false;
   if (reader.buffer.size() < reader.end + want) reader.buffer.resize(reader.end + want);
   if (reader.decompressor.format != Compression::none) return fill_decompressed(reader, want);
-  const ssize_t got = read_file_bytes(reader, reader.buffer.data() + reader.end, want);
+  const int64_t got = read_file_bytes(reader, reader.buffer.data() + reader.end, want);
   if (got < 0) return false;
   reader.end += static_cast<size_t>(got);
   if (got == 0) reader.at_eof = true;
@@ -136,12 +132,9 @@ size_t find_newline(const FileReader& reader, size_t from) {
              : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
 }
 
-// Offset of the last newline in buffer[0, end), or npos.
+// Offset of the last newline in buffer[0, end), or npos. It is near the end, one line back.
 size_t find_last_newline(const FileReader& reader) {
-  const void* found = ::memrchr(reader.buffer.data(), '\n', reader.end);
-  return found == nullptr
-             ? std::string::npos
-             : static_cast<size_t>(static_cast<const char*>(found) - reader.buffer.data());
+  return std::string_view(reader.buffer.data(), reader.end).rfind('\n');
 }
 
 }  // namespace
@@ -154,22 +147,17 @@ bool open_file_reader(FileReader& reader, const std::string& path) {
   reader = FileReader{};
   reader.buffer = std::move(buffer);
   reader.packed = std::move(packed);
-  do {
-    reader.fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (reader.fd < 0 && errno == EINTR);
+  reader.fd = open_for_reading(path);
   if (reader.fd < 0) {
     reader.open_errno = errno;
     return false;
   }
-#ifdef POSIX_FADV_SEQUENTIAL
-  ::posix_fadvise(reader.fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-#endif
   recognise_compression(reader);  // a failure is kept in read_errno for the first read
   return true;
 }
 
 void close_file_reader(FileReader& reader) {
-  if (reader.fd >= 0) ::close(reader.fd);
+  if (reader.fd >= 0) close_for_reading(reader.fd);
   reader.fd = -1;
   end_decompressor(reader.decompressor);
 }

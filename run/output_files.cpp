@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "input/file_identity.h"
+#include "input/platform.h"
 #include "run/messages.h"
 #include "run/run.h"
 #include "text/str_ops.h"
@@ -23,11 +23,15 @@ bool is_an_input(const RunContext& context, const std::string& name) {
 // than the list ('dir.a/list.txt' gives 'dir.sta').
 bool report_leaves_the_list_folder(const std::string& list_name) {
   const int point = str_position(list_name, ".");
-  return point > 0 && list_name.find('/', static_cast<size_t>(point)) != std::string::npos;
+  if (point <= 0) return false;
+  for (size_t i = static_cast<size_t>(point); i < list_name.size(); ++i) {
+    if (is_path_separator(list_name[i])) return true;
+  }
+  return false;
 }
 
 ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file) {
-  file.reset(std::fopen(name.c_str(), "w"));
+  file.reset(open_for_writing(name));
   if (file) return kExitOk;
   return report_cannot_open_report(context.console.out, context.console.err, name, errno);
 }

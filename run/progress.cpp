@@ -18,13 +18,13 @@ void update_progress(void* context, const PassProgress& progress) {
   if (line.shown && now - line.last_update < std::chrono::milliseconds(100)) return;
   line.last_update = now;
   line.shown = true;
-  std::fprintf(line.out, "%s%s", kEraseLine, format_progress(progress).c_str());
+  std::fprintf(line.out, "%s%s", line.erase, format_progress(progress).c_str());
   std::fflush(line.out);
 }
 
 void clear_progress(ProgressLine& line) {
   if (!line.shown) return;
-  std::fputs(kEraseLine, line.out);
+  std::fputs(line.erase, line.out);
   std::fflush(line.out);
   line.shown = false;
 }

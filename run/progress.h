@@ -11,14 +11,12 @@
 
 namespace pctlfit {
 
-// Carriage return and erase to the end of the line: what replaces the progress line.
-inline constexpr const char* kEraseLine = "\r\x1b[K";
-
 // "pctlfit: 3 of 40 files, member003.dat, 12.5 of 150.0 MB read"
 std::string format_progress(const PassProgress& progress);
 
 struct ProgressLine {
   std::FILE* out = nullptr;
+  const char* erase = "\r\x1b[K";  // what replaces the line (the terminal's own)
   bool shown = false;
   std::chrono::steady_clock::time_point last_update{};
 };

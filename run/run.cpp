@@ -1,16 +1,14 @@
 #include "run/run.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstdlib>
 #include <thread>
 #include <unordered_map>
 
 #include "input/data_pass.h"
-#include "input/file_identity.h"
 #include "input/header.h"
 #include "input/list_file.h"
+#include "input/platform.h"
 #include "input/warnings.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"
@@ -129,9 +127,10 @@ InputError read_all_data(RunContext& context) {
   options.bound_counts = &context.bound_counts;
   options.missing_counts = &context.missing_counts;
   ProgressLine progress{context.console.err};
-  if (context.entries.size() > 1 && ::isatty(::fileno(context.console.err))) {
+  if (context.entries.size() > 1 && is_terminal(context.console.err)) {
+    progress.erase = erase_line_sequence(context.console.err);
     options.progress = {update_progress, &progress};
-    warnings.prefix = kEraseLine;  // a warning takes the progress line's place
+    warnings.prefix = progress.erase;  // a warning takes the progress line's place
   }
   const InputError error =
       read_data_files(context.entries, context.distribution, context.table, warnings, options);

@@ -1,0 +1,44 @@
+#pragma once
+// What differs between POSIX systems and Windows, behind one interface: file names are UTF-8
+// everywhere, files are read in binary and written in text mode, and "the same file" is decided
+// by the file system's own identity. One source file per platform, chosen by the build.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+namespace pctlfit {
+
+// A file opened for sequential reading in binary mode: a descriptor, or -1 with errno set.
+int open_for_reading(const std::string& path);
+// Up to `want` bytes into `to`: the count, 0 at the end, -1 with errno set.
+int64_t read_some(int fd, void* to, size_t want);
+void close_for_reading(int fd);
+
+// A file created or truncated for writing in text mode (lines end in CR LF on Windows); nullptr
+// with errno set.
+std::FILE* open_for_writing(const std::string& path);
+
+// The size of the file in bytes; false when it has none (missing, no file).
+bool file_size(const std::string& path, uint64_t& size);
+
+// True when the two names lead to the same file: the same file system identity where both exist
+// (device and inode; volume serial number and file index on Windows), otherwise the same path
+// once made absolute and normal (so 'a.sta' and './a.sta' agree; on Windows also 'A.STA').
+bool same_file(const std::string& a, const std::string& b);
+
+// A text that is the same for two names exactly when same_file holds for them.
+std::string file_key(const std::string& path);
+
+// Whether `c` separates folders in a path: '/' everywhere, '\' on Windows too.
+bool is_path_separator(char c);
+
+// Whether `stream` is a terminal (a console on Windows).
+bool is_terminal(std::FILE* stream);
+
+// What erases the current line of the terminal `stream` and returns to its start: an escape
+// sequence where the terminal takes them (Windows consoles are switched to take them where they
+// can), else a carriage return, spaces and a carriage return.
+const char* erase_line_sequence(std::FILE* stream);
+
+}  // namespace pctlfit

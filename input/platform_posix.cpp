@@ -1,0 +1,72 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
+
+#include "input/platform.h"
+
+namespace pctlfit {
+
+int open_for_reading(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+#ifdef POSIX_FADV_SEQUENTIAL
+  if (fd >= 0) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+#endif
+  return fd;
+}
+
+int64_t read_some(int fd, void* to, size_t want) {
+  ssize_t got;
+  do {
+    got = ::read(fd, to, want);
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+void close_for_reading(int fd) { ::close(fd); }
+
+std::FILE* open_for_writing(const std::string& path) { return std::fopen(path.c_str(), "w"); }
+
+bool file_size(const std::string& path, uint64_t& size) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
+bool same_file(const std::string& a, const std::string& b) {
+  struct stat stat_a {};
+  struct stat stat_b {};
+  const bool a_exists = ::stat(a.c_str(), &stat_a) == 0;
+  const bool b_exists = ::stat(b.c_str(), &stat_b) == 0;
+  if (a_exists && b_exists) return stat_a.st_dev == stat_b.st_dev && stat_a.st_ino == stat_b.st_ino;
+  if (a_exists != b_exists) return false;
+  std::error_code ec_a;
+  std::error_code ec_b;
+  const auto path_a = std::filesystem::weakly_canonical(a, ec_a);
+  const auto path_b = std::filesystem::weakly_canonical(b, ec_b);
+  return !ec_a && !ec_b && path_a == path_b;
+}
+
+std::string file_key(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0) {
+    return "file " + std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+  }
+  std::error_code ec;
+  const auto normal = std::filesystem::weakly_canonical(path, ec);
+  return "path " + (ec ? path : normal.string());
+}
+
+bool is_path_separator(char c) { return c == '/'; }
+
+bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
+
+const char* erase_line_sequence(std::FILE*) { return "\r\x1b[K"; }
+
+}  // namespace pctlfit
