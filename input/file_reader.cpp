@@ -109,7 +109,7 @@ bool recognise_compression(FileReader& reader) {
   reader.at_eof = false;
   reader.end = 0;
   if (!start_decompressor(reader.decompressor, format)) {
-    reader.read_errno = ENOMEM;
+    fail_stream(reader);
     return false;
   }
   return true;

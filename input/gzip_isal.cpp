@@ -1,0 +1,62 @@
+// gzip through ISA-L's igzip: three times zlib's speed on this tool's files (README).
+#include <isa-l/igzip_lib.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <new>
+
+#include "input/codec.h"
+
+namespace pctlfit {
+
+// igzip's AVX-512 code returns with the upper halves of the vector registers in use. The SSE code
+// that parses and takes logarithms after it then runs several times slower (every instruction
+// waits for the whole register: 117 ms instead of 26 ms for one 3.75 MB file), so the state is
+// cleared after each call into a decompression library.
+void clear_upper_vector_state() {
+#if defined(__x86_64__) || defined(__i386__)
+  static const bool has_avx = __builtin_cpu_supports("avx");
+  if (has_avx) asm volatile("vzeroupper" ::: "memory");
+#endif
+}
+
+void* gzip_state_new() {
+  auto* state = new (std::nothrow) inflate_state;
+  if (state != nullptr) isal_inflate_init(state);
+  return state;
+}
+
+void gzip_state_free(void* state) { delete static_cast<inflate_state*>(state); }
+
+void gzip_member_start(void* state) {
+  auto* inflate = static_cast<inflate_state*>(state);
+  isal_inflate_reset(inflate);
+  inflate->crc_flag = ISAL_GZIP;  // parse the header, check the CRC-32 and the length
+}
+
+CodecStep gzip_step(void* state, const unsigned char* in, size_t in_size, char* out,
+                    size_t out_size) {
+  auto* inflate = static_cast<inflate_state*>(state);
+  inflate->next_in = const_cast<uint8_t*>(in);
+  inflate->avail_in = static_cast<uint32_t>(std::min<size_t>(in_size, UINT32_MAX));
+  inflate->next_out = reinterpret_cast<uint8_t*>(out);
+  inflate->avail_out = static_cast<uint32_t>(std::min<size_t>(out_size, UINT32_MAX));
+  const uint32_t offered = inflate->avail_in;
+  const uint32_t room = inflate->avail_out;
+  const int status = isal_inflate(inflate);
+  clear_upper_vector_state();
+  CodecStep step;
+  step.consumed = offered - inflate->avail_in;
+  step.produced = room - inflate->avail_out;
+  step.member_end = inflate->block_state == ISAL_BLOCK_FINISH;
+  if (status == ISAL_INCORRECT_CHECKSUM) {
+    step.error = "gzip checksum mismatch";
+  } else if (status == ISAL_INVALID_WRAPPER || status == ISAL_UNSUPPORTED_METHOD) {
+    step.error = "corrupt gzip header";
+  } else if (status < 0) {
+    step.error = "corrupt gzip stream";
+  }
+  return step;
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,43 @@
+// zstd through libzstd.
+#include <zstd.h>
+#include <zstd_errors.h>
+
+#include "input/codec.h"
+
+namespace pctlfit {
+
+namespace {
+// A zstd window larger than this (128 MiB, zstd's own default limit) is refused, so that a file
+// cannot make the run hold more memory than that.
+constexpr int kWindowLogMax = 27;
+}  // namespace
+
+bool zstd_available() { return true; }
+
+void* zstd_state_new() {
+  ZSTD_DCtx* stream = ZSTD_createDCtx();
+  if (stream != nullptr) ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, kWindowLogMax);
+  return stream;
+}
+
+void zstd_state_free(void* state) { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(state)); }
+
+CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* out,
+                    size_t out_size) {
+  ZSTD_inBuffer input{in, in_size, 0};
+  ZSTD_outBuffer output{out, out_size, 0};
+  const size_t result = ZSTD_decompressStream(static_cast<ZSTD_DCtx*>(state), &output, &input);
+  clear_upper_vector_state();
+  CodecStep step;
+  step.consumed = input.pos;
+  step.produced = output.pos;
+  if (ZSTD_isError(result)) {
+    step.error = ZSTD_getErrorName(result);
+    step.not_a_frame = ZSTD_getErrorCode(result) == ZSTD_error_prefix_unknown;
+    return step;
+  }
+  step.member_end = result == 0;
+  return step;
+}
+
+}  // namespace pctlfit
