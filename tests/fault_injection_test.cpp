@@ -48,7 +48,7 @@ TEST_P(FaultInjection, ReportsAndLeavesInputsAlone) {
     EXPECT_NE(r.err.find(c.err_contains), std::string::npos) << r.err;
   }
   for (const auto& [name, text] : c.files) {
-    EXPECT_EQ(test::read_file(dir / name), text) << name << " changed";
+    EXPECT_EQ(test::read_bytes(dir / name), text) << name << " changed";
   }
   if (!c.first_row.empty()) {
     const std::string report = test::read_file(dir / "list.sta");
@@ -212,12 +212,16 @@ TEST(FaultInjectionList, DataFileThatIsADirectory) {
     test::write_file(dir / "list.txt", list);
     const auto r = run_binary(dir, "list.txt");
     EXPECT_EQ(r.status, 2);
-    EXPECT_EQ(r.out, kBanner + "error reading folder \n");
+    const bool first = list[0] == 'f';
+    EXPECT_EQ(r.out, kBanner + (test::kFolderOpens ? "error reading folder \n"
+                                : first            ? "error opening file folder \n"
+                                                   : "error opening folder \n"));
     EXPECT_EQ(test::read_file(dir / "a.dat"), kGood);
   }
 }
 
 TEST(FaultInjectionList, ReportOnAFullDisk) {
+  if (test::kWindows) GTEST_SKIP() << "no /dev/full on Windows";
   test::TempDir dir;
   test::write_file(dir / "a.dat", kGood);
   test::write_file(dir / "list.txt", "a.dat\n");

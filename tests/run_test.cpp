@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "run/options.h"
 #include "run/progress.h"
 #include "test_util.h"
@@ -123,8 +125,10 @@ TEST_F(Run, ListFileFailures) {
   std::filesystem::create_directory("folder.lst");
   r = run_in_process({"folder.lst"});
   EXPECT_EQ(r.status, 2);
-  EXPECT_EQ(r.out, kBanner + "error reading folder.lst \n");
-  EXPECT_EQ(r.err, "pctlfit: folder.lst: Is a directory\n");
+  EXPECT_EQ(r.out, kBanner + (test::kFolderOpens ? "error reading folder.lst \n"
+                                                 : "error opening script file folder.lst\n"));
+  EXPECT_EQ(r.err, test::kFolderOpens ? "pctlfit: folder.lst: Is a directory\n"
+                                      : "pctlfit: folder.lst: Permission denied\n");
   EXPECT_FALSE(std::filesystem::exists("folder.sta"));
 
   for (const char* text : {"", "\n  \n\t\n"}) {
@@ -142,7 +146,8 @@ TEST_F(Run, ReportThatCannotBeCreated) {
   const auto r = run_in_process({"list.txt"});
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.out, kBanner + "error opening output file list.sta \n");
-  EXPECT_EQ(r.err, "pctlfit: list.sta: Is a directory\n");
+  EXPECT_EQ(r.err, test::kWindows ? "pctlfit: list.sta: Permission denied\n"
+                                  : "pctlfit: list.sta: Is a directory\n");
 }
 
 TEST_F(Run, ReportNeverOverwritesAnInput) {
@@ -165,6 +170,51 @@ TEST_F(Run, ReportNeverOverwritesAnInput) {
     EXPECT_EQ(r.out, kBanner + "output file " + c.report + " is also an input file\n");
     EXPECT_EQ(test::read_file(c.report), before);
   }
+}
+
+// The guard against overwriting an input knows a file by the file system's identity, so that
+// no other spelling of its name gets past it; distinct files pass.
+TEST_F(Run, ReportIsNeverAnInputByAnyName) {
+  const std::string data = data_file(1, "2001 1 1 0 1\n");
+  test::write_file("a.dat", data);
+  test::write_file("runs.sta", "a.dat\n");
+  std::filesystem::create_directory("sub");
+  struct Case {
+    std::string list_text;  // of runs.txt; empty: runs.sta is the list
+    int status;
+  };
+  std::vector<Case> cases = {
+      {"", 4},
+      {"a.dat\n./runs.sta\n", 4},
+      {"a.dat\nsub/../runs.sta\n", 4},
+      {"a.dat\n", 0},
+  };
+  if (test::kWindows) {
+    cases.push_back({"a.dat\n.\\runs.sta\n", 4});
+    cases.push_back({"a.dat\nRUNS.STA\n", 4});  // the file system does not tell case apart
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list_text);
+    test::write_file("runs.sta", "a.dat\n");
+    if (!c.list_text.empty()) test::write_file("runs.txt", c.list_text);
+    const auto r = run_in_process({c.list_text.empty() ? "runs.sta" : "runs.txt"});
+    EXPECT_EQ(r.status, c.status);
+    if (c.status == 4) {
+      EXPECT_EQ(r.out, kBanner + "output file runs.sta is also an input file\n");
+      EXPECT_EQ(test::read_bytes("runs.sta"), "a.dat\n");
+    }
+    EXPECT_EQ(test::read_bytes("a.dat"), data);
+  }
+}
+
+TEST_F(Run, NamesInUtf8) {
+  const std::string name = "Abfluss_M\xC3\xBCller.dat";
+  std::ofstream(std::filesystem::path(u8"Abfluss_M\u00fcller.dat"), std::ios::binary)
+      << data_file(1, "2001 1 1 0 2\n");
+  test::write_file("list.txt", name + "\n");
+  const auto r = run_in_process({"list.txt", "NV"});
+  EXPECT_EQ(r.status, 0) << r.out;
+  EXPECT_NE(test::read_file("list.sta").find("from " + name + " \n1\t2.00"), std::string::npos);
 }
 
 TEST_F(Run, ColumnHeaderFailures) {
@@ -256,6 +306,9 @@ TEST_F(Run, WarningsAboutTheCommandLineAndTheList) {
        warning +
            "the report is proj.sta (the name is cut at its first point; -o chooses another)\n"},
       {{"-o", "proj.x/list.sta", "proj.x/list.txt"}, ""},
+      {{test::kWindows ? "proj.x\\list.txt" : "proj.x/list.txt"},  // either separator on Windows
+       warning +
+           "the report is proj.sta (the name is cut at its first point; -o chooses another)\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);

@@ -1,28 +1,40 @@
 #pragma once
 // Helpers for tests that work with files: a temporary directory, file contents, running pctlfit.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "run/run.h"
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#endif
+
 namespace pctlfit::test {
+
+#ifdef _WIN32
+constexpr bool kWindows = true;
+#else
+constexpr bool kWindows = false;
+#endif
 
 // A fresh directory, removed with everything in it at the end of the test. Its name holds no
 // point, so report names derived from paths in it are not cut early.
 struct TempDir {
   std::filesystem::path path;
   TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "pctlfit_test_XXXXXX").string();
-    path = ::mkdtemp(pattern.data());
+    std::random_device seed;
+    std::mt19937_64 random(seed());
+    const auto base = std::filesystem::temp_directory_path();
+    do {
+      path = base / ("pctlfit_test_" + std::to_string(random() % 1000000000000ULL));
+    } while (!std::filesystem::create_directory(path));
   }
   ~TempDir() {
     std::error_code ec;
@@ -45,11 +57,23 @@ inline void write_file(const std::string& path, const std::string& text) {
   out << text;
 }
 
-inline std::string read_file(const std::string& path) {
+// The file's bytes as they are.
+inline std::string read_bytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+// The file's text: on Windows, where the programs write text mode, with CR LF read as LF.
+inline std::string read_file(const std::string& path) {
+  std::string text = read_bytes(path);
+  if (!kWindows) return text;
+  std::string lf;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (!(text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n')) lf += text[i];
+  }
+  return lf;
 }
 
 // A data file: three header lines naming `columns` columns, then `records`.
@@ -89,19 +113,33 @@ inline RunResult run_in_process(const std::vector<std::string>& args,
   return result;
 }
 
-// Runs the built binary in `dir` through the shell; `args` are inserted as they stand.
+// Runs the built binary in `dir` through the shell (cmd on Windows); `args` are inserted as they
+// stand; `env` is one "NAME=VALUE" or empty.
 inline RunResult run_binary(const TempDir& dir, const std::string& args,
                             const std::string& input = "", const std::string& env = "") {
   write_file(dir / ".stdin", input);
+#ifdef _WIN32
+  const std::string set = env.empty() ? "" : "set " + env + "&& ";
+  const std::string command = "cd /d \"" + dir.path.string() + "\" && " + set + "\"" +
+                              std::filesystem::path(PCTLFIT_BINARY).make_preferred().string() +
+                              "\" " + args + " < .stdin > .stdout 2> .stderr";
+  const int raw = std::system(("\"" + command + "\"").c_str());  // cmd /c strips outer quotes
+  RunResult result;
+  result.status = raw;
+#else
   const std::string command = "cd '" + dir.path.string() + "' && " + env +
                               " '" PCTLFIT_BINARY "' " + args + " < .stdin > .stdout 2> .stderr";
   const int raw = std::system(command.c_str());
   RunResult result;
   result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
   result.out = read_file(dir / ".stdout");
   result.err = read_file(dir / ".stderr");
   return result;
 }
+
+// Windows opens no folder as a file: where POSIX systems fail to read one, it fails to open it.
+constexpr bool kFolderOpens = !kWindows;
 
 inline const std::string kBanner =
     "pctlfit: calculating percentiles for \n"
