@@ -26,6 +26,7 @@ CodecStep gzip_step(void* state, const unsigned char* in, size_t in_size, char* 
 bool zstd_available();
 void* zstd_state_new();
 void zstd_state_free(void* state);
+void zstd_state_reset(void* state);  // for the next file
 CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* out,
                     size_t out_size);
 

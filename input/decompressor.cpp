@@ -82,6 +82,7 @@ Compression detect_compression(const unsigned char* head, size_t size) {
 }
 
 bool start_decompressor(Decompressor& d, Compression format) {
+  auto earlier = std::move(d.state);
   d = Decompressor{};
   d.format = format;
   if (format == Compression::zstd && !zstd_available()) {
@@ -90,13 +91,18 @@ bool start_decompressor(Decompressor& d, Compression format) {
         "with zstd -d";
     return false;
   }
+  if (earlier && earlier.get_deleter().format == format) {
+    if (format == Compression::zstd) zstd_state_reset(earlier.get());  // gzip resets per member
+    d.state = std::move(earlier);
+    return true;
+  }
   void* state = format == Compression::gzip ? gzip_state_new() : zstd_state_new();
   d.state = std::unique_ptr<void, StreamStateDeleter>(state, StreamStateDeleter{format});
   if (state == nullptr) d.error = "no memory for decompression";
   return state != nullptr;
 }
 
-void end_decompressor(Decompressor& d) { d = Decompressor{}; }
+void end_decompressor(Decompressor& d) { d.format = Compression::none; }
 
 bool decompress(Decompressor& d, const unsigned char*& in, size_t& in_size, char* out,
                 size_t out_size, size_t& produced) {

@@ -34,8 +34,11 @@ struct Decompressor {
   std::string error;            // why the stream is damaged
 };
 
-// Prepares `d` for a stream of `format` (not none). False when the library has no memory.
+// Prepares `d` for a stream of `format` (not none), reusing the state of an earlier stream of
+// the same format (a zstd state holds megabytes: a list of many files allocates it once). False,
+// with d.error set, when the format cannot be read or there is no memory.
 bool start_decompressor(Decompressor& d, Compression format);
+// Ends the stream; the state is kept for the next one and freed with `d`.
 void end_decompressor(Decompressor& d);
 
 // Decompresses from in[0, in_size) into out[0, out_size): advances `in` and `in_size` past what

@@ -144,9 +144,11 @@ bool open_file_reader(FileReader& reader, const std::string& path) {
   // The buffers are kept: a list of many files reuses one allocation each.
   std::string buffer = std::move(reader.buffer);
   std::vector<unsigned char> packed = std::move(reader.packed);
+  Decompressor decompressor = std::move(reader.decompressor);
   reader = FileReader{};
   reader.buffer = std::move(buffer);
   reader.packed = std::move(packed);
+  reader.decompressor = std::move(decompressor);
   reader.fd = open_for_reading(path);
   if (reader.fd < 0) {
     reader.open_errno = errno;

@@ -22,6 +22,10 @@ void* zstd_state_new() {
 
 void zstd_state_free(void* state) { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(state)); }
 
+void zstd_state_reset(void* state) {
+  ZSTD_DCtx_reset(static_cast<ZSTD_DCtx*>(state), ZSTD_reset_session_only);
+}
+
 CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* out,
                     size_t out_size) {
   ZSTD_inBuffer input{in, in_size, 0};

@@ -6,6 +6,7 @@ namespace pctlfit {
 bool zstd_available() { return false; }
 void* zstd_state_new() { return nullptr; }
 void zstd_state_free(void*) {}
+void zstd_state_reset(void*) {}
 CodecStep zstd_step(void*, const unsigned char*, size_t, char*, size_t) {
   CodecStep step;
   step.error = "zstd files cannot be read by this build";
