@@ -211,9 +211,10 @@ ExitStatus write_report(RunContext& context, const Options& options) {
 
   finalize_table(context.table);
   std::string failed_name;
-  const bool written = write_figures(context, failed_name, error_number) && head_written;
+  // A report whose head is incomplete gets no rows, and no table beside it.
+  const bool written = head_written && write_figures(context, failed_name, error_number);
   if (!written) {
-    if (head_written || failed_name.empty()) failed_name = context.report_name;
+    if (!head_written) failed_name = context.report_name;
     return report_cannot_write_report(context.console.out, context.console.err, failed_name,
                                       error_number);
   }

@@ -246,6 +246,11 @@ TEST_F(EndToEnd, FigureTableIsNeverAnInputOrTheReport) {
   r = run_binary(dir, "--table no/such/dir.csv list.txt");
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.err, "pctlfit: no/such/dir.csv: No such file or directory\n");
+  if (test::kWindows) return;  // no /dev/full
+  r = run_binary(dir, "--table /dev/full list.txt");  // a table that cannot be written whole
+  EXPECT_EQ(r.status, 4);
+  EXPECT_EQ(r.out, kBanner + "error writing output file /dev/full \n");
+  EXPECT_NE(r.err.find("pctlfit: /dev/full: No space left on device\n"), std::string::npos);
 }
 
 // The committed example report, from the built program; on Windows its lines end in CR LF.
