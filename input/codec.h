@@ -30,7 +30,4 @@ void zstd_state_reset(void* state);  // for the next file
 CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* out,
                     size_t out_size);
 
-// Leaves the vector registers clean after a library call (see the gzip source).
-void clear_upper_vector_state();
-
 }  // namespace pctlfit

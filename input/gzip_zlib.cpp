@@ -9,8 +9,6 @@
 
 namespace pctlfit {
 
-void clear_upper_vector_state() {}
-
 void* gzip_state_new() {
   auto* stream = new (std::nothrow) z_stream{};
   if (stream != nullptr && inflateInit2(stream, 16 + MAX_WBITS) != Z_OK) {  // gzip only

@@ -31,7 +31,6 @@ CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* 
   ZSTD_inBuffer input{in, in_size, 0};
   ZSTD_outBuffer output{out, out_size, 0};
   const size_t result = ZSTD_decompressStream(static_cast<ZSTD_DCtx*>(state), &output, &input);
-  clear_upper_vector_state();
   CodecStep step;
   step.consumed = input.pos;
   step.produced = output.pos;
