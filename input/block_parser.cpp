@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "input/warnings.h"
 #include "stats/domain_check.h"
 
 namespace pctlfit {
@@ -56,6 +57,7 @@ std::string shown_field(std::string_view line, const RecordParse& parse) {
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
   out.months.clear();
   out.warnings.clear();
+  out.unshown_warnings = 0;
   out.bound_hits.clear();
   out.lines = 0;
   out.extra = {};
@@ -79,7 +81,11 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;
     if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
-      out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+      if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
+        out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+      } else {
+        ++out.unshown_warnings;
+      }
     }
     if (parse.extra_values > 0 && out.extra.line < 0) {
       out.extra = {line_index, columns + parse.extra_values};
@@ -126,6 +132,10 @@ std::string describe_record_problem(const BlockWarning& warning, int columns,
     case RecordStatus::short_record:
       return "only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +
              " values";
+    case RecordStatus::too_long:
+      return "not a record: its first " + std::to_string(columns + 4) +
+             " fields do not end within " + std::to_string(longest_record_line(columns)) +
+             " bytes; the line is skipped";
     case RecordStatus::record:
     case RecordStatus::blank:
       break;

@@ -45,7 +45,10 @@ struct ParsedBlock {
   std::vector<unsigned char> months;  // month 1..12 of each record that contributes
   std::vector<double> values;         // `columns` transformed values per such record; the
                                       // buffer may be longer, months.size() rows are valid
+  // The first warnings in line order, as many as a file shows; the rest are only counted, so
+  // that a block of garbage lines holds no more than a block of records.
   std::vector<BlockWarning> warnings;
+  long unshown_warnings = 0;
   // (record, column), both 0-based, of each value at or below the log-normal bound: rare, so
   // they are noted here and counted later, off the summing loop.
   std::vector<std::pair<uint32_t, uint32_t>> bound_hits;

@@ -8,38 +8,38 @@ namespace {
 
 void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
   item.kind = ItemKind::failure;
-  const int error_number = kind == InputErrorKind::data_cannot_open ? source.reader.open_errno
-                                                                    : source.reader.read_errno;
-  item.error = {kind, (*source.entries)[item.file], error_number, source.reader.read_problem};
-  close_file_reader(source.reader);
+  const TextStream& stream = source.splitter.stream;
+  const int error_number =
+      kind == InputErrorKind::data_cannot_open ? stream.open_errno : stream.read_errno;
+  item.error = {kind, (*source.entries)[item.file], error_number, stream.problem};
+  close_splitter(source.splitter);
   source.reading = false;
   source.finished = true;
 }
 
-// Opens the next file and reads its three header lines.
+// Opens the next file and reads its three header lines; only the second is kept.
 void begin_file(BlockSource& source, WorkItem& item) {
   item.file = source.next_file++;
   const std::string& path = (*source.entries)[item.file];
-  if (!open_file_reader(source.reader, path))
-    return fail(source, item, InputErrorKind::data_cannot_open);
+  LineSplitter& splitter = source.splitter;
+  if (!open_splitter(splitter, path)) return fail(source, item, InputErrorKind::data_cannot_open);
   item.kind = ItemKind::file_begin;
   item.header_columns = -2;
-  int lines = 0;
-  bool had_newline = false;
-  while (lines < 3 && read_line(source.reader, source.header_line, had_newline)) {
-    ++lines;
-    if (lines == 2) item.header_columns = count_header_columns(source.header_line, had_newline);
-  }
-  if (source.reader.read_errno != 0) return fail(source, item, InputErrorKind::data_cannot_read);
-  item.has_records = lines == 3;
+  Line& header = source.header_line;
+  const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
+  if (has_header && header.cut) return fail(source, item, InputErrorKind::header_too_long);
+  if (has_header) item.header_columns = count_header_columns(header.text, header.had_newline);
+  item.has_records = has_header && skip_line(splitter);
+  if (read_failed(splitter)) return fail(source, item, InputErrorKind::data_cannot_read);
   source.reading = item.has_records;
-  if (!source.reading) close_file_reader(source.reader);
+  if (!source.reading) close_splitter(splitter);
 }
 
 // The bytes of the file read since the last item.
 uint64_t take_file_bytes(BlockSource& source) {
-  const uint64_t bytes = source.reader.bytes_read - source.bytes_reported;
-  source.bytes_reported = source.reader.bytes_read;
+  const uint64_t read = source.splitter.stream.bytes_read;
+  const uint64_t bytes = read - source.bytes_reported;
+  source.bytes_reported = read;
   return bytes;
 }
 
@@ -63,20 +63,21 @@ void next_item(BlockSource& source, WorkItem& item) {
     return;
   }
   item.file = source.next_file - 1;
-  if (read_block(source.reader, item.bytes, item.length, source.block_size)) {
+  if (read_block(source.splitter, item.bytes, item.length, source.block_size,
+                 source.longest_line)) {
     item.kind = ItemKind::block;
     item.file_bytes = take_file_bytes(source);
     return;
   }
-  if (source.reader.read_errno != 0) return fail(source, item, InputErrorKind::data_cannot_read);
+  if (read_failed(source.splitter)) return fail(source, item, InputErrorKind::data_cannot_read);
   item.kind = ItemKind::file_end;
   item.file_bytes = take_file_bytes(source);
-  close_file_reader(source.reader);
+  close_splitter(source.splitter);
   source.reading = false;
 }
 
 void close_block_source(BlockSource& source) {
-  close_file_reader(source.reader);
+  close_splitter(source.splitter);
   source.reading = false;
 }
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "input/block_parser.h"
-#include "input/file_reader.h"
 #include "input/input_error.h"
+#include "input/line_splitter.h"
 
 namespace pctlfit {
 
@@ -28,11 +28,12 @@ struct WorkItem {
 struct BlockSource {
   const std::vector<std::string>* entries = nullptr;
   size_t block_size = 1 << 20;
+  size_t longest_line = 1 << 16;  // a longer record line is cut (see read_block)
   size_t next_file = 0;
-  FileReader reader;
+  LineSplitter splitter;
   bool reading = false;  // a file is open and its records are being handed out
   bool finished = false;
-  std::string header_line;
+  Line header_line;
   uint64_t bytes_reported = 0;  // of the current file, in items handed out
 };
 

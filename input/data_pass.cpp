@@ -62,6 +62,7 @@ void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string
               describe_record_problem(warning, consumer.table.columns, consumer.headings));
   }
   if (extra_pending) warn_extra();
+  count_unshown_warnings(consumer.warnings, parsed.unshown_warnings);
 }
 
 void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
@@ -204,6 +205,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   BlockSource source;
   source.entries = &entries;
   source.block_size = options.block_size;
+  source.longest_line = longest_record_line(table.columns);
   static const std::vector<std::string> kNoHeadings;
   CellCounts missing_counts;  // when the caller does not want them
   if (options.missing_counts == nullptr) missing_counts = allocate_cell_counts(table.columns);

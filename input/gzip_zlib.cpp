@@ -9,7 +9,9 @@
 
 namespace pctlfit {
 
-void* gzip_state_new() {
+namespace {
+
+void* state_new() {
   auto* stream = new (std::nothrow) z_stream{};
   if (stream != nullptr && inflateInit2(stream, 16 + MAX_WBITS) != Z_OK) {  // gzip only
     delete stream;
@@ -18,16 +20,15 @@ void* gzip_state_new() {
   return stream;
 }
 
-void gzip_state_free(void* state) {
+void state_free(void* state) {
   auto* stream = static_cast<z_stream*>(state);
   inflateEnd(stream);
   delete stream;
 }
 
-void gzip_member_start(void* state) { inflateReset(static_cast<z_stream*>(state)); }
+void reset(void* state) { inflateReset(static_cast<z_stream*>(state)); }
 
-CodecStep gzip_step(void* state, const unsigned char* in, size_t in_size, char* out,
-                    size_t out_size) {
+CodecStep step(void* state, const unsigned char* in, size_t in_size, char* out, size_t out_size) {
   auto* stream = static_cast<z_stream*>(state);
   stream->next_in = const_cast<Bytef*>(in);
   stream->avail_in = static_cast<uInt>(std::min<size_t>(in_size, 1u << 30));
@@ -36,20 +37,24 @@ CodecStep gzip_step(void* state, const unsigned char* in, size_t in_size, char* 
   const uInt offered = stream->avail_in;
   const uInt room = stream->avail_out;
   const int status = inflate(stream, Z_NO_FLUSH);
-  CodecStep step;
-  step.consumed = offered - stream->avail_in;
-  step.produced = room - stream->avail_out;
-  step.member_end = status == Z_STREAM_END;
+  CodecStep result;
+  result.consumed = offered - stream->avail_in;
+  result.produced = room - stream->avail_out;
+  result.member_end = status == Z_STREAM_END;
   if (status == Z_DATA_ERROR) {
     const bool check = stream->msg != nullptr && std::strstr(stream->msg, "check") != nullptr;
     const bool header = stream->msg != nullptr && std::strstr(stream->msg, "header") != nullptr;
-    step.error = check    ? "gzip checksum mismatch"
-                 : header ? "corrupt gzip header"
-                          : "corrupt gzip stream";
+    result.error = check    ? "gzip checksum mismatch"
+                   : header ? "corrupt gzip header"
+                            : "corrupt gzip stream";
   } else if (status == Z_NEED_DICT || status == Z_MEM_ERROR || status == Z_STREAM_ERROR) {
-    step.error = "corrupt gzip stream";
+    result.error = "corrupt gzip stream";
   }
-  return step;  // Z_BUF_ERROR: no progress possible, more input is needed
+  return result;  // Z_BUF_ERROR: no progress possible, more input is needed
 }
+
+}  // namespace
+
+const CodecLibrary kGzipLibrary{nullptr, state_new, state_free, reset, step};
 
 }  // namespace pctlfit

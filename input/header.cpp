@@ -1,6 +1,6 @@
 #include "input/header.h"
 
-#include "input/file_reader.h"
+#include "input/line_splitter.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
@@ -52,21 +52,21 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
                          int& columns, std::vector<std::string>& headings) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
-  FileReader reader;
-  if (!open_file_reader(reader, path)) {
-    return {InputErrorKind::first_cannot_open, path, reader.open_errno};
+  LineSplitter splitter;
+  if (!open_splitter(splitter, path)) {
+    return {InputErrorKind::first_cannot_open, path, splitter.stream.open_errno};
   }
-  std::string line;
-  bool had_newline = false;
-  const bool has_header =
-      read_line(reader, line, had_newline) && read_line(reader, line, had_newline);
-  const int read_errno = reader.read_errno;
-  const std::string problem = reader.read_problem;
-  close_file_reader(reader);
-  if (read_errno != 0) return {InputErrorKind::first_cannot_read, path, read_errno, problem};
-  columns = has_header ? count_header_columns(line, had_newline) : -1;
+  Line line;
+  const bool has_header = skip_line(splitter) && read_line(splitter, line, kLongestHeaderLine);
+  close_splitter(splitter);
+  if (read_failed(splitter)) {
+    return {InputErrorKind::first_cannot_read, path, splitter.stream.read_errno,
+            splitter.stream.problem};
+  }
+  if (has_header && line.cut) return {InputErrorKind::header_too_long, path};
+  columns = has_header ? count_header_columns(line.text, line.had_newline) : -1;
   if (columns < 0) return {InputErrorKind::header_too_short, path};
-  headings = column_headings(line, had_newline);
+  headings = column_headings(line.text, line.had_newline);
   return {};
 }
 

@@ -9,6 +9,10 @@
 
 namespace pctlfit {
 
+// The longest column header line taken, in bytes: far above any real header (20 bytes a column
+// give 800 000 columns), and a fixed amount of memory whatever a file holds.
+constexpr size_t kLongestHeaderLine = size_t{16} << 20;
+
 // The number of columns that the header line `line` (without its newline) names, or -1 when the
 // line is too short (12 characters or fewer, a newline counted as one). The first 12 characters
 // are skipped; the rest, with a tab appended, is split at its tabs and every non-empty piece is a
@@ -23,8 +27,8 @@ std::vector<std::string> column_headings(std::string_view line, bool had_newline
 
 // The column count N of the data files and their headings, from the header line of the first
 // entry of the list `list_name`. Fails with list_names_no_file (naming the list),
-// first_cannot_open, first_cannot_read, or header_too_short (also when the file has no second
-// line).
+// first_cannot_open, first_cannot_read, header_too_short (also when the file has no second
+// line) or header_too_long.
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
                          int& columns, std::vector<std::string>& headings);
 

@@ -1,42 +1,55 @@
 #include "input/list_file.h"
 
-#include "input/file_reader.h"
+#include "input/line_splitter.h"
+#include "input/platform.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
 
-std::vector<std::string> parse_list_entries(std::string_view text, std::vector<long>* lines) {
-  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);
-  std::vector<std::string> entries;
-  size_t pos = 0;
-  for (long line = 1; pos < text.size(); ++line) {
-    size_t line_end = text.find('\n', pos);
-    if (line_end == std::string_view::npos) line_end = text.size();
-    size_t word = pos;
-    // A NUL ends the word as it would end a C string; it never reaches a file name.
-    while (word < line_end && is_c_space(text[word])) ++word;
-    size_t word_end = word;
-    while (word_end < line_end && !is_c_space(text[word_end]) && text[word_end] != '\0') ++word_end;
-    if (word_end > word && text[word] != '#') {
-      entries.emplace_back(text.substr(word, word_end - word));
-      if (lines != nullptr) lines->push_back(line);
-    }
-    pos = line_end + 1;
-  }
-  return entries;
+namespace {
+// The line's first word, up to white space or a NUL (as a C string would end); empty for none.
+std::string_view first_word(std::string_view line) {
+  size_t word = 0;
+  while (word < line.size() && is_c_space(line[word])) ++word;
+  size_t word_end = word;
+  while (word_end < line.size() && !is_c_space(line[word_end]) && line[word_end] != '\0')
+    ++word_end;
+  return line.substr(word, word_end - word);
+}
+}  // namespace
+
+std::string_view list_entry(std::string_view line) {
+  const std::string_view word = first_word(line);
+  return word.starts_with('#') ? std::string_view() : word;
 }
 
 InputError read_list_file(const std::string& path, std::vector<std::string>& entries,
                           std::vector<long>* lines) {
-  std::string text;
-  bool opened = false;
-  int error_number = 0;
-  std::string problem;
-  if (!read_whole_file(path, text, opened, error_number, problem)) {
-    return {opened ? InputErrorKind::list_cannot_read : InputErrorKind::list_cannot_open, path,
-            error_number, problem};
+  LineSplitter splitter;
+  if (!open_splitter(splitter, path)) {
+    return {InputErrorKind::list_cannot_open, path, splitter.stream.open_errno};
   }
-  entries = parse_list_entries(text, lines);
+  const size_t longest_name = longest_path_name();
+  entries.clear();
+  Line line;
+  // One byte more than the longest name is kept, so that the end of a longest name is seen.
+  for (long number = 1; read_line(splitter, line, longest_name + 1); ++number) {
+    const std::string_view word = first_word(line.text);
+    const bool word_ends = word.end() < line.text.data() + line.text.size() || !line.cut;
+    if (!word.starts_with('#') && (word.size() > longest_name || !word_ends)) {
+      close_splitter(splitter);
+      return {.kind = InputErrorKind::list_line_too_long, .path = path, .line = number};
+    }
+    const std::string_view entry = list_entry(line.text);
+    if (entry.empty()) continue;
+    entries.emplace_back(entry);
+    if (lines != nullptr) lines->push_back(number);
+  }
+  close_splitter(splitter);
+  if (read_failed(splitter)) {
+    return {InputErrorKind::list_cannot_read, path, splitter.stream.read_errno,
+            splitter.stream.problem};
+  }
   return {};
 }
 

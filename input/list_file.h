@@ -9,13 +9,15 @@
 
 namespace pctlfit {
 
-// The names in a list file's text, in order, and in `lines` (if given) the line of each, from 1.
-// Lines without a word, and lines whose first word begins with '#' (comments), are not entries.
-// A UTF-8 byte-order mark at the start is skipped; names are kept exactly as written otherwise.
-std::vector<std::string> parse_list_entries(std::string_view text,
-                                            std::vector<long>* lines = nullptr);
+// The name that a list line (without its newline) gives: its first word, up to white space or
+// a NUL; empty for a line without a word or whose first word begins with '#' (a comment).
+std::string_view list_entry(std::string_view line);
 
-// Reads and parses the list file at `path`; fails with list_cannot_open or list_cannot_read.
+// Reads the names of the list file at `path`, in order, and in `lines` (if given) the line of
+// each, from 1. A UTF-8 byte-order mark at the start is skipped; names are kept exactly as
+// written otherwise. Fails with list_cannot_open, list_cannot_read, or list_line_too_long for a
+// first word longer than the longest file name the system takes (the rest of a long line, a
+// comment, is skipped unread).
 InputError read_list_file(const std::string& path, std::vector<std::string>& entries,
                           std::vector<long>* lines = nullptr);
 

@@ -30,6 +30,10 @@ bool same_file(const std::string& a, const std::string& b);
 // A text that is the same for two names exactly when same_file holds for them.
 std::string file_key(const std::string& path);
 
+// The longest file name, in bytes of UTF-8, that the system can open: a longer word in a list
+// names no file.
+size_t longest_path_name();
+
 // Whether `c` separates folders in a path: '/' everywhere, '\' on Windows too.
 bool is_path_separator(char c);
 

@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <filesystem>
 
 #include "input/platform.h"
@@ -62,6 +63,8 @@ std::string file_key(const std::string& path) {
   const auto normal = std::filesystem::weakly_canonical(path, ec);
   return "path " + (ec ? path : normal.string());
 }
+
+size_t longest_path_name() { return PATH_MAX - 1; }  // PATH_MAX counts the closing NUL
 
 bool is_path_separator(char c) { return c == '/'; }
 

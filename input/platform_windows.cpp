@@ -101,6 +101,9 @@ std::string file_key(const std::string& path) {
   return "path " + std::string(normal.begin(), normal.end());  // only compared, never shown
 }
 
+// Long path names of up to 32767 UTF-16 units, each at most three bytes of UTF-8.
+size_t longest_path_name() { return 32767 * 3; }
+
 bool is_path_separator(char c) { return c == '/' || c == '\\'; }
 
 bool is_terminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }

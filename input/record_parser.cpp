@@ -36,9 +36,7 @@ void mark_bad_field(std::string_view line, const char* pos, RecordParse& result)
   result.bad_field_length = static_cast<size_t>(field_end - pos);
 }
 
-}  // namespace
-
-RecordParse parse_record(std::string_view line, int columns, double* values) {
+RecordParse parse_fields(std::string_view line, int columns, double* values) {
   RecordParse result;
   const char* pos = line.data();
   const char* const end = line.data() + line.size();
@@ -69,8 +67,22 @@ RecordParse parse_record(std::string_view line, int columns, double* values) {
     pos = next;
     result.values_read = c + 1;
   }
+  result.values_end = static_cast<size_t>(pos - line.data());
   result.extra_values = count_values(pos, end);
   result.status = RecordStatus::record;
+  return result;
+}
+}  // namespace
+
+RecordParse parse_record(std::string_view line, int columns, double* values) {
+  const size_t longest = longest_record_line(columns);
+  if (line.size() <= longest) return parse_fields(line, columns, values);
+  // Only what ends before the cut is known to be whole: a field that reaches it may go on.
+  RecordParse result = parse_fields(line.substr(0, longest), columns, values);
+  if (result.status != RecordStatus::record || result.values_end >= longest) {
+    result = RecordParse{};
+    result.status = RecordStatus::too_long;
+  }
   return result;
 }
 

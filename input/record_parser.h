@@ -12,13 +12,22 @@ enum class RecordStatus {
   month_out_of_range,  // month outside 0..12
   bad_value,           // value number values_read + 1 is not a whole number (see bad_field)
   short_record,        // the line ends after values_read values
+  too_long,            // the first columns + 4 fields do not end within longest_record_line
 };
+
+// The longest part of a record line that is read: its four integers and its values must end
+// within it, and the rest of a longer line is skipped unread. 64 bytes a value is far above
+// any number's text; the fixed part leaves room for blanks.
+constexpr size_t longest_record_line(int columns) {
+  return (size_t{64} << 10) + 64 * static_cast<size_t>(columns < 0 ? 0 : columns);
+}
 
 struct RecordParse {
   RecordStatus status = RecordStatus::blank;
   long long month = 0;
   int values_read = 0;
-  int extra_values = 0;  // record: whole numbers after the `columns`-th value (not read)
+  int extra_values = 0;   // record: whole numbers after the `columns`-th value (not read)
+  size_t values_end = 0;  // record: the offset just after the `columns`-th value
   // bad_value: the field that is not a number, line[bad_field_begin, + bad_field_length)
   size_t bad_field_begin = 0;
   size_t bad_field_length = 0;
@@ -27,7 +36,8 @@ struct RecordParse {
 // Reads `line` (without its newline) as the C library's scans would, but never past the line
 // and only whole fields (see ends_field): four integers, then up to `columns` values into
 // values[0 ..). What follows the last value is not read, only counted when it is numbers.
-// Does not allocate for ordinary numbers.
+// Does not allocate for ordinary numbers. A line longer than longest_record_line(columns) is
+// read that far; it is a record only when its fields end before, else too_long.
 RecordParse parse_record(std::string_view line, int columns, double* values);
 
 }  // namespace pctlfit

@@ -33,6 +33,11 @@ void warn_line(WarningSink& sink, std::string_view file, long line, std::string_
   emit(sink, format_line_warning(file, line, what));
 }
 
+void count_unshown_warnings(WarningSink& sink, long count) {
+  sink.total += count;
+  sink.suppressed_in_file += count;
+}
+
 void warn_file(WarningSink& sink, std::string_view file, std::string_view what) {
   ++sink.total;
   emit(sink, format_file_warning(file, what));

@@ -7,40 +7,42 @@
 namespace pctlfit {
 
 namespace {
+
 // A zstd window larger than this (128 MiB, zstd's own default limit) is refused, so that a file
 // cannot make the run hold more memory than that.
 constexpr int kWindowLogMax = 27;
-}  // namespace
 
-bool zstd_available() { return true; }
-
-void* zstd_state_new() {
+void* state_new() {
   ZSTD_DCtx* stream = ZSTD_createDCtx();
   if (stream != nullptr) ZSTD_DCtx_setParameter(stream, ZSTD_d_windowLogMax, kWindowLogMax);
   return stream;
 }
 
-void zstd_state_free(void* state) { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(state)); }
+void state_free(void* state) { ZSTD_freeDCtx(static_cast<ZSTD_DCtx*>(state)); }
 
-void zstd_state_reset(void* state) {
+void reset(void* state) {
   ZSTD_DCtx_reset(static_cast<ZSTD_DCtx*>(state), ZSTD_reset_session_only);
 }
 
-CodecStep zstd_step(void* state, const unsigned char* in, size_t in_size, char* out,
-                    size_t out_size) {
+CodecStep step(void* state, const unsigned char* in, size_t in_size, char* out, size_t out_size) {
   ZSTD_inBuffer input{in, in_size, 0};
   ZSTD_outBuffer output{out, out_size, 0};
-  const size_t result = ZSTD_decompressStream(static_cast<ZSTD_DCtx*>(state), &output, &input);
-  CodecStep step;
-  step.consumed = input.pos;
-  step.produced = output.pos;
-  if (ZSTD_isError(result)) {
-    step.error = ZSTD_getErrorName(result);
-    step.not_a_frame = ZSTD_getErrorCode(result) == ZSTD_error_prefix_unknown;
-    return step;
+  const size_t status = ZSTD_decompressStream(static_cast<ZSTD_DCtx*>(state), &output, &input);
+  CodecStep result;
+  result.consumed = input.pos;
+  result.produced = output.pos;
+  if (ZSTD_isError(status)) {
+    result.error = "corrupt zstd stream";
+    result.detail = ZSTD_getErrorName(status);
+    result.not_a_frame = ZSTD_getErrorCode(status) == ZSTD_error_prefix_unknown;
+    return result;
   }
-  step.member_end = result == 0;
-  return step;
+  result.member_end = status == 0;
+  return result;
 }
+
+}  // namespace
+
+const CodecLibrary kZstdLibrary{nullptr, state_new, state_free, reset, step};
 
 }  // namespace pctlfit

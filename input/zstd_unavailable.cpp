@@ -3,14 +3,8 @@
 
 namespace pctlfit {
 
-bool zstd_available() { return false; }
-void* zstd_state_new() { return nullptr; }
-void zstd_state_free(void*) {}
-void zstd_state_reset(void*) {}
-CodecStep zstd_step(void*, const unsigned char*, size_t, char*, size_t) {
-  CodecStep step;
-  step.error = "zstd files cannot be read by this build";
-  return step;
-}
+const CodecLibrary kZstdLibrary{
+    "a zstd file, which this build of pctlfit cannot read (it reads gzip); unpack it with zstd -d",
+    nullptr, nullptr, nullptr, nullptr};
 
 }  // namespace pctlfit

@@ -7,7 +7,7 @@ enum ExitStatus : int {
   kExitOk = 0,
   kExitUsage = 1,
   kExitInput = 2,           // an input file cannot be opened or read
-  kExitHeaderTooShort = 3,  // the column header line is too short
+  kExitHeaderTooShort = 3,  // the column header line is too short (or beyond the longest taken)
   kExitReport = 4,          // the report cannot be opened or written
   kExitStrict = 5,          // --strict: warnings about the input were given
 };

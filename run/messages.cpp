@@ -2,6 +2,9 @@
 
 #include <cstring>
 
+#include "input/header.h"
+#include "input/platform.h"
+
 namespace pctlfit {
 
 void print_banner(std::FILE* out) {
@@ -84,6 +87,16 @@ ExitStatus print_input_error(std::FILE* out, const InputError& error) {
     case InputErrorKind::header_too_short:
       std::fputs("'satz' falsch gelesen\n", out);
       return kExitHeaderTooShort;
+    case InputErrorKind::header_too_long:
+      std::fprintf(out, "column header line of %s is longer than %zu bytes (16 MiB)\n", name,
+                   kLongestHeaderLine);
+      return kExitHeaderTooShort;
+    case InputErrorKind::list_line_too_long:
+      std::fprintf(out,
+                   "line %ld of list file %s names no file: its first word is longer than %zu "
+                   "bytes, the longest file name this system opens\n",
+                   error.line, name, longest_path_name());
+      return kExitInput;
     case InputErrorKind::data_cannot_open:
       std::fprintf(out, "error opening %s \n", name);
       return kExitInput;

@@ -6,7 +6,7 @@
 
 #include "compression_util.h"
 #include "input/data_pass.h"
-#include "input/file_reader.h"
+#include "input/line_splitter.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -51,7 +51,7 @@ class CompressedInput : public ::testing::Test {
 };
 
 TEST_F(CompressedInput, SameFiguresAsTheText) {
-  std::vector<std::string> plain, gzip, zstd, several, mixed;
+  std::vector<std::string> plain, gzip, zstd, several, mixed, padded;
   for (int m = 0; m < 3; ++m) {
     const std::string text = member_text(m);
     const std::string name = "m" + std::to_string(m);
@@ -65,6 +65,9 @@ TEST_F(CompressedInput, SameFiguresAsTheText) {
     several.push_back(file(name + ".several.zst",
                            zstd_frame(text.substr(0, cut)) + zstd_frame(text.substr(cut))));
     mixed.push_back(m == 0 ? plain.back() : m == 1 ? gzip.back() : zstd.back());
+    // Zero bytes after the last member, as tapes and block devices pad: the end of the file.
+    padded.push_back(
+        file(name + ".padded.gz", gzip_member(text) + std::string(size_t(m) << 18, '\0')));
   }
   InputError error;
   const StatsTable expected = pass(plain, 1, error);
@@ -72,10 +75,13 @@ TEST_F(CompressedInput, SameFiguresAsTheText) {
   // Each multi-member file holds the text once: the list of them holds it twice.
   const StatsTable expected_twice =
       pass({plain[0], plain[0], plain[1], plain[1], plain[2], plain[2]}, 1, error);
-  const std::pair<const char*, std::vector<std::string>*> lists[] = {
-      {"gzip", &gzip}, {"zstd", &zstd}, {"several", &several}, {"mixed", &mixed}};
+  const std::pair<const char*, std::vector<std::string>*> lists[] = {{"gzip", &gzip},
+                                                                     {"zstd", &zstd},
+                                                                     {"several", &several},
+                                                                     {"mixed", &mixed},
+                                                                     {"padded", &padded}};
   for (const auto& [name, list] : lists) {
-    if (!test::kHaveZstd && list != &gzip) continue;
+    if (!test::kHaveZstd && list != &gzip && list != &padded) continue;
     for (int threads : {1, 3}) {
       SCOPED_TRACE(std::string(name) + " threads " + std::to_string(threads));
       const StatsTable table = pass(*list, threads, error);
@@ -113,11 +119,16 @@ TEST_F(CompressedInput, DamagedStreamsAreReadErrors) {
       {"gzip length", flipped_length, "gzip checksum mismatch"},
       {"gzip garbage after", gz + "garbage", "trailing garbage after gzip stream"},
       {"gzip one byte after", gz + "\x1f", "trailing garbage after gzip stream"},
+      {"gzip zeros, then a byte", gz + std::string(200000, '\0') + "x",
+       "trailing garbage after gzip stream"},
+      {"gzip zeros, then a member", gz + std::string(9, '\0') + gz,
+       "trailing garbage after gzip stream"},
       {"zstd cut in the records", zst.substr(0, zst.size() / 2), "truncated zstd stream"},
       {"zstd magic only", zst.substr(0, 4), "truncated zstd stream"},
       {"zstd cut at the end", zst.substr(0, zst.size() - 1), "truncated zstd stream"},
       {"zstd flipped", flipped_zst, "corrupt zstd stream"},
       {"zstd garbage after", zst + "garbage", "trailing garbage after zstd stream"},
+      {"zstd zeros after", zst + std::string(9, '\0'), "trailing garbage after zstd stream"},
   };
   const std::string good = file("good.dat", text);
   for (const Case& c : cases) {

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "input/header.h"
+#include "input/record_parser.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -220,15 +221,41 @@ TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {
   EXPECT_EQ(r.error.path, dir.path.string());
 }
 
+// A record line is read up to longest_record_line (65600 bytes for one column); the rest of a
+// longer line is skipped, whether it spans blocks or not.
 TEST_F(DataPass, LongLines) {
-  const std::string values(1 << 20, ' ');
-  const auto a = file(
-      "a.dat", "t\nYYYY MM DD H\tQ1\n" + values + "\n2001 1 1 0" + values + "3 " + values + "\n");
-  DataPassOptions options;
-  options.block_size = 4096;
-  const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
-  EXPECT_EQ(table_cell(r.table, 1, 1).sum, 3.0);
-  EXPECT_EQ(r.warnings, "");
+  const size_t bound = longest_record_line(1);
+  const std::string record = "2001 1 1 0 3";
+  const auto blanks = [](size_t n) { return std::string(n, ' '); };
+  struct Case {
+    const char* name;
+    std::string line;  // line 4, followed by "2001 1 1 0 4" and a bad line 6
+    double sum;        // of January
+    std::string warning_at_4;
+  };
+  const std::string too_long = "not a record: its first 5 fields do not end within 65600 bytes";
+  const Case cases[] = {
+      {"blanks after the values", record + blanks(3 << 20), 7.0, ""},
+      {"fields end one byte before the bound", blanks(bound - record.size() - 1) + record + " 9",
+       7.0, ""},
+      // The value reaches the cut: it might go on, so it is not taken.
+      {"value ends at the bound", blanks(bound - record.size()) + record + "9 9", 4.0, too_long},
+      {"blanks between the values", "2001 1 1 0" + blanks(2 << 20) + "3", 4.0, too_long},
+      {"one field of many digits", "2001 1 1 0 " + std::string(1 << 20, '7'), 4.0, too_long},
+      {"blank line", blanks(1 << 20), 4.0, too_long},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const auto a = file("a.dat", std::string(1 << 20, 'x') + "\nYYYY MM DD H\tQ1\nm\n" + c.line +
+                                     "\n2001 1 1 0 4\nbad\n");
+    DataPassOptions options;
+    options.block_size = 4096;
+    const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
+    EXPECT_EQ(table_cell(r.table, 1, 1).sum, c.sum);
+    const std::string at_6 = "pctlfit: warning: " + a + ":6: not a record\n";
+    const std::string at_4 = "pctlfit: warning: " + a + ":4: " + c.warning_at_4;
+    EXPECT_EQ(r.warnings, c.warning_at_4.empty() ? at_6 : at_4 + "; the line is skipped\n" + at_6);
+  }
 }
 
 // Many files, many columns, awkward values: the threaded pass must give the same bits.

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <string>
 
-#include "input/file_reader.h"
+#include "input/line_splitter.h"
 
 namespace {
 
@@ -32,19 +32,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::ofstream(path, std::ios::binary | std::ios::trunc)
       .write(reinterpret_cast<const char*>(data), static_cast<std::streamsize>(size));
 
-  pctlfit::FileReader reader;
-  if (!pctlfit::open_file_reader(reader, path)) __builtin_trap();
-  std::string line;
-  bool had_newline = false;
-  for (int i = 0; i < 3 && pctlfit::read_line(reader, line, had_newline); ++i) {
+  pctlfit::LineSplitter splitter;
+  if (!pctlfit::open_splitter(splitter, path)) __builtin_trap();
+  pctlfit::Line line;
+  for (int i = 0; i < 3 && pctlfit::read_line(splitter, line, 64); ++i) {
+    if (line.text.size() > 64) __builtin_trap();
   }
+  // Small blocks and a short longest line, so that long lines are cut and skipped.
   std::string block;
   size_t length = 0;
-  while (pctlfit::read_block(reader, block, length, 4096)) {
-    if (length == 0 || length > block.size()) __builtin_trap();
+  while (pctlfit::read_block(splitter, block, length, 4096, 1000)) {
+    if (length == 0 || length > block.size() || length > 4096) __builtin_trap();
   }
-  const bool compressed = reader.decompressor.format != pctlfit::Compression::none;
-  if (reader.read_errno != 0 && compressed && reader.read_problem.empty()) __builtin_trap();
-  pctlfit::close_file_reader(reader);
+  const bool compressed = splitter.stream.format != nullptr;
+  if (pctlfit::read_failed(splitter) && compressed && splitter.stream.problem.empty())
+    __builtin_trap();
+  pctlfit::close_splitter(splitter);
   return 0;
 }
