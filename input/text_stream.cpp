@@ -37,11 +37,11 @@ std::string named(const TextStream& stream, const char* what) {
 // More bytes from the file behind those not yet passed on. False on a read error.
 bool read_file(TextStream& stream) {
   std::vector<unsigned char>& packed = stream.packed;
+  if (packed.size() < kPackedSize) packed.resize(kPackedSize);
   const size_t left = stream.packed_end - stream.packed_begin;
   std::memmove(packed.data(), packed.data() + stream.packed_begin, left);
   stream.packed_begin = 0;
   stream.packed_end = left;
-  if (packed.size() < kPackedSize) packed.resize(kPackedSize);
   const int64_t got = read_some(stream.fd, packed.data() + left, packed.size() - left);
   if (got < 0) {
     stream.read_errno = errno != 0 ? errno : EIO;

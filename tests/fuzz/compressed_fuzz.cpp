@@ -1,6 +1,7 @@
 // Fuzzes the reading of a compressed data file: arbitrary bytes (seeded with gzip and zstd files)
 // as a file, read by lines and by blocks as the run reads it. Properties: no crash, hang or leak;
-// the reader ends, at the end of the stream or with a read error that names a reason.
+// the reader ends, at the end of the stream or with a read error that names a reason; no block
+// is longer than its bound, also where long lines are cut (the seeds hold some).
 #include <unistd.h>
 
 #include <cstdint>
