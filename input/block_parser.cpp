@@ -60,6 +60,9 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
   out.unshown_warnings = 0;
   out.bound_hits.clear();
   out.lines = 0;
+  out.records = 0;
+  out.month_zero = 0;
+  out.not_records = 0;
   out.extra = {};
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
@@ -90,7 +93,15 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
     if (parse.extra_values > 0 && out.extra.line < 0) {
       out.extra = {line_index, columns + parse.extra_values};
     }
-    if (!has_values || parse.month == 0) continue;
+    if (!has_values) {
+      if (parse.status != RecordStatus::blank) ++out.not_records;
+      continue;
+    }
+    ++out.records;
+    if (parse.month == 0) {
+      ++out.month_zero;
+      continue;
+    }
     transform_row(dist, out.values.data() + row_start, parse.values_read, columns, out);
     out.months.push_back(static_cast<unsigned char>(parse.month));
   }
@@ -123,11 +134,14 @@ std::string describe_record_problem(const BlockWarning& warning, int columns,
     case RecordStatus::month_out_of_range:
       return "month " + std::to_string(parse.month) + " outside 1..12";
     case RecordStatus::bad_value: {
-      const size_t index = static_cast<size_t>(parse.values_read);
+      const size_t index = static_cast<size_t>(parse.bad_column);
       const bool named = index < headings.size() && !headings[index].empty();
-      return "value " + std::to_string(parse.values_read + 1) +
+      const std::string more = parse.bad_values > 1
+                                   ? "it and " + std::to_string(parse.bad_values - 1) + " more are"
+                                   : "it is";
+      return "value " + std::to_string(parse.bad_column + 1) +
              (named ? " (" + headings[index] + ")" : "") + " is not a number: \"" + warning.field +
-             "\"";
+             "\"; " + more + " left out as missing";
     }
     case RecordStatus::short_record:
       return "only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +

@@ -23,7 +23,9 @@ struct Consumer {
   CellCounts* bound_counts;
   CellCounts& missing_counts;
   const std::vector<std::string>& headings;
+  PassSummary& summary;
   long lines_done = 0;        // lines of the current file before the next block
+  long file_lines_used = 0;   // records and malformed lines of the current file
   bool extra_warned = false;  // the current file's line with extra values has been named
   uint64_t bytes_done = 0;    // of the files on disk
   uint64_t bytes_total = 0;
@@ -66,6 +68,11 @@ void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string
 }
 
 void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  const ParsedBlock& parsed = item.parsed;
+  consumer.summary.records += parsed.records;
+  consumer.summary.month_zero += parsed.month_zero;
+  consumer.summary.not_records += parsed.not_records;
+  consumer.file_lines_used += parsed.records + parsed.not_records;
   accumulate_block(item.parsed, consumer.table, consumer.missing_counts);
   if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
@@ -94,12 +101,15 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   consumer.bytes_done += item.file_bytes;
   if (item.kind == ItemKind::file_begin) {
     consumer.lines_done = kHeaderLines;
+    consumer.file_lines_used = 0;
     consumer.extra_warned = false;
     check_column_count(consumer, item, file);
+    if (!item.has_records) warn_file(consumer.warnings, file, "no records");
   } else if (item.kind == ItemKind::block) {
     apply_block(consumer, item, file);
   } else {
     end_file_warnings(consumer.warnings, file);
+    if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, "no records");
   }
   report_progress(consumer, item, file);
   return true;
@@ -209,18 +219,20 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   static const std::vector<std::string> kNoHeadings;
   CellCounts missing_counts;  // when the caller does not want them
   if (options.missing_counts == nullptr) missing_counts = allocate_cell_counts(table.columns);
-  Consumer consumer{entries,
-                    table,
-                    warnings,
-                    options.progress,
-                    options.bound_counts,
-                    options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
-                    options.headings != nullptr ? *options.headings : kNoHeadings,
-                    0,
-                    false,
-                    0,
-                    total_size(entries),
-                    {}};
+  PassSummary summary;
+  Consumer consumer{
+      .entries = entries,
+      .table = table,
+      .warnings = warnings,
+      .progress = options.progress,
+      .bound_counts = options.bound_counts,
+      .missing_counts =
+          options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
+      .headings = options.headings != nullptr ? *options.headings : kNoHeadings,
+      .summary = options.summary != nullptr ? *options.summary : summary,
+      .bytes_total = total_size(entries),
+      .error = {},
+  };
   if (options.threads > 1 && consumer.bytes_total >= options.min_bytes_for_threads) {
     run_pipeline(source, dist, consumer, options.threads);
   } else {

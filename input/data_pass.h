@@ -29,6 +29,13 @@ struct ProgressSink {
   void* context = nullptr;
 };
 
+// What the record lines of all files were, so that a run that pools nothing can say why.
+struct PassSummary {
+  long records = 0;      // lines with values, also of month 0
+  long month_zero = 0;   // of those, records of month 0
+  long not_records = 0;  // lines that are neither records nor blank
+};
+
 struct DataPassOptions {
   int threads = 1;                            // parsing threads; 1 reads on the calling thread only
   uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
@@ -36,12 +43,14 @@ struct DataPassOptions {
   ProgressSink progress;
   CellCounts* bound_counts = nullptr;    // counts values at or below the log-normal bound
   CellCounts* missing_counts = nullptr;  // counts missing values
+  PassSummary* summary = nullptr;        // counts the lines
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is
 // the count N of the first file). Malformed lines and files whose header names another number of
-// columns give warnings. Stops at the first file that cannot be opened or read.
+// columns, and files without records, give warnings. Stops at the first file that cannot be opened
+// or read.
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
                            StatsTable& table, WarningSink& warnings,
                            const DataPassOptions& options);

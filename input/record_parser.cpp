@@ -1,5 +1,7 @@
 #include "input/record_parser.h"
 
+#include <limits>
+
 #include "input/number_scan.h"
 #include "text/c_locale.h"
 
@@ -26,14 +28,10 @@ int count_values(const char* pos, const char* end) {
   return count;
 }
 
-// Marks the field at `pos` (past white space) as the value that is not a number.
-void mark_bad_field(std::string_view line, const char* pos, RecordParse& result) {
-  const char* const end = line.data() + line.size();
-  const char* field_end = pos;
-  while (field_end < end && !is_c_space(*field_end)) ++field_end;
-  result.status = RecordStatus::bad_value;
-  result.bad_field_begin = static_cast<size_t>(pos - line.data());
-  result.bad_field_length = static_cast<size_t>(field_end - pos);
+// The end of the field at `pos`, which is not a number: the next white space or the line's end.
+const char* bad_field_end(const char* pos, const char* end) {
+  while (pos < end && !is_c_space(*pos)) ++pos;
+  return pos;
 }
 
 RecordParse parse_fields(std::string_view line, int columns, double* values) {
@@ -53,6 +51,8 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
     result.status = RecordStatus::month_out_of_range;
     return result;
   }
+  // A field that is not a number is one missing value (NaN, which is not above -9999); the
+  // others stand alone and are read on.
   for (int c = 0; c < columns; ++c) {
     pos = skip_space(pos, end);
     if (pos == end) {
@@ -61,15 +61,20 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
     }
     const char* next = scan_field(pos, end, values[c]);
     if (next == nullptr) {
-      mark_bad_field(line, pos, result);
-      return result;
+      next = bad_field_end(pos, end);
+      values[c] = std::numeric_limits<double>::quiet_NaN();
+      if (result.bad_values++ == 0) {
+        result.bad_column = c;
+        result.bad_field_begin = static_cast<size_t>(pos - line.data());
+        result.bad_field_length = static_cast<size_t>(next - pos);
+      }
     }
     pos = next;
     result.values_read = c + 1;
   }
   result.values_end = static_cast<size_t>(pos - line.data());
   result.extra_values = count_values(pos, end);
-  result.status = RecordStatus::record;
+  result.status = result.bad_values > 0 ? RecordStatus::bad_value : RecordStatus::record;
   return result;
 }
 }  // namespace
@@ -79,7 +84,9 @@ RecordParse parse_record(std::string_view line, int columns, double* values) {
   if (line.size() <= longest) return parse_fields(line, columns, values);
   // Only what ends before the cut is known to be whole: a field that reaches it may go on.
   RecordParse result = parse_fields(line.substr(0, longest), columns, values);
-  if (result.status != RecordStatus::record || result.values_end >= longest) {
+  const bool has_values =
+      result.status == RecordStatus::record || result.status == RecordStatus::bad_value;
+  if (!has_values || result.values_end >= longest) {
     result = RecordParse{};
     result.status = RecordStatus::too_long;
   }

@@ -10,7 +10,7 @@ enum class RecordStatus {
   blank,               // only white space: skipped silently
   not_a_record,        // the first four fields are not four whole integers
   month_out_of_range,  // month outside 0..12
-  bad_value,           // value number values_read + 1 is not a whole number (see bad_field)
+  bad_value,           // all values read, but bad_values of them are not whole numbers: NaN
   short_record,        // the line ends after values_read values
   too_long,            // the first columns + 4 fields do not end within longest_record_line
 };
@@ -28,7 +28,10 @@ struct RecordParse {
   int values_read = 0;
   int extra_values = 0;   // record: whole numbers after the `columns`-th value (not read)
   size_t values_end = 0;  // record: the offset just after the `columns`-th value
-  // bad_value: the field that is not a number, line[bad_field_begin, + bad_field_length)
+  // bad_value: how many fields are not numbers, and the first of them, its column (0-based)
+  // and its text line[bad_field_begin, + bad_field_length)
+  int bad_values = 0;
+  int bad_column = 0;
   size_t bad_field_begin = 0;
   size_t bad_field_length = 0;
 };

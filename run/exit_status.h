@@ -10,6 +10,7 @@ enum ExitStatus : int {
   kExitHeaderTooShort = 3,  // the column header line is too short (or beyond the longest taken)
   kExitReport = 4,          // the report cannot be opened or written
   kExitStrict = 5,          // --strict: warnings about the input were given
+  kExitNothingPooled = 6,   // the data pass pooled no value at all
 };
 
 }  // namespace pctlfit

@@ -1,6 +1,7 @@
 #include "run/messages.h"
 
 #include <cstring>
+#include <vector>
 
 #include "input/header.h"
 #include "input/platform.h"
@@ -30,7 +31,7 @@ void print_usage(std::FILE* out) {
 
 void print_options_help(std::FILE* out) {
   std::fputs(
-      "\nOptions, before the list file name:\n"
+      "\nOptions, anywhere on the line:\n"
       "  -l, --lower-limit=X  the lower limit for LN3, instead of the prompt; implies LN3\n"
       "  -o, --output=FILE    write the report to FILE instead of the name derived from the list\n"
       "      --table=FILE     also write every figure in full, with the column headings and\n"
@@ -42,7 +43,7 @@ void print_options_help(std::FILE* out) {
       "  --                   ends the options (a list file whose name begins with -)\n"
       "\nExit status: 0 report written, 1 usage, 2 an input cannot be opened or read,\n"
       "3 the column header line is too short, 4 the report cannot be opened or written,\n"
-      "5 warnings about the input with --strict.\n",
+      "5 warnings about the input with --strict, 6 no value could be pooled.\n",
       out);
 }
 
@@ -125,6 +126,48 @@ ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::
   return kExitReport;
 }
 
+namespace {
+// "3 lines are not records" or "1 line is not a record"
+std::string counted(long long count, const char* one, const char* many) {
+  return std::to_string(count) + " " + (count == 1 ? one : many);
+}
+}  // namespace
+
+ExitStatus report_nothing_pooled(std::FILE* out, std::FILE* err, const PassSummary& summary,
+                                 uint64_t missing_values, int columns) {
+  std::fputs("no value could be pooled\n", out);
+  std::fflush(out);
+  std::vector<std::string> why;
+  if (summary.not_records > 0) {
+    why.push_back(counted(summary.not_records, "line is not a record", "lines are not records"));
+  }
+  if (summary.month_zero > 0) {
+    why.push_back(counted(summary.month_zero, "record has month 0, which is not pooled",
+                          "records have month 0, which are not pooled"));
+  }
+  if (missing_values > 0) {
+    why.push_back(
+        counted(static_cast<long long>(missing_values), "value is missing", "values are missing")
+            .append(" (-9999 or below, or not a number)"));
+  }
+  if (summary.records == 0 && summary.not_records == 0) {
+    why.emplace_back("the files hold no records after their three header lines");
+  }
+  std::string text = "pctlfit: nothing to pool: ";
+  for (size_t i = 0; i < why.size(); ++i) text.append(i > 0 ? "; " : "").append(why[i]);
+  std::fprintf(err, "%s\n", text.c_str());
+  if (summary.not_records > 0) {
+    std::string example = "2001 1 15 0";
+    for (int c = 0; c < columns && c < 3; ++c)
+      example.append(" ").append(std::to_string(c + 1)).append(".5");
+    std::fprintf(err,
+                 "pctlfit: a record is year, month, day and hour, then one value per column (%d), "
+                 "separated by blanks, such as \"%s%s\"\n",
+                 columns, example.c_str(), columns > 3 ? " ..." : "");
+  }
+  return kExitNothingPooled;
+}
+
 ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name) {
   std::fprintf(out, "output file %s is also an input file\n", report_name.c_str());
   return kExitReport;
@@ -156,6 +199,10 @@ ExitStatus report_strict_failure(std::FILE* out, long warnings) {
 std::string unknown_mode_warning(const std::string& word) {
   return "pctlfit: warning: unknown mode \"" + word +
          "\"; fitting LN2 (the modes are NV, LN2 and LN3)\n";
+}
+
+std::string ignored_word_warning(const std::string& word) {
+  return "pctlfit: warning: ignored: \"" + word + "\"\n";
 }
 
 std::string no_lower_limit_warning(const std::optional<std::string>& word) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "input/data_pass.h"
 #include "input/input_error.h"
 #include "run/exit_status.h"
 
@@ -27,6 +28,9 @@ ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name
 ExitStatus report_table_is_report(std::FILE* out, const std::string& table_name);
 ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,
                                       const std::string& report_name, int error_number);
+// A data pass that pooled no value: "no value could be pooled" on `out`, and why on `err`.
+ExitStatus report_nothing_pooled(std::FILE* out, std::FILE* err, const PassSummary& summary,
+                                 uint64_t missing_values, int columns);
 // A usage error: its one-line message.
 ExitStatus report_usage_error(std::FILE* out, const std::string& message);
 // --strict: "N warnings about the input (--strict)".
@@ -39,6 +43,8 @@ void print_reason(std::FILE* err, const std::string& name, int error_number,
 
 // Warnings about the command line, the prompt and the report's place, on standard error.
 std::string unknown_mode_warning(const std::string& word);
+// A word after the mode word, which is not read.
+std::string ignored_word_warning(const std::string& word);
 std::string no_lower_limit_warning(const std::optional<std::string>& word);
 std::string report_placement_warning(const std::string& report_name);
 

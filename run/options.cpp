@@ -85,18 +85,22 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
 }  // namespace
 
 bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error) {
-  size_t i = 0;
-  for (; i < args.size(); ++i) {
+  std::vector<std::string> words;  // the list file, the mode word, and words to ignore
+  bool options_end = false;
+  for (size_t i = 0; i < args.size(); ++i) {
     const std::string& arg = args[i];
-    if (arg == "--") {
-      ++i;
-      break;
+    // After "--", and for "-" alone, a word is a name, as with GNU programs.
+    if (options_end || arg.size() < 2 || arg[0] != '-') {
+      words.push_back(arg);
+    } else if (arg == "--") {
+      options_end = true;
+    } else if (!parse_option(args, i, options, error)) {
+      return false;
     }
-    if (arg.size() < 2 || arg[0] != '-') break;  // the list file ("-" alone is a name too)
-    if (!parse_option(args, i, options, error)) return false;
   }
-  if (i < args.size()) options.list_name = args[i];
-  if (i + 1 < args.size()) options.mode_word = args[i + 1];
+  if (!words.empty()) options.list_name = words[0];
+  if (words.size() > 1) options.mode_word = words[1];
+  if (words.size() > 2) options.ignored_words.assign(words.begin() + 2, words.end());
   return true;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
-// The command line: GNU-style options before the list file name, then the document's form (the
-// list file name, an optional mode word, further words ignored).
+// The command line: GNU-style options anywhere ("--" ends them), and among the other words the
+// list file name, an optional mode word and further words, which are ignored with a warning.
 
 #include <optional>
 #include <string>
@@ -18,6 +18,7 @@ struct Options {
   std::optional<std::string> table;   // the figure table's name
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
+  std::vector<std::string> ignored_words;  // after the mode word
 };
 
 // Parses `args` (without the program name). False on a usage error, with its one-line message

@@ -114,9 +114,27 @@ void warn_listed_again(RunContext& context) {
   }
 }
 
+ExitStatus fail_input(const RunContext& context, const InputError& error) {
+  return report_input_error(context.console.out, context.console.err, error);
+}
+
+bool pooled_any(const StatsTable& table) {
+  for (const MonthStats& cell : table.cells) {
+    if (cell.count > 0) return true;
+  }
+  return false;
+}
+
+uint64_t total(const CellCounts& counts) {
+  uint64_t sum = 0;
+  for (const uint32_t count : counts.counts) sum += count;
+  return sum;
+}
+
 // The data pass, with a progress line for a person at a terminal and, afterwards, the warnings
-// about figures that come out non-finite or zero.
-InputError read_all_data(RunContext& context) {
+// about figures that come out non-finite or zero. A pass that pools nothing ends the run: its
+// figures would be a report of "inf" that looks like a result.
+ExitStatus read_all_data(RunContext& context) {
   WarningSink warnings;
   warnings.out = context.console.err;
   DataPassOptions options;
@@ -126,6 +144,8 @@ InputError read_all_data(RunContext& context) {
   context.missing_counts = allocate_cell_counts(context.column_count);
   options.bound_counts = &context.bound_counts;
   options.missing_counts = &context.missing_counts;
+  PassSummary summary;
+  options.summary = &summary;
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.erase = erase_line_sequence(context.console.err);
@@ -136,12 +156,16 @@ InputError read_all_data(RunContext& context) {
       read_data_files(context.entries, context.distribution, context.table, warnings, options);
   clear_progress(progress);
   context.input_warnings += warnings.total;
-  if (failed(error)) return error;
+  if (failed(error)) return fail_input(context, error);
+  if (!pooled_any(context.table)) {
+    return report_nothing_pooled(context.console.out, context.console.err, summary,
+                                 total(context.missing_counts), context.column_count);
+  }
   for (const std::string& line :
        domain_warnings(context.table, context.bound_counts, context.distribution)) {
     std::fputs(line.c_str(), context.console.err);
   }
-  return {};
+  return kExitOk;
 }
 
 // --version, usage errors, no list file and --help end the run before it starts; true if so.
@@ -173,10 +197,6 @@ bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
   return false;
 }
 
-ExitStatus fail_input(const RunContext& context, const InputError& error) {
-  return report_input_error(context.console.out, context.console.err, error);
-}
-
 // The month rows, the figure table (if asked for) and the closing of both; false with the first
 // failure's file and errno when any of it was not written.
 bool write_figures(RunContext& context, std::string& failed_name, int& error_number) {
@@ -203,8 +223,8 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
   int error_number = head_written ? 0 : errno;
-  error = read_all_data(context);
-  if (failed(error)) return fail_input(context, error);
+  const ExitStatus data_status = read_all_data(context);
+  if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {
     return report_strict_failure(context.console.out, context.input_warnings);
   }
@@ -225,6 +245,7 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
   Options options;
   ExitStatus status;
   if (ends_before_the_run(args, options, context.console, status)) return status;
+  for (const std::string& word : options.ignored_words) warn(context, ignored_word_warning(word));
   if (!choose_distribution(options, context, status)) return status;
 
   context.list_name = *options.list_name;

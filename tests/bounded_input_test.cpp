@@ -51,13 +51,14 @@ const std::string kRecords = "2001 1 1 0 1.5 2.5\n2001 2 1 0 3 4\n";
 TEST(BoundedInput, BombsEndWithBoundedMemory) {
   struct Case {
     const char* name;
-    std::string bytes;   // the only data file, a.dat
+    std::string bytes;  // the only data file, a.dat
     int status;
     std::string output;  // the end of standard output
     std::string errors;  // the start of standard error
   };
-  const std::string too_long = "pctlfit: warning: a.dat:4: not a record: its first 6 fields do "
-                               "not end within 65664 bytes; the line is skipped\n";
+  const std::string too_long =
+      "pctlfit: warning: a.dat:4: not a record: its first 6 fields do "
+      "not end within 65664 bytes; the line is skipped\n";
   const Case cases[] = {
       {"a gigabyte of blanks after the values",
        gzip_with_blanks(kHead + "2001 1 1 0 1.5 2.5", 1024, "\n2001 2 1 0 3 4\n"), 0, "ready..\n",
@@ -65,8 +66,8 @@ TEST(BoundedInput, BombsEndWithBoundedMemory) {
       {"a gigabyte of blanks between two values",
        gzip_with_blanks(kHead + "2001 1 1 0 1.5", 1024, "2.5\n" + kRecords), 0, "ready..\n",
        too_long},
-      {"a field of a million digits", kHead + "2001 1 1 0 " + std::string(kMiB, '7') + "\n" + kRecords,
-       0, "ready..\n", too_long},
+      {"a field of a million digits",
+       kHead + "2001 1 1 0 " + std::string(kMiB, '7') + "\n" + kRecords, 0, "ready..\n", too_long},
       {"a header of 20 MB",
        gzip_with_blanks("monthly\nYYYY MM DD H\tQ1", 20, "\tQ2\nm3/s\n" + kRecords), 3,
        "column header line of a.dat is longer than 16777216 bytes (16 MiB)\n", ""},

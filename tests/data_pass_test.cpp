@@ -18,6 +18,7 @@ struct PassResult {
   InputError error;
   StatsTable table;
   std::string warnings;
+  CellCounts missing;
 };
 
 PassResult pass(const std::vector<std::string>& entries, int columns,
@@ -28,6 +29,8 @@ PassResult pass(const std::vector<std::string>& entries, int columns,
   int first_columns = 0;
   if (!entries.empty()) count_columns("list.txt", entries, first_columns, headings);
   if (options.headings == nullptr) options.headings = &headings;
+  result.missing = allocate_cell_counts(columns);
+  if (options.missing_counts == nullptr) options.missing_counts = &result.missing;
   WarningSink sink;
   sink.out = std::tmpfile();
   result.error = read_data_files(entries, dist, result.table, sink, options);
@@ -106,15 +109,16 @@ TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
                             ":6: month 13 outside 1..12\n"
                             "pctlfit: warning: " +
                             a +
-                            ":7: value 2 (Q2) is not a number: \"x\"\n"
+                            ":7: value 2 (Q2) is not a number: \"x\"; it is left out as missing\n"
                             "pctlfit: warning: " +
                             a + ":8: only 1 of 3 values\n");
   EXPECT_EQ(table_cell(r.table, 1, 2).sum, 4.0 + 7 + 8);
   EXPECT_EQ(table_cell(r.table, 2, 2).sum, 9.0);  // the next line is not read into
-  EXPECT_EQ(table_cell(r.table, 3, 2).sum, 10.0);
+  EXPECT_EQ(table_cell(r.table, 3, 2).sum, 6.0 + 10.0);
 }
 
-// A value is a whole field: a typo must not move later values into other columns.
+// A value is a whole field: a typo must not move later values into other columns, and it is
+// one missing value, the record's others being pooled.
 TEST_F(DataPass, ValueFields) {
   struct Case {
     std::string values;          // after "2001 1 1 0 ", under the headings A, B, C
@@ -123,13 +127,17 @@ TEST_F(DataPass, ValueFields) {
     std::string warning;  // after "FILE:4: ", empty for none
   };
   const std::string header = "title\nYYYY MM DD H\tA\tB\tC\nunits\n";
+  const std::string one = "\"; it is left out as missing";
   const Case cases[] = {
-      {"12.5.3\t20.0\t30.0", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"12.5.3\""},
-      {"1 4.7O1 1,0", {1, 0, 0}, {1, 0, 0}, "value 2 (B) is not a number: \"4.7O1\""},
-      {"1 2 1,0", {1, 1, 0}, {1, 2, 0}, "value 3 (C) is not a number: \"1,0\""},
-      {"1.5x 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"1.5x\""},
-      {"2.0e 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"2.0e\""},
-      {"abc 2 3", {0, 0, 0}, {0, 0, 0}, "value 1 (A) is not a number: \"abc\""},
+      {"12.5.3\t20.0\t30.0", {0, 1, 1}, {0, 20, 30}, "value 1 (A) is not a number: \"12.5.3" + one},
+      {"1 4.7O1 1,0",
+       {1, 0, 0},
+       {1, 0, 0},
+       "value 2 (B) is not a number: \"4.7O1\"; it and 1 more are left out as missing"},
+      {"1 2 1,0", {1, 1, 0}, {1, 2, 0}, "value 3 (C) is not a number: \"1,0" + one},
+      {"1.5x 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"1.5x" + one},
+      {"2.0e 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"2.0e" + one},
+      {"abc 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"abc" + one},
       // Fixed-width output runs a negative value into the one before: a sign ends a field.
       {"12.5-9999.000 3", {1, 0, 1}, {12.5, 0, 3}, ""},
       {"1.0-2.0 3", {1, 1, 1}, {1, -2, 3}, ""},
@@ -148,11 +156,16 @@ TEST_F(DataPass, ValueFields) {
     const std::string line = c.values.empty() ? "2001 1 1 0.5 1 2 3" : "2001 1 1 0 " + c.values;
     const auto a = file("a.dat", header + line + "\n");
     const PassResult r = pass({a}, 3);
+    const bool is_record = !c.values.empty();
     for (int column = 1; column <= 3; ++column) {
-      EXPECT_EQ(table_cell(r.table, column, 1).count, c.counts[size_t(column - 1)]) << column;
-      if (c.counts[size_t(column - 1)] > 0) {
-        EXPECT_EQ(table_cell(r.table, column, 1).sum, c.sums[size_t(column - 1)]) << column;
+      const double count = c.counts[size_t(column - 1)];
+      EXPECT_EQ(table_cell(r.table, column, 1).count, count) << column;
+      if (count > 0) {
+        EXPECT_EQ(table_cell(r.table, column, 1).sum, c.sums[size_t(column - 1)]);
       }
+      // A value not pooled from a record is counted missing, a number or not.
+      const uint32_t missing = r.missing.counts[cell_index(r.missing, column, 1)];
+      EXPECT_EQ(missing, is_record && count == 0 ? 1u : 0u) << column;
     }
     EXPECT_EQ(r.warnings,
               c.warning.empty() ? "" : "pctlfit: warning: " + a + ":4: " + c.warning + "\n");
@@ -171,8 +184,8 @@ TEST_F(DataPass, ExtraValuesNamedOncePerFileAndBadFieldsShortened) {
             "pctlfit: warning: " + a +
                 ":5: 3 values, the header names 1 columns; values after the 1st are not read\n"
                 "pctlfit: warning: " +
-                b + ":4: value 1 is not a number: \"" + std::string(37, '7') + "...\"\n" +
-                "pctlfit: warning: " + b +
+                b + ":4: value 1 is not a number: \"" + std::string(37, '7') +
+                "...\"; it is left out as missing\n" + "pctlfit: warning: " + b +
                 ":5: 2 values, the header names 1 columns; values after the 1st are not read\n");
 }
 
@@ -200,14 +213,19 @@ TEST_F(DataPass, ColumnCountOfLaterFiles) {
   EXPECT_EQ(table_cell(r.table, 2, 1).count, 2.0);
 }
 
-TEST_F(DataPass, ShortFilesContributeNothing) {
+TEST_F(DataPass, FilesWithoutRecordsAreNamed) {
   const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   const auto empty = file("empty.dat", "");
   const auto two = file("two.dat", "title\nYYYY MM DD H\tQ1\n");
-  const PassResult r = pass({a, empty, two}, 1);
+  const auto blank = file("blank.dat", data_file(1, "\n  \n"));
+  const auto bad = file("bad.dat", data_file(1, "x\n"));  // named for its line instead
+  const PassResult r = pass({a, empty, two, blank, bad}, 1);
   ASSERT_FALSE(failed(r.error));
   EXPECT_EQ(table_cell(r.table, 1, 1).count, 1.0);
-  EXPECT_EQ(r.warnings, "");
+  const std::string warning = "pctlfit: warning: ";
+  EXPECT_EQ(r.warnings, warning + empty + ": no records\n" + warning + two + ": no records\n" +
+                            warning + blank + ": no records\n" + warning + bad +
+                            ":4: not a record\n");
 }
 
 TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {

@@ -100,6 +100,8 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
     EXPECT_EQ(r.out, kBanner + (ln3 ? "lower limit for LN3: " : "") + "ready..\n");
     EXPECT_EQ(
         r.err,
+        "pctlfit: warning: ignored: \"ignored\"\n"
+        "pctlfit: warning: ignored: \"extra\"\n"
         "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
         "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n");
     std::string expected =
@@ -178,6 +180,40 @@ TEST_F(EndToEnd, StrictFailsAfterTheDataPassOnInputWarnings) {
   EXPECT_EQ(run_binary(dir, "--strict good.txt nv").status, 5);  // an unknown mode word counts
 }
 
+// A run that pools no value fails after the data pass (status 6) instead of writing a report of
+// "inf" figures; standard error says why.
+TEST_F(EndToEnd, NothingPooledFails) {
+  struct Case {
+    const char* name;
+    std::string records;  // of the one data file, two columns
+    std::string why;      // standard error, after the file's own warnings
+  };
+  const std::string form =
+      "pctlfit: a record is year, month, day and hour, then one value per column (2), separated "
+      "by blanks, such as \"2001 1 15 0 1.5 2.5\"\n";
+  const Case cases[] = {
+      {"dates with dashes", "2001-01-01 00:00 1 2\n2001-02-01 00:00 3 4\n",
+       "pctlfit: nothing to pool: 2 lines are not records\n" + form},
+      {"every value missing", "2001 1 1 0 -9999 -9999\n2001 2 1 0 x -9999.5\n",
+       "pctlfit: nothing to pool: 4 values are missing (-9999 or below, or not a number)\n"},
+      {"month 0 only", "2001 0 1 0 1 2\n",
+       "pctlfit: nothing to pool: 1 record has month 0, which is not pooled\n"},
+      {"header lines only", "",
+       "pctlfit: nothing to pool: the files hold no records after their three header lines\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    file("a.dat", data_file(2, c.records));
+    file("list.txt", "a.dat\n");
+    const auto r = run_binary(dir, "list.txt --table t.csv");
+    EXPECT_EQ(r.status, 6);
+    EXPECT_EQ(r.out, kBanner + "no value could be pooled\n");
+    EXPECT_TRUE(r.err.ends_with(c.why)) << r.err;
+    EXPECT_EQ(lines_of(report()).size(), 2u);  // the head only, and no table
+    EXPECT_EQ(test::read_file(dir / "t.csv"), "");
+  }
+}
+
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   file("list.txt", "a.dat\n");
@@ -246,7 +282,7 @@ TEST_F(EndToEnd, FigureTableIsNeverAnInputOrTheReport) {
   r = run_binary(dir, "--table no/such/dir.csv list.txt");
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.err, "pctlfit: no/such/dir.csv: No such file or directory\n");
-  if (test::kWindows) return;  // no /dev/full
+  if (test::kWindows) return;                         // no /dev/full
   r = run_binary(dir, "--table /dev/full list.txt");  // a table that cannot be written whole
   EXPECT_EQ(r.status, 4);
   EXPECT_EQ(r.out, kBanner + "error writing output file /dev/full \n");

@@ -92,6 +92,8 @@ TEST(ScanInteger, SignsDigitsAndSaturation) {
   }
 }
 
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
 TEST(ParseRecord, Lines) {
   struct Case {
     std::string line;
@@ -112,7 +114,9 @@ TEST(ParseRecord, Lines) {
       {"2001 13 1 0 1 2 3", RecordStatus::month_out_of_range, 13, {}},
       {"2001 -1 1 0 1 2 3", RecordStatus::month_out_of_range, -1, {}},
       {"2001 99999999999 1 0 1 2 3", RecordStatus::month_out_of_range, 99999999999LL, {}},
-      {"2001 2 1 0 1 x 3", RecordStatus::bad_value, 2, {1}},
+      // A field that is not a number is missing (NaN); the others are read.
+      {"2001 2 1 0 1 x 3", RecordStatus::bad_value, 2, {1, kNaN, 3}},
+      {"2001 2 1 0 1.2.3 4.7O1 1,0", RecordStatus::bad_value, 2, {kNaN, kNaN, kNaN}},
       {"2001 2 1 0 1 2", RecordStatus::short_record, 2, {1, 2}},
       {"2001 2 1 0 1 2 \r", RecordStatus::short_record, 2, {1, 2}},
       {"2001 2 1 0", RecordStatus::short_record, 2, {}},
@@ -126,7 +130,9 @@ TEST(ParseRecord, Lines) {
     EXPECT_EQ(parse.month, c.month);
     if (c.status == RecordStatus::month_out_of_range) continue;
     ASSERT_EQ(parse.values_read, static_cast<int>(c.values.size()));
-    for (size_t i = 0; i < c.values.size(); ++i) EXPECT_EQ(values[i], c.values[i]);
+    for (size_t i = 0; i < c.values.size(); ++i) {
+      EXPECT_EQ(std::bit_cast<uint64_t>(values[i]), std::bit_cast<uint64_t>(c.values[i]));
+    }
   }
 }
 

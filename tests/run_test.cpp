@@ -244,7 +244,7 @@ TEST_F(Run, MissingLaterFileLeavesTheHead) {
             "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
 }
 
-TEST(Options, ParsedBeforeTheListFile) {
+TEST(Options, ParsedAnywhere) {
   struct Case {
     std::vector<std::string> args;
     std::string error;  // empty: parsed
@@ -252,10 +252,15 @@ TEST(Options, ParsedBeforeTheListFile) {
     std::optional<std::string> output = {};
     std::optional<std::string> list = {};
     std::optional<std::string> mode = {};
+    std::vector<std::string> ignored = {};
   };
   const std::string unknown = "pctlfit: unknown option ";
   const Case cases[] = {
-      {{"runs.txt", "NV", "-q"}, "", {}, {}, "runs.txt", "NV"},  // after the list: the old form
+      {{"runs.txt", "NV", "-q"}, "", {}, {}, "runs.txt", "NV"},
+      {{"runs.txt", "-l", "0.5"}, "", 0.5, {}, "runs.txt", {}},
+      {{"runs.txt", "LN2", "-o", "x.sta", "--table", "t.csv"}, "", {}, "x.sta", "runs.txt", "LN2"},
+      {{"runs.txt", "NV", "LN3", "-q", "x"}, "", {}, {}, "runs.txt", "NV", {"LN3", "x"}},
+      {{"runs.txt", "--", "-o", "x.sta"}, "", {}, {}, "runs.txt", "-o", {"x.sta"}},
       {{"-l", "0.5", "runs.txt"}, "", 0.5, {}, "runs.txt", {}},
       {{"-l-2", "runs.txt"}, "", -2.0, {}, "runs.txt", {}},
       {{"--lower-limit=1e-3", "runs.txt", "LN3"}, "", 1e-3, {}, "runs.txt", "LN3"},
@@ -284,6 +289,7 @@ TEST(Options, ParsedBeforeTheListFile) {
     EXPECT_EQ(options.output, c.output);
     EXPECT_EQ(options.list_name, c.list);
     EXPECT_EQ(options.mode_word, c.mode);
+    EXPECT_EQ(options.ignored_words, c.ignored);
   }
 }
 
@@ -300,6 +306,10 @@ TEST_F(Run, WarningsAboutTheCommandLineAndTheList) {
   const Case cases[] = {
       {{"list.txt", "nv"},
        warning + "unknown mode \"nv\"; fitting LN2 (the modes are NV, LN2 and LN3)\n" + warning +
+           "list.txt:3: ./a.dat is listed again (first on line 2)\n" + warning +
+           "list.txt:4: a.dat is listed again (first on line 2)\n"},
+      {{"list.txt", "NV", "LN3"},
+       warning + "ignored: \"LN3\"\n" + warning +
            "list.txt:3: ./a.dat is listed again (first on line 2)\n" + warning +
            "list.txt:4: a.dat is listed again (first on line 2)\n"},
       {{"proj.x/list.txt"},
@@ -335,14 +345,14 @@ TEST(EverydayUse, HelpAndVersion) {
       "LN3 : optionale Parameter for using Log-Gaussian distribution with an lower limit\n";
   const std::string pointer =
       "See 'man pctlfit' or README.md for the file formats, the report and the exit statuses.\n";
-  const std::string options = "\nOptions, before the list file name:\n";
+  const std::string options = "\nOptions, anywhere on the line:\n";
   const Case cases[] = {
       {{"-h"}, 0, kBanner + usage + options},
       {{"--help", "x"}, 0, kBanner + usage + options},
       {{"-q", "--help"}, 0, usage + options},
       {{"--version"}, 0, std::string("pctlfit ") + PCTLFIT_VERSION + "\n"},
-      // After the list file they are a mode word, and so LN2.
-      {{"missing.txt", "--help"}, 2, kBanner + "error opening script file missing.txt\n"},
+      {{"missing.txt", "--help"}, 0, kBanner + usage + options},  // options stand anywhere
+      {{"--", "--help"}, 2, kBanner + "error opening script file --help\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args[0]);

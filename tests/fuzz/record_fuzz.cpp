@@ -53,7 +53,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (glued_column >= 0) {
     std::vector<double> before(static_cast<size_t>(columns) + 1);
     const RecordParse bad = parse_record(glued, columns, before.data());
-    if (bad.status != RecordStatus::bad_value || bad.values_read != glued_column) __builtin_trap();
+    if (bad.status != RecordStatus::bad_value || bad.bad_column != glued_column) __builtin_trap();
+    if (bad.values_read != columns || bad.bad_values != 1) __builtin_trap();
     if (glued[bad.bad_field_begin + bad.bad_field_length - 1] != 'x') __builtin_trap();
   }
   std::vector<double> again(static_cast<size_t>(columns) + 1);

@@ -97,7 +97,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::fclose(console.out);
   std::fclose(console.err);
 
-  if (status != 0 && status != 2 && status != 3 && status != 4) __builtin_trap();
+  if (status != 0 && status != 2 && status != 3 && status != 4 && status != 6) __builtin_trap();
   if (read_file(list_path) != list || read_file(directory + "a.dat") != first ||
       read_file(directory + "b.dat") != second) {
     __builtin_trap();
