@@ -171,9 +171,16 @@ std::string ordinal(int n) {
 }
 }  // namespace
 
-std::string describe_extra_values(int values, int columns) {
-  return std::to_string(values) + " values, the header names " + std::to_string(columns) +
-         " columns; values after the " + ordinal(columns) + " are not read";
+std::string describe_extra_values(int values, int columns,
+                                  const std::vector<std::string>& headings) {
+  std::string text = std::to_string(values) + " values, the header names " +
+                     std::to_string(columns) + " columns; values after the " + ordinal(columns) +
+                     " are not read";
+  if (headings.size() == 1 && headings.front().find(' ') != std::string::npos) {
+    text += " (the one heading is \"" + headings.front() +
+            "\": headings are separated by tabs, after the line's first 12 characters)";
+  }
+  return text;
 }
 
 }  // namespace pctlfit

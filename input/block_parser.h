@@ -71,7 +71,9 @@ void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& m
 std::string describe_record_problem(const BlockWarning& warning, int columns,
                                     const std::vector<std::string>& headings);
 
-// "5 values, the header names 3 columns; values after the 3rd are not read"
-std::string describe_extra_values(int values, int columns);
+// "5 values, the header names 3 columns; values after the 3rd are not read", and where the
+// header names one column whose heading holds blanks, that headings are separated by tabs.
+std::string describe_extra_values(int values, int columns,
+                                  const std::vector<std::string>& headings);
 
 }  // namespace pctlfit

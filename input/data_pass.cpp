@@ -56,7 +56,7 @@ void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string
     consumer.extra_warned = true;
     extra_pending = false;
     warn_line(consumer.warnings, file, consumer.lines_done + extra.line + 1,
-              describe_extra_values(extra.values, consumer.table.columns));
+              describe_extra_values(extra.values, consumer.table.columns, consumer.headings));
   };
   for (const BlockWarning& warning : parsed.warnings) {
     if (extra_pending && extra.line < warning.line) warn_extra();

@@ -48,8 +48,19 @@ std::vector<std::string> column_headings(std::string_view line, bool had_newline
   return headings;
 }
 
+namespace {
+// Why a header line is too short, for a user who wrote one by hand.
+std::string too_short_reason(bool has_header, const Line& line) {
+  if (!has_header) return "the file has no second line, the column header line";
+  const size_t length = line.text.size() + (line.had_newline ? 1 : 0);
+  return "the column header line (line 2) has " + std::to_string(length) +
+         " characters with its newline; it needs more than 12: 12 for the label of the date "
+         "fields, then the column headings, separated by tabs";
+}
+}  // namespace
+
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
-                         int& columns, std::vector<std::string>& headings) {
+                         int& columns, std::vector<std::string>& headings, std::string* label) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
   LineSplitter splitter;
@@ -65,8 +76,11 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
   }
   if (has_header && line.cut) return {InputErrorKind::header_too_long, path};
   columns = has_header ? count_header_columns(line.text, line.had_newline) : -1;
-  if (columns < 0) return {InputErrorKind::header_too_short, path};
+  if (columns < 0) {
+    return {InputErrorKind::header_too_short, path, 0, too_short_reason(has_header, line)};
+  }
   headings = column_headings(line.text, line.had_newline);
+  if (label != nullptr) *label = line.text.substr(0, kSkippedHeaderChars);
   return {};
 }
 

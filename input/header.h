@@ -26,10 +26,12 @@ int count_header_columns(std::string_view line, bool had_newline);
 std::vector<std::string> column_headings(std::string_view line, bool had_newline);
 
 // The column count N of the data files and their headings, from the header line of the first
-// entry of the list `list_name`. Fails with list_names_no_file (naming the list),
-// first_cannot_open, first_cannot_read, header_too_short (also when the file has no second
-// line) or header_too_long.
+// entry of the list `list_name`, and in `label` (if given) the line's first 12 characters,
+// which are skipped. Fails with list_names_no_file (naming the list), first_cannot_open,
+// first_cannot_read, header_too_short (also when the file has no second line; its reason says
+// what the line needs) or header_too_long.
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
-                         int& columns, std::vector<std::string>& headings);
+                         int& columns, std::vector<std::string>& headings,
+                         std::string* label = nullptr);
 
 }  // namespace pctlfit

@@ -2,6 +2,7 @@
 
 #include "input/line_splitter.h"
 #include "input/platform.h"
+#include "input/record_parser.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
@@ -51,6 +52,26 @@ InputError read_list_file(const std::string& path, std::vector<std::string>& ent
             splitter.stream.problem};
   }
   return {};
+}
+
+bool looks_like_data_file(const std::string& path) {
+  constexpr int kLinesLookedAt = 8;
+  LineSplitter splitter;
+  if (!open_splitter(splitter, path)) return false;
+  Line line;
+  bool header_has_tabs = false;
+  int lines = 0;
+  int records = 0;
+  while (lines < kLinesLookedAt && read_line(splitter, line, longest_path_name())) {
+    ++lines;
+    if (lines == 2) header_has_tabs = line.text.find('\t') != std::string::npos;
+    double no_values = 0;
+    if (lines > 3 && parse_record(line.text, 0, &no_values).status == RecordStatus::record) {
+      ++records;
+    }
+  }
+  close_splitter(splitter);
+  return header_has_tabs && records > 0 && records == lines - 3;
 }
 
 }  // namespace pctlfit

@@ -21,4 +21,8 @@ std::string_view list_entry(std::string_view line);
 InputError read_list_file(const std::string& path, std::vector<std::string>& entries,
                           std::vector<long>* lines = nullptr);
 
+// Whether the file at `path`, given as a list, is rather a data file: its second line holds a
+// tab and the lines after its third (a few are read) are records.
+bool looks_like_data_file(const std::string& path);
+
 }  // namespace pctlfit

@@ -13,6 +13,7 @@
 #include "report/report_writer.h"
 #include "report/table_writer.h"
 #include "run/exit_status.h"
+#include "run/hints.h"
 #include "run/messages.h"
 #include "run/options.h"
 #include "run/output_files.h"
@@ -114,8 +115,17 @@ void warn_listed_again(RunContext& context) {
   }
 }
 
+// The failure's message and reason, then a hint where a slip is likely.
 ExitStatus fail_input(const RunContext& context, const InputError& error) {
-  return report_input_error(context.console.out, context.console.err, error);
+  const ExitStatus status = report_input_error(context.console.out, context.console.err, error);
+  std::string hint;
+  if (error.kind == InputErrorKind::list_cannot_open) hint = list_file_hint(error.path);
+  if (error.kind == InputErrorKind::first_cannot_open ||
+      error.kind == InputErrorKind::data_cannot_open) {
+    hint = beside_the_list_hint(context.list_name, error.path);
+  }
+  std::fputs(hint.c_str(), context.console.err);
+  return status;
 }
 
 bool pooled_any(const StatsTable& table) {
@@ -216,9 +226,12 @@ bool write_figures(RunContext& context, std::string& failed_name, int& error_num
 
 // The steps once the outputs are open: columns, head, data, rows, table, close.
 ExitStatus write_report(RunContext& context, const Options& options) {
-  InputError error =
-      count_columns(context.list_name, context.entries, context.column_count, context.headings);
+  std::string label;
+  const InputError error = count_columns(context.list_name, context.entries, context.column_count,
+                                         context.headings, &label);
   if (failed(error)) return fail_input(context, error);
+  const std::string hint = header_label_hint(context.entries.front(), label, context.headings);
+  if (!hint.empty()) warn(context, hint);
   context.table = allocate_table(context.column_count);
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
@@ -251,7 +264,10 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
   context.list_name = *options.list_name;
   const InputError error = read_list_file(context.list_name, context.entries, &context.entry_lines);
   if (failed(error)) return fail_input(context, error);
-  warn_listed_again(context);
+  // A data file given as the list names its own lines: one hint instead of a warning for each.
+  const std::string data_file_hint = data_file_as_list_hint(context.list_name, context.entries);
+  std::fputs(data_file_hint.c_str(), context.console.err);
+  if (data_file_hint.empty()) warn_listed_again(context);
   status = open_report(context, options);
   if (status == kExitOk) status = open_table(context, options);
   if (status != kExitOk) return status;

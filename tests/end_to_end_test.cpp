@@ -214,6 +214,62 @@ TEST_F(EndToEnd, NothingPooledFails) {
   }
 }
 
+// Headers written by hand: each slip gives a hint on standard error naming the file; the
+// report and the status stay those of the rule of 12 skipped characters.
+TEST_F(EndToEnd, HeaderHints) {
+  struct Case {
+    const char* name;
+    std::string header;  // line 2
+    std::string record;  // line 4
+    int status;
+    std::string hint;  // a part of standard error
+  };
+  const Case cases[] = {
+      {"tabs in the label", "Date\tUpper\tMiddle\tLower\tOutlet", "2001 1 1 0 1 2 3 4", 0,
+       "a.dat:2: the header line's first 12 characters \"Date\\tUpper\\tM\" hold a tab; they are "
+       "skipped as the label of the date fields, so the first heading is \"iddle\""},
+      {"blanks instead of tabs", "YYYY MM DD H Q1 Q2 Q3", "2001 1 1 0 1 2 3", 0,
+       "a.dat:4: 3 values, the header names 1 columns; values after the 1st are not read (the one "
+       "heading is \"Q1 Q2 Q3\": headings are separated by tabs, after the line's first 12 "
+       "characters)"},
+      {"shorter than 13 characters", "Date\tQ1", "2001 1 1 0 1", 3,
+       "pctlfit: a.dat: the column header line (line 2) has 8 characters with its newline; it "
+       "needs more than 12: 12 for the label of the date fields, then the column headings, "
+       "separated by tabs\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    file("a.dat", "title\n" + c.header + "\nunits\n" + c.record + "\n");
+    file("list.txt", "a.dat\n");
+    const auto r = run_binary(dir, "list.txt NV");
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_NE(r.err.find(c.hint), std::string::npos) << r.err;
+  }
+}
+
+// A data file given as the list, and a list run from another folder.
+TEST_F(EndToEnd, ListHints) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 2 1 0 2\n2001 3 1 0 3\n"));
+  std::filesystem::create_directory(dir / "runs");
+  file("runs/b.dat", data_file(1, "2001 1 1 0 1\n"));
+  file("runs/list.txt", "b.dat\n");
+  const auto data = run_binary(dir, "a.dat");
+  EXPECT_EQ(data.status, 2);
+  EXPECT_EQ(data.err.find("listed again"), std::string::npos) << data.err;
+  EXPECT_NE(data.err.find("pctlfit: a.dat looks like a data file; the first argument names a list "
+                          "of data files, one per line"),
+            std::string::npos)
+      << data.err;
+  const std::string list = test::kWindows ? "runs\\list.txt" : "runs/list.txt";
+  const auto elsewhere = run_binary(dir, list);
+  EXPECT_EQ(elsewhere.status, 2);
+  EXPECT_NE(elsewhere.err.find("pctlfit: b.dat does not open here, but " + list.substr(0, 5) +
+                               "b.dat does: names in a list are relative to the folder pctlfit "
+                               "runs in"),
+            std::string::npos)
+      << elsewhere.err;
+}
+
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   file("list.txt", "a.dat\n");

@@ -119,7 +119,10 @@ TEST_F(Run, ListFileFailures) {
   auto r = run_in_process({"missing.txt"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error opening script file missing.txt\n");
-  EXPECT_EQ(r.err, "pctlfit: missing.txt: No such file or directory\n");
+  EXPECT_EQ(r.err,
+            "pctlfit: missing.txt: No such file or directory\n"
+            "pctlfit: missing.txt is the list file, the first argument: a text file that names one "
+            "data file per line\n");
   EXPECT_FALSE(std::filesystem::exists("missing.sta"));
 
   std::filesystem::create_directory("folder.lst");
