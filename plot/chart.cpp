@@ -100,22 +100,32 @@ std::string month_names(const std::vector<int>& months) {
   return text;
 }
 
-std::string gap_note(const ColumnFigures& column) {
+// Names the months without a figure to draw: those without values, and those whose values all
+// lie at or below the log-normal bound, so that no finite fit exists. Without the figure
+// table's counts the two look alike in the report (an infinite minimum).
+std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts) {
   std::vector<int> empty;
+  std::vector<int> no_fit;
   std::vector<int> non_finite;
   for (int m = 0; m < 12; ++m) {
     const auto& month = column.months[size_t(m)];
     if (!has_values(month)) {
-      empty.push_back(m);
+      (counts != nullptr && (*counts)[size_t(m)] > 0 ? no_fit : empty).push_back(m);
     } else if (!std::all_of(month.begin(), month.end(),
                             [](double v) { return std::isfinite(v); })) {
       non_finite.push_back(m);
     }
   }
+  std::vector<std::string> parts;
+  if (!empty.empty()) {
+    parts.push_back((counts != nullptr ? "no values: " : "no values or no fit: ") +
+                    month_names(empty));
+  }
+  if (!no_fit.empty())
+    parts.push_back("no fit (values at or below the bound): " + month_names(no_fit));
+  if (!non_finite.empty()) parts.push_back("non-finite: " + month_names(non_finite));
   std::string note;
-  if (!empty.empty()) note = "no values: " + month_names(empty);
-  if (!non_finite.empty())
-    note += (note.empty() ? "" : "; ") + ("non-finite: " + month_names(non_finite));
+  for (const std::string& part : parts) note.append(note.empty() ? "" : "; ").append(part);
   return note;
 }
 
@@ -184,7 +194,7 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
       shapes.lines[l].push_back(line);
     }
   }
-  shapes.note = gap_note(column);
+  shapes.note = gap_note(column, nullptr);
   return shapes;
 }
 
@@ -312,12 +322,22 @@ std::string frame_and_note(const PanelShapes& shapes) {
   return svg;
 }
 
+// The value axis's label, turned to read upwards, left of the tick values.
+std::string axis_label(const std::string& ylabel, double x, const Frame& frame) {
+  if (ylabel.empty()) return {};
+  const double middle = frame.top + frame.height / 2;
+  return "<text class=\"ylabel\" transform=\"translate(" + number_text(x + 10) + "," +
+         number_text(middle) + ") rotate(-90)\" text-anchor=\"middle\" font-size=\"10\">" +
+         escape_xml(fit_text(ylabel, 24)) + "</text>\n";
+}
+
 std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
-                         double x, double y) {
+                         const std::string& ylabel, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
   PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
   const size_t index = size_t(column_number - 1);
   const bool known = table != nullptr && index < table->counts.size();
+  if (known) shapes.note = gap_note(column, &table->counts[index]);
   const std::vector<int> sparse = known ? sparse_months(table->counts[index]) : std::vector<int>{};
   if (!sparse.empty()) {
     shapes.note += (shapes.note.empty() ? "" : "; ") +
@@ -325,8 +345,8 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
   }
   return "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n" +
          panel_title(column_number, known ? table->headings[index] : "", left, y) +
-         sparse_marks(shapes.frame, sparse) + axes(shapes) + band_polygons(shapes) +
-         figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
+         sparse_marks(shapes.frame, sparse) + axes(shapes) + axis_label(ylabel, x, shapes.frame) +
+         band_polygons(shapes) + figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
 }
 
 std::string legend(bool with_table) {
@@ -363,8 +383,18 @@ std::string fit_text(const std::string& text, size_t max_chars) {
   return text.substr(0, cut) + "\u2026";
 }
 
+std::string chart_title(const std::string& report_title) {
+  constexpr std::string_view kFrom = "values from";
+  const size_t from = report_title.find(kFrom);
+  const size_t after = from + kFrom.size();
+  if (from == std::string::npos || after >= report_title.size() || report_title[after] == ' ') {
+    return report_title;
+  }
+  return report_title.substr(0, after) + " " + report_title.substr(after);
+}
+
 std::string render_chart(const Report& report, const std::vector<int>& columns,
-                         const FigureTable* table) {
+                         const FigureTable* table, const std::string& ylabel) {
   const size_t panels = columns.size();
   const size_t per_row = std::max<size_t>(std::min(panels, kPanelsPerRow), 1);
   const size_t rows = (panels + per_row - 1) / per_row;
@@ -376,16 +406,16 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
          "\" height=\"" + number_text(height) + "\" viewBox=\"0 0 " + number_text(width) + " " +
          number_text(height) +
          "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
-  svg += "<title>" + escape_xml(report.title) + "</title>\n";
+  const std::string title = chart_title(report.title);
+  svg += "<title>" + escape_xml(title) + "</title>\n";
   svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
   svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) +
-         "\" y=\"24\" font-size=\"14\">" + escape_xml(fit_text(report.title, title_chars)) +
-         "</text>\n";
+         "\" y=\"24\" font-size=\"14\">" + escape_xml(fit_text(title, title_chars)) + "</text>\n";
   svg += legend(table != nullptr);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;
-    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], table, x, y);
+    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], table, ylabel, x, y);
   }
   return svg + "</svg>\n";
 }

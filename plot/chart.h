@@ -34,7 +34,7 @@ struct PanelShapes {
   std::vector<std::vector<Point>> lines[3];  // median, minimum, maximum: one polyline per run
   std::vector<double> ticks;                 // y axis values
   Frame frame;       // the plot area, its range from the first to the last tick
-  std::string note;  // names the gaps, empty without any
+  std::string note;  // names the gaps (without values or without a fit), empty without any
 };
 
 // Round tick values (steps of 1, 2 or 5 times a power of ten) that cover low..high.
@@ -46,9 +46,15 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
 
 // The chart of the given columns (1-based numbers), as a self-contained SVG document: four panels
 // a row, as many rows as needed. With a figure table, each panel is labelled with its column's
-// heading, and months fitted from fewer than three values are shaded.
+// heading, months fitted from fewer than three values are shaded, and months with values but
+// no finite fit are told from months without values. `ylabel`, if not empty, labels every
+// panel's value axis.
 std::string render_chart(const Report& report, const std::vector<int>& columns,
-                         const FigureTable* table = nullptr);
+                         const FigureTable* table = nullptr, const std::string& ylabel = "");
+
+// The report's title as a chart shows it: "values from" apart from the first name, which the
+// report writes right after it.
+std::string chart_title(const std::string& report_title);
 
 // `text` cut to at most `max_chars` characters (UTF-8), ending in an ellipsis when it was cut.
 std::string fit_text(const std::string& text, size_t max_chars);

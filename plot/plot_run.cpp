@@ -22,6 +22,7 @@ constexpr const char* kUsage =
     "  -o, --output=FILE  the chart's name (default: the report's, with .svg for .sta)\n"
     "      --table=FILE   the figure table of the same run (pctlfit --table): panels named by\n"
     "                     their column headings, months fitted from fewer than 3 values shaded\n"
+    "      --ylabel=TEXT  a label for the value axis of every panel, such as its unit (m3/s)\n"
     "  -h, --help         this text\n"
     "      --version      the version\n"
     "Exit status: 0 written, 1 usage, 2 a file that cannot be read or is not a report or table,\n"
@@ -32,6 +33,7 @@ struct PlotOptions {
   bool version = false;
   std::optional<std::string> output;
   std::optional<std::string> table;
+  std::optional<std::string> ylabel;
   std::vector<std::string> operands;  // the report, then the columns
 };
 
@@ -71,7 +73,8 @@ bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& optio
     } else if (arg == "--version") {
       options.version = true;
     } else if (!option_value(args, i, "-o", "output", options.output, error) &&
-               !option_value(args, i, nullptr, "table", options.table, error)) {
+               !option_value(args, i, nullptr, "table", options.table, error) &&
+               !option_value(args, i, nullptr, "ylabel", options.ylabel, error)) {
       error = "unknown option " + arg + " (pctlfit-plot --help lists the options)";
     }
     if (!error.empty()) return false;
@@ -165,7 +168,9 @@ int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
     return 1;
   }
   const std::string target = options.output.value_or(chart_name(options.operands[0]));
-  if (!write_text(target, render_chart(report, columns, table ? &*table : nullptr))) {
+  const std::string chart =
+      render_chart(report, columns, table ? &*table : nullptr, options.ylabel.value_or(""));
+  if (!write_text(target, chart)) {
     std::fprintf(err, "pctlfit-plot: cannot write %s\n", target.c_str());
     return 4;
   }

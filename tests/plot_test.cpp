@@ -100,8 +100,31 @@ TEST(PlotChart, NonFiniteFiguresLeaveGapsAndANote) {
   EXPECT_EQ(shapes.lines[0][1].size(), 2u);
   EXPECT_EQ(shapes.lines[0][2].size(), 5u);
   ASSERT_EQ(shapes.band.size(), 2u);  // Jan-May, Jul-Nov
-  EXPECT_EQ(shapes.note, "no values: Jun, Dec; non-finite: Mar");
+  // Without the figure table a month with values all at or below the bound looks the same.
+  EXPECT_EQ(shapes.note, "no values or no fit: Jun, Dec; non-finite: Mar");
   for (double tick : shapes.ticks) EXPECT_LT(tick, 100.0);  // 1e100 never sets the scale
+}
+
+// The figure table's counts tell a month without values from one whose values all lie at or
+// below the log-normal bound; the title reads "from NAME"; --ylabel labels each value axis.
+TEST(PlotChart, NotesTitleAndValueAxis) {
+  Report report =
+      parsed(hand_made_report(1, "Percentiles for LN2 for monthly values froma.dat b.dat"));
+  report.columns[0].months[5] = {INFINITY, 1.0, 1.0, 1.0, 0.0};   // June: 9 values, no fit
+  report.columns[0].months[11] = {INFINITY, 1.0, 1.0, 1.0, 0.0};  // December: none
+  FigureTable table;
+  table.headings = {"Q1"};
+  table.counts.push_back({});
+  table.counts[0].fill(9);
+  table.counts[0][11] = 0;
+  const std::string svg = render_chart(report, {1}, &table, "m3/s");
+  EXPECT_NE(svg.find(">no values: Dec; no fit (values at or below the bound): Jun</text>"),
+            std::string::npos);
+  EXPECT_NE(svg.find("<title>Percentiles for LN2 for monthly values from a.dat b.dat</title>"),
+            std::string::npos);
+  EXPECT_EQ(count(svg, "rotate(-90)\" text-anchor=\"middle\" font-size=\"10\">m3/s</text>"), 1u);
+  EXPECT_EQ(chart_title("values from a.dat"), "values from a.dat");  // already apart
+  EXPECT_EQ(render_chart(report, {1}).find("class=\"ylabel\""), std::string::npos);
 }
 
 TEST(PlotChart, LoneMonthsAreMarkedInTheirLinesStyle) {
