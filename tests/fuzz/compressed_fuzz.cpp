@@ -39,11 +39,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (int i = 0; i < 3 && pctlfit::read_line(splitter, line, 64); ++i) {
     if (line.text.size() > 64) __builtin_trap();
   }
-  // Small blocks and a short longest line, so that long lines are cut and skipped.
+  // Small blocks and a short longest line, so that long lines are cut and skipped. A block holds
+  // at most the buffer: the larger of the block's size and the 64 KiB read for the header lines.
   std::string block;
   size_t length = 0;
   while (pctlfit::read_block(splitter, block, length, 4096, 1000)) {
-    if (length == 0 || length > block.size() || length > 4096) __builtin_trap();
+    if (length == 0 || length > block.size() || length > (64 << 10)) __builtin_trap();
   }
   const bool compressed = splitter.stream.format != nullptr;
   if (pctlfit::read_failed(splitter) && compressed && splitter.stream.problem.empty())
