@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "input/block_source.h"
-#include "input/platform.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 

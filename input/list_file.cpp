@@ -1,7 +1,7 @@
 #include "input/list_file.h"
 
 #include "input/line_splitter.h"
-#include "input/platform.h"
+#include "platform/platform.h"
 #include "input/record_parser.h"
 #include "text/c_locale.h"
 

@@ -4,7 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "input/platform.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 

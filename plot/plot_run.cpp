@@ -1,13 +1,13 @@
 #include "plot/plot_run.h"
 
-#include <fstream>
 #include <optional>
-#include <sstream>
 
+#include "platform/platform.h"
 #include "plot/chart.h"
 #include "plot/column_selection.h"
 #include "plot/figure_table.h"
 #include "plot/report_file.h"
+#include "text/option_value.h"
 
 namespace pctlfit::plot {
 
@@ -37,44 +37,39 @@ struct PlotOptions {
   std::vector<std::string> operands;  // the report, then the columns
 };
 
-// "--name=VALUE", "--name VALUE", and with a short name "-n VALUE" and "-nVALUE". True when
-// args[i] is this option; `value` is then set, or `error` when it is missing.
-bool option_value(const std::vector<std::string>& args, size_t& i, const char* short_name,
-                  const std::string& name, std::optional<std::string>& value, std::string& error) {
-  const std::string& arg = args[i];
-  const std::string long_form = "--" + name;
-  if (arg.starts_with(long_form + "=")) {
-    value = arg.substr(long_form.size() + 1);
-  } else if (short_name != nullptr && arg.size() > 2 && arg.starts_with(short_name)) {
-    value = arg.substr(2);
-  } else if (arg == long_form || (short_name != nullptr && arg == short_name)) {
-    if (i + 1 == args.size()) {
-      error = "option " + arg + " needs a value";
-    } else {
-      value = args[++i];
-    }
-  } else {
-    return false;
-  }
-  return true;
-}
-
 bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& options,
                         std::string& error) {
   size_t i = 0;
   for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
-    const std::string& arg = args[i];
+    const std::string arg = args[i];
     if (arg == "--") {
       ++i;
       break;
     }
     if (arg == "-h" || arg == "--help") {
       options.help = true;
-    } else if (arg == "--version") {
+      continue;
+    }
+    if (arg == "--version") {
       options.version = true;
-    } else if (!option_value(args, i, "-o", "output", options.output, error) &&
-               !option_value(args, i, nullptr, "table", options.table, error) &&
-               !option_value(args, i, nullptr, "ylabel", options.ylabel, error)) {
+      continue;
+    }
+    struct Valued {
+      const char* short_name;
+      const char* name;
+      std::optional<std::string>* value;
+    };
+    const Valued valued[] = {{"-o", "output", &options.output},
+                             {nullptr, "table", &options.table},
+                             {nullptr, "ylabel", &options.ylabel}};
+    OptionValue option;
+    for (const Valued& v : valued) {
+      option = option_value(args, i, v.short_name, v.name);
+      if (option.match == OptionMatch::value) *v.value = option.value;
+      if (option.match != OptionMatch::other) break;
+    }
+    if (option.match == OptionMatch::missing_value) error = "option " + arg + " needs a value";
+    if (option.match == OptionMatch::other) {
       error = "unknown option " + arg + " (pctlfit-plot --help lists the options)";
     }
     if (!error.empty()) return false;
@@ -83,13 +78,16 @@ bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& optio
   return true;
 }
 
+// The whole file, through the platform's reading (UTF-8 names on Windows too).
 bool read_text(const std::string& path, std::string& text) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) return false;
-  std::ostringstream buffer;
-  buffer << in.rdbuf();
-  text = buffer.str();
-  return !in.bad();
+  const int fd = open_for_reading(path);
+  if (fd < 0) return false;
+  text.clear();
+  char buffer[1 << 16];
+  int64_t got;
+  while ((got = read_some(fd, buffer, sizeof buffer)) > 0) text.append(buffer, size_t(got));
+  close_for_reading(fd);
+  return got == 0;
 }
 
 // Reads and parses a report or a figure table; on failure prints why and returns false.
@@ -109,7 +107,7 @@ bool load(const std::string& path, Parsed& parsed, Parse parse, std::FILE* err) 
 }
 
 bool write_text(const std::string& path, const std::string& text) {
-  std::FILE* file = std::fopen(path.c_str(), "wb");
+  std::FILE* file = open_for_writing(path, false);
   if (file == nullptr) return false;
   const bool written = std::fwrite(text.data(), 1, text.size(), file) == text.size();
   return std::fclose(file) == 0 && written;

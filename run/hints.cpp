@@ -1,7 +1,7 @@
 #include "run/hints.h"
 
 #include "input/list_file.h"
-#include "input/platform.h"
+#include "platform/platform.h"
 #include "input/warnings.h"
 
 namespace pctlfit {

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "input/header.h"
-#include "input/platform.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 

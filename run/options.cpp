@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "input/number_scan.h"
+#include "text/option_value.h"
 
 namespace pctlfit {
 
@@ -16,34 +17,6 @@ std::optional<double> parse_whole_number(const std::string& text) {
 
 namespace {
 
-// An option that takes a value: "-o FILE", "-oFILE", "--output=FILE", "--output FILE" (the short
-// forms only when `short_name` is not null). Returns
-// true when args[i] is this option; then `value` is set, or `error` when it is missing.
-bool option_value(const std::vector<std::string>& args, size_t& i, const char* short_name,
-                  const std::string& long_name, std::optional<std::string>& value,
-                  std::string& error) {
-  const std::string& arg = args[i];
-  const std::string long_form = "--" + long_name;
-  std::string attached;
-  if (arg.starts_with(long_form + "=")) {
-    value = arg.substr(long_form.size() + 1);
-    return true;
-  }
-  if (arg != long_form && (short_name == nullptr || arg != short_name)) {
-    if (short_name == nullptr || !arg.starts_with(short_name) || arg.starts_with("--")) {
-      return false;
-    }
-    value = arg.substr(2);  // -oFILE
-    return true;
-  }
-  if (i + 1 == args.size()) {
-    error = "pctlfit: option " + arg + " needs a value";
-    return true;
-  }
-  value = args[++i];
-  return true;
-}
-
 bool read_lower_limit_option(const std::string& text, Options& options, std::string& error) {
   const std::optional<double> limit = parse_whole_number(text);
   if (!limit || !std::isfinite(*limit)) {
@@ -54,11 +27,21 @@ bool read_lower_limit_option(const std::string& text, Options& options, std::str
   return true;
 }
 
+// An option with a value into `value`; false with the message when its value is missing.
+bool take_value(const OptionValue& option, const std::string& arg,
+                std::optional<std::string>& value, std::string& error) {
+  if (option.match == OptionMatch::missing_value) {
+    error = "pctlfit: option " + arg + " needs a value";
+    return false;
+  }
+  value = option.value;
+  return true;
+}
+
 // One option at args[i] (i may advance past its value). False on a usage error.
 bool parse_option(const std::vector<std::string>& args, size_t& i, Options& options,
                   std::string& error) {
-  const std::string& arg = args[i];
-  std::optional<std::string> value;
+  const std::string arg = args[i];
   if (arg == "-h" || arg == "--help") {
     options.help = true;
   } else if (arg == "--version") {
@@ -67,14 +50,16 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     options.quiet = true;
   } else if (arg == "--strict") {
     options.strict = true;
-  } else if (option_value(args, i, "-l", "lower-limit", value, error)) {
-    return error.empty() && read_lower_limit_option(*value, options, error);
-  } else if (option_value(args, i, "-o", "output", value, error)) {
-    if (error.empty()) options.output = value;
-    return error.empty();
-  } else if (option_value(args, i, nullptr, "table", value, error)) {
-    if (error.empty()) options.table = value;
-    return error.empty();
+  } else if (const OptionValue limit = option_value(args, i, "-l", "lower-limit");
+             limit.match != OptionMatch::other) {
+    std::optional<std::string> text;
+    return take_value(limit, arg, text, error) && read_lower_limit_option(*text, options, error);
+  } else if (const OptionValue output = option_value(args, i, "-o", "output");
+             output.match != OptionMatch::other) {
+    return take_value(output, arg, options.output, error);
+  } else if (const OptionValue table = option_value(args, i, nullptr, "table");
+             table.match != OptionMatch::other) {
+    return take_value(table, arg, options.table, error);
   } else {
     error = "pctlfit: unknown option " + arg + " (pctlfit --help lists the options)";
     return false;

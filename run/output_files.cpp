@@ -2,7 +2,7 @@
 
 #include <cerrno>
 
-#include "input/platform.h"
+#include "platform/platform.h"
 #include "run/messages.h"
 #include "run/run.h"
 #include "text/str_ops.h"

@@ -8,7 +8,7 @@
 #include "input/data_pass.h"
 #include "input/header.h"
 #include "input/list_file.h"
-#include "input/platform.h"
+#include "platform/platform.h"
 #include "input/warnings.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"

@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "input/platform.h"
+#include "platform/platform.h"
 #include "test_util.h"
 
 namespace pctlfit {

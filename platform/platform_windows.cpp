@@ -11,7 +11,7 @@
 #include <cwctype>
 #include <filesystem>
 
-#include "input/platform.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 
@@ -24,6 +24,17 @@ std::wstring widen(const std::string& utf8) {
   std::wstring wide(static_cast<size_t>(length), L'\0');
   MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
   return wide;
+}
+
+// Every letter kept, so that two names that differ in any letter never share a key.
+std::string narrow(const std::wstring& wide) {
+  if (wide.empty()) return {};
+  const int length = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), length,
+                      nullptr, nullptr);
+  return utf8;
 }
 
 // The file's identity: volume serial number and file index; false when it cannot be opened.
@@ -71,8 +82,8 @@ int64_t read_some(int fd, void* to, size_t want) {
 
 void close_for_reading(int fd) { _close(fd); }
 
-std::FILE* open_for_writing(const std::string& path) {
-  return _wfopen(widen(path).c_str(), L"w");  // text mode: lines end in CR LF
+std::FILE* open_for_writing(const std::string& path, bool text) {
+  return _wfopen(widen(path).c_str(), text ? L"w" : L"wb");  // text mode: lines end in CR LF
 }
 
 bool file_size(const std::string& path, uint64_t& size) {
@@ -97,8 +108,7 @@ bool same_file(const std::string& a, const std::string& b) {
 std::string file_key(const std::string& path) {
   std::string key;
   if (identity(path, key)) return key;
-  const std::wstring normal = normal_path(path);
-  return "path " + std::string(normal.begin(), normal.end());  // only compared, never shown
+  return "path " + narrow(normal_path(path));
 }
 
 // Long path names of up to 32767 UTF-16 units, each at most three bytes of UTF-8.

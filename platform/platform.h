@@ -1,7 +1,8 @@
 #pragma once
-// What differs between POSIX systems and Windows, behind one interface: file names are UTF-8
-// everywhere, files are read in binary and written in text mode, and "the same file" is decided
-// by the file system's own identity. One source file per platform, chosen by the build.
+// What differs between POSIX systems and Windows, behind one interface that both programs open
+// every file through: file names are UTF-8 everywhere, files are read in binary and written in
+// text mode, and "the same file" is decided by the file system's own identity. One source file
+// per platform, chosen by the build.
 
 #include <cstdint>
 #include <cstdio>
@@ -15,9 +16,9 @@ int open_for_reading(const std::string& path);
 int64_t read_some(int fd, void* to, size_t want);
 void close_for_reading(int fd);
 
-// A file created or truncated for writing in text mode (lines end in CR LF on Windows); nullptr
-// with errno set.
-std::FILE* open_for_writing(const std::string& path);
+// A file created or truncated for writing, in text mode (lines end in CR LF on Windows) or as
+// bytes; nullptr with errno set.
+std::FILE* open_for_writing(const std::string& path, bool text = true);
 
 // The size of the file in bytes; false when it has none (missing, no file).
 bool file_size(const std::string& path, uint64_t& size);

@@ -6,7 +6,7 @@
 #include <climits>
 #include <filesystem>
 
-#include "input/platform.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 
@@ -31,7 +31,7 @@ int64_t read_some(int fd, void* to, size_t want) {
 
 void close_for_reading(int fd) { ::close(fd); }
 
-std::FILE* open_for_writing(const std::string& path) { return std::fopen(path.c_str(), "w"); }
+std::FILE* open_for_writing(const std::string& path, bool) { return std::fopen(path.c_str(), "w"); }
 
 bool file_size(const std::string& path, uint64_t& size) {
   struct stat status {};
