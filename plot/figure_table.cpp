@@ -2,14 +2,13 @@
 
 #include <charconv>
 
+#include "report/table_columns.h"
+
 namespace pctlfit::plot {
 
 namespace {
 
-constexpr const char* kHeader[] = {
-    "column", "heading", "month", "n",   "missing", "at_or_below_bound", "mean", "sd",
-    "min",    "p5",      "p50",   "p95", "max"};
-constexpr size_t kFields = std::size(kHeader);
+constexpr size_t kFields = kTableColumns;
 
 bool parse_count(const std::string& text, uint64_t& value) {
   const char* end = text.data() + text.size();
@@ -28,17 +27,18 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
   const uint64_t column = index / 12 + 1;
   const uint64_t month = index % 12 + 1;
   uint64_t read_column = 0, read_month = 0, n = 0;
-  if (!parse_count(fields[0], read_column) || !parse_count(fields[2], read_month) ||
-      read_column != column || read_month != month) {
+  if (!parse_count(fields[index_of(TableColumn::column)], read_column) ||
+      !parse_count(fields[index_of(TableColumn::month)], read_month) || read_column != column ||
+      read_month != month) {
     what = "expected column " + std::to_string(column) + ", month " + std::to_string(month);
     return false;
   }
-  if (!parse_count(fields[3], n)) {
+  if (!parse_count(fields[index_of(TableColumn::n)], n)) {
     what = "n is not a count";
     return false;
   }
   if (month == 1) {
-    table.headings.push_back(fields[1]);
+    table.headings.push_back(fields[index_of(TableColumn::heading)]);
     table.counts.push_back({});
   }
   table.counts.back()[month - 1] = n;
@@ -84,7 +84,8 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
 bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
                         std::string& error) {
   const std::vector<std::vector<std::string>> records = parse_csv(text);
-  if (records.empty() || records[0] != std::vector<std::string>(kHeader, kHeader + kFields)) {
+  const std::vector<std::string> header(kTableColumnNames.begin(), kTableColumnNames.end());
+  if (records.empty() || records[0] != header) {
     error = file + ":1: not a pctlfit figure table (expected the header " +
             "column,heading,month,n,...)";
     return false;

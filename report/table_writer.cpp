@@ -6,9 +6,6 @@
 
 namespace pctlfit {
 
-const char* const kFigureTableHeader =
-    "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max";
-
 std::string csv_field(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
   std::string quoted = "\"";
@@ -29,42 +26,83 @@ std::string shortest_double(double value) {
 
 namespace {
 
-// ",mean,sd,min,p5,p50,p95,max" of a finalised cell; empty fields for a month without values.
-std::string figures(const Distribution& dist, const MonthStats& cell) {
-  if (cell.count == 0) return ",,,,,,,";
-  const double values[] = {cell.mean,
-                           cell.std_dev,
-                           month_min(dist, cell),
-                           percentile(dist, cell, 5.0),
-                           percentile(dist, cell, 50.0),
-                           percentile(dist, cell, 95.0),
-                           month_max(dist, cell)};
-  std::string text;
-  for (double value : values) {
-    text += ',';
-    text += shortest_double(value);
-  }
-  return text;
+// One row's data: its place, its counts, and the finalised cell.
+struct TableRow {
+  const FigureTableInput& input;
+  int column;
+  int month;
+  const MonthStats& cell;
+  size_t counted;  // its index in the count tables
+};
+
+// A figure of a month with values; empty for a month without any.
+std::string figure(const TableRow& row, double value) {
+  return row.cell.count == 0 ? std::string() : shortest_double(value);
 }
 
-std::string row(const FigureTableInput& input, int column, int month) {
-  const MonthStats& cell = table_cell(input.table, column, month);
-  const size_t heading = static_cast<size_t>(column - 1);
-  const size_t counted = cell_index(input.missing, column, month);
-  return std::to_string(column) + "," +
-         csv_field(heading < input.headings.size() ? input.headings[heading] : "") + "," +
-         std::to_string(month) + "," + std::to_string(static_cast<uint64_t>(cell.count)) + "," +
-         std::to_string(input.missing.counts[counted]) + "," +
-         std::to_string(input.at_or_below_bound.counts[counted]) + figures(input.dist, cell) + "\n";
+std::string cell_text(const TableRow& row, TableColumn column) {
+  const Distribution& dist = row.input.dist;
+  const MonthStats& cell = row.cell;
+  switch (column) {
+    case TableColumn::column:
+      return std::to_string(row.column);
+    case TableColumn::heading: {
+      const size_t index = static_cast<size_t>(row.column - 1);
+      return csv_field(index < row.input.headings.size() ? row.input.headings[index] : "");
+    }
+    case TableColumn::month:
+      return std::to_string(row.month);
+    case TableColumn::n:
+      return std::to_string(static_cast<uint64_t>(cell.count));
+    case TableColumn::missing:
+      return std::to_string(row.input.missing.counts[row.counted]);
+    case TableColumn::at_or_below_bound:
+      return std::to_string(row.input.at_or_below_bound.counts[row.counted]);
+    case TableColumn::mean:
+      return figure(row, cell.mean);
+    case TableColumn::sd:
+      return figure(row, cell.std_dev);
+    case TableColumn::min:
+      return figure(row, month_min(dist, cell));
+    case TableColumn::p5:
+      return figure(row, percentile(dist, cell, 5.0));
+    case TableColumn::p50:
+      return figure(row, percentile(dist, cell, 50.0));
+    case TableColumn::p95:
+      return figure(row, percentile(dist, cell, 95.0));
+    case TableColumn::max:
+      return figure(row, month_max(dist, cell));
+  }
+  return {};
+}
+
+std::string row_text(const FigureTableInput& input, int column, int month) {
+  const TableRow row{input, column, month, table_cell(input.table, column, month),
+                     cell_index(input.missing, column, month)};
+  std::string text;
+  for (size_t c = 0; c < kTableColumns; ++c) {
+    if (c > 0) text += ',';
+    text += cell_text(row, static_cast<TableColumn>(c));
+  }
+  return text + "\n";
 }
 
 }  // namespace
 
+std::string figure_table_header() {
+  std::string text;
+  for (const std::string_view name : kTableColumnNames) {
+    if (!text.empty()) text += ',';
+    text += name;
+  }
+  return text;
+}
+
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
-  bool ok = std::fprintf(out, "%s\n", kFigureTableHeader) >= 0;
+  bool ok = std::fprintf(out, "%s\n", figure_table_header().c_str()) >= 0;
   for (int column = 1; column <= input.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
-      const std::string text = row(input, column, month);
+      const std::string text = row_text(input, column, month);
       ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();
     }
   }

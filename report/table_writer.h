@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "report/table_columns.h"
 #include "stats/distribution.h"
 #include "stats/month_stats.h"
 
@@ -21,8 +22,8 @@ struct FigureTableInput {
   const CellCounts& at_or_below_bound;       // values at or below the log-normal bound
 };
 
-// The header row, without its newline.
-extern const char* const kFigureTableHeader;
+// The header row, without its newline: the columns' names (report/table_columns.h).
+std::string figure_table_header();
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

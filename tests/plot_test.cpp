@@ -127,16 +127,20 @@ TEST(PlotChart, NotesTitleAndValueAxis) {
   EXPECT_EQ(render_chart(report, {1}).find("class=\"ylabel\""), std::string::npos);
 }
 
-TEST(PlotChart, LoneMonthsAreMarkedInTheirLinesStyle) {
+// A month alone between gaps would draw no line: each of its lines marks it with a dot.
+TEST(PlotChart, LoneMonthsAreMarked) {
   Report report = parsed(hand_made_report(1));
+  EXPECT_EQ(count(render_chart(report, {1}), "<circle"), 0u);  // no gaps, no dots
   for (int m : {0, 1, 3}) report.columns[0].months[size_t(m)] = {INFINITY, 1.0, 1.0, 1.0, 0.0};
   const std::string svg = render_chart(report, {1});  // March alone between empty months
-  const size_t median = svg.find("<circle class=\"median-dot\" cx=\"102.4\"");
-  ASSERT_NE(median, std::string::npos);
-  EXPECT_NE(svg.find("r=\"2.5\" fill=\"#08519c\" stroke=\"#08519c\"", median), std::string::npos);
-  EXPECT_EQ(count(svg, "<circle class=\"min-dot\""), 1u);
-  EXPECT_NE(svg.find("<circle class=\"max-dot\" cx=\"102.4\""), std::string::npos);
-  EXPECT_EQ(count(svg, "fill=\"white\" stroke=\"#555555\""), 2u);  // hollow, grey
+  EXPECT_EQ(count(svg, "<circle"), 3u);               // median, minimum, maximum
+  for (const char* line : {"median-dot", "min-dot", "max-dot"}) {
+    const size_t dot = svg.find(std::string("<circle class=\"") + line + "\"");
+    ASSERT_NE(dot, std::string::npos) << line;
+    // At March: the month axis's initial of March stands at the same x.
+    const std::string x = svg.substr(svg.find("cx=\"", dot) + 4, 5);
+    EXPECT_NE(svg.find("x=\"" + x + "\" y=\""), std::string::npos) << line << " at " << x;
+  }
 }
 
 TEST(PlotChart, TextIsEscaped) {
@@ -359,6 +363,27 @@ TEST(PlotTable, CsvFieldsAsRfc4180) {
             (Records{{"a", "b,c", "d \"e\""}, {"", ""}}));
   EXPECT_EQ(parse_csv("x\n\"two\nlines\""), (Records{{"x"}, {"two\nlines"}}));
   EXPECT_EQ(parse_csv(""), Records{});
+}
+
+// A table that pctlfit writes is one that the chart reads: the one definition of its columns
+// holds both ends together.
+TEST(PlotTable, ReadsTheTablePctlfitWrites) {
+  test::TempDir dir;
+  test::ScopedChdir inside(dir.path);
+  test::write_file("a.dat",
+                   "t\nYYYY MM DD H\tUpper, left\t\"Outlet\"\nu\n"
+                   "2001 1 1 0 1 2\n2001 1 1 0 3 -9999\n2001 7 1 0 5 6\n");
+  test::write_file("list.txt", "a.dat\n");
+  ASSERT_EQ(test::run_in_process({"-q", "--table", "t.csv", "list.txt"}).status, 0);
+  FigureTable table;
+  std::string error;
+  ASSERT_TRUE(parse_figure_table(test::read_file("t.csv"), "t.csv", table, error)) << error;
+  EXPECT_EQ(table.headings, (std::vector<std::string>{"Upper, left", "\"Outlet\""}));
+  ASSERT_EQ(table.counts.size(), 2u);
+  EXPECT_EQ(table.counts[0][0], 2u);
+  EXPECT_EQ(table.counts[1][0], 1u);  // -9999 is missing, not pooled
+  EXPECT_EQ(table.counts[0][6], 1u);
+  EXPECT_EQ(table.counts[0][1], 0u);
 }
 
 }  // namespace

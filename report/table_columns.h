@@ -1,0 +1,39 @@
+#pragma once
+// The figure table's columns, in order: the one definition that pctlfit writes its tables with
+// (report/table_writer.cpp, which writes each column's cell in a switch over this enum, so that
+// a column without a cell does not build) and that pctlfit-plot reads them with. A new column is
+// one enumerator, its name below, and its cell in the writer.
+
+#include <array>
+#include <cstddef>
+#include <string_view>
+
+namespace pctlfit {
+
+enum class TableColumn : size_t {
+  column,             // the column's number, from 1
+  heading,            // the first file's heading of it, as CSV (quoted where needed)
+  month,              // 1..12
+  n,                  // values pooled
+  missing,            // values not above -9999, or not numbers
+  at_or_below_bound,  // values at or below the log-normal bound
+  mean,               // of the transformed values
+  sd,                 // of the transformed values
+  min,                // the figures, in the data's units, unrounded
+  p5,
+  p50,
+  p95,
+  max,
+};
+
+inline constexpr std::array<std::string_view, 13> kTableColumnNames = {
+    "column", "heading", "month", "n",   "missing", "at_or_below_bound", "mean", "sd",
+    "min",    "p5",      "p50",   "p95", "max"};
+static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::max) + 1,
+              "a name for every column");
+
+inline constexpr size_t kTableColumns = kTableColumnNames.size();
+
+constexpr size_t index_of(TableColumn column) { return static_cast<size_t>(column); }
+
+}  // namespace pctlfit
