@@ -66,14 +66,4 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
 // values per column and month into `missing` (laid out for the table's columns).
 void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing);
 
-// The warning text of a malformed record line ("not a record", "only 3 of 5 values", ...).
-// `headings` are the first file's column headings (may be empty); a bad value names its own.
-std::string describe_record_problem(const BlockWarning& warning, int columns,
-                                    const std::vector<std::string>& headings);
-
-// "5 values, the header names 3 columns; values after the 3rd are not read", and where the
-// header names one column whose heading holds blanks, that headings are separated by tabs.
-std::string describe_extra_values(int values, int columns,
-                                  const std::vector<std::string>& headings);
-
 }  // namespace pctlfit

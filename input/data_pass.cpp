@@ -36,9 +36,7 @@ struct Consumer {
 void check_column_count(Consumer& consumer, const WorkItem& item, const std::string& file) {
   if (!item.has_records || item.file == 0 || item.header_columns == consumer.table.columns) return;
   const int columns = item.header_columns < 0 ? 0 : item.header_columns;
-  warn_file(consumer.warnings, file,
-            std::to_string(columns) + " columns, the first file has " +
-                std::to_string(consumer.table.columns));
+  warn_file(consumer.warnings, file, describe_column_count(columns, consumer.table.columns));
 }
 
 void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
@@ -61,7 +59,8 @@ void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string
   for (const BlockWarning& warning : parsed.warnings) {
     if (extra_pending && extra.line < warning.line) warn_extra();
     warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
-              describe_record_problem(warning, consumer.table.columns, consumer.headings));
+              describe_record_problem(warning.parse, warning.field, consumer.table.columns,
+                                      consumer.headings));
   }
   if (extra_pending) warn_extra();
   count_unshown_warnings(consumer.warnings, parsed.unshown_warnings);
@@ -104,12 +103,12 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     consumer.file_lines_used = 0;
     consumer.extra_warned = false;
     check_column_count(consumer, item, file);
-    if (!item.has_records) warn_file(consumer.warnings, file, "no records");
+    if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
   } else if (item.kind == ItemKind::block) {
     apply_block(consumer, item, file);
   } else {
     end_file_warnings(consumer.warnings, file);
-    if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, "no records");
+    if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, kNoRecords);
   }
   report_progress(consumer, item, file);
   return true;

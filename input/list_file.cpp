@@ -1,8 +1,8 @@
 #include "input/list_file.h"
 
 #include "input/line_splitter.h"
-#include "platform/platform.h"
 #include "input/record_parser.h"
+#include "platform/platform.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {

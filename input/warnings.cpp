@@ -1,18 +1,68 @@
 #include "input/warnings.h"
 
+#include "text/warning_text.h"
+
 namespace pctlfit {
 
-std::string format_line_warning(std::string_view file, long line, std::string_view what) {
-  std::string text = "pctlfit: warning: ";
-  text.append(file).append(":").append(std::to_string(line)).append(": ");
-  text.append(what).append("\n");
+std::string describe_record_problem(const RecordParse& parse, const std::string& field, int columns,
+                                    const std::vector<std::string>& headings) {
+  switch (parse.status) {
+    case RecordStatus::not_a_record:
+      return "not a record";
+    case RecordStatus::month_out_of_range:
+      return "month " + std::to_string(parse.month) + " outside 1..12";
+    case RecordStatus::bad_value: {
+      const size_t index = static_cast<size_t>(parse.bad_column);
+      const bool named = index < headings.size() && !headings[index].empty();
+      const std::string more = parse.bad_values > 1
+                                   ? "it and " + std::to_string(parse.bad_values - 1) + " more are"
+                                   : "it is";
+      return "value " + std::to_string(parse.bad_column + 1) +
+             (named ? " (" + headings[index] + ")" : "") + " is not a number: \"" + field + "\"; " +
+             more + " left out as missing";
+    }
+    case RecordStatus::short_record:
+      return "only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +
+             " values";
+    case RecordStatus::too_long:
+      return "not a record: its first " + std::to_string(columns + 4) +
+             " fields do not end within " + std::to_string(longest_record_line(columns)) +
+             " bytes; the line is skipped";
+    case RecordStatus::record:
+    case RecordStatus::blank:
+      break;
+  }
+  return {};
+}
+
+namespace {
+// 1st, 2nd, 3rd, 4th, ..., 11th, 12th, 13th, ..., 21st
+std::string ordinal(int n) {
+  const int tens = n % 100;
+  const char* suffix = "th";
+  if (tens < 11 || tens > 13) {
+    if (n % 10 == 1) suffix = "st";
+    if (n % 10 == 2) suffix = "nd";
+    if (n % 10 == 3) suffix = "rd";
+  }
+  return std::to_string(n) + suffix;
+}
+}  // namespace
+
+std::string describe_extra_values(int values, int columns,
+                                  const std::vector<std::string>& headings) {
+  std::string text = std::to_string(values) + " values, the header names " +
+                     std::to_string(columns) + " columns; values after the " + ordinal(columns) +
+                     " are not read";
+  if (headings.size() == 1 && headings.front().find(' ') != std::string::npos) {
+    text += " (the one heading is \"" + headings.front() +
+            "\": headings are separated by tabs, after the line's first 12 characters)";
+  }
   return text;
 }
 
-std::string format_file_warning(std::string_view file, std::string_view what) {
-  std::string text = "pctlfit: warning: ";
-  text.append(file).append(": ").append(what).append("\n");
-  return text;
+std::string describe_column_count(int columns, int first_columns) {
+  return std::to_string(columns) + " columns, the first file has " + std::to_string(first_columns);
 }
 
 namespace {
@@ -30,7 +80,7 @@ void warn_line(WarningSink& sink, std::string_view file, long line, std::string_
     return;
   }
   ++sink.shown_in_file;
-  emit(sink, format_line_warning(file, line, what));
+  emit(sink, warning_text(at_line(file, line), what));
 }
 
 void count_unshown_warnings(WarningSink& sink, long count) {
@@ -40,13 +90,13 @@ void count_unshown_warnings(WarningSink& sink, long count) {
 
 void warn_file(WarningSink& sink, std::string_view file, std::string_view what) {
   ++sink.total;
-  emit(sink, format_file_warning(file, what));
+  emit(sink, warning_text(file, what));
 }
 
 void end_file_warnings(WarningSink& sink, std::string_view file) {
   if (sink.suppressed_in_file > 0) {
-    emit(sink, format_file_warning(
-                   file, std::to_string(sink.suppressed_in_file) + " more warnings not shown"));
+    emit(sink,
+         warning_text(file, std::to_string(sink.suppressed_in_file) + " more warnings not shown"));
   }
   sink.shown_in_file = 0;
   sink.suppressed_in_file = 0;

@@ -1,16 +1,32 @@
 #pragma once
-// Warnings about malformed input, on standard error, so that standard output stays as it is.
+// Warnings about the lines and files read, on standard error, so that standard output stays as
+// it is: their texts, and the sink that writes them (text/warning_text.h has their form).
 
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "input/record_parser.h"
 
 namespace pctlfit {
 
-// "pctlfit: warning: FILE:LINE: WHAT\n"
-std::string format_line_warning(std::string_view file, long line, std::string_view what);
-// "pctlfit: warning: FILE: WHAT\n"
-std::string format_file_warning(std::string_view file, std::string_view what);
+// The warning text of a malformed record line ("not a record", "only 3 of 5 values", ...).
+// `field` is the text of a field that is not a number, shortened; `headings` are the first
+// file's column headings (may be empty), so that a bad value names its own.
+std::string describe_record_problem(const RecordParse& parse, const std::string& field, int columns,
+                                    const std::vector<std::string>& headings);
+
+// "5 values, the header names 3 columns; values after the 3rd are not read", and where the
+// header names one column whose heading holds blanks, that headings are separated by tabs.
+std::string describe_extra_values(int values, int columns,
+                                  const std::vector<std::string>& headings);
+
+// A later file whose header names another number of columns than the first file's.
+std::string describe_column_count(int columns, int first_columns);
+
+// A data file without any record: empty, only its header lines, or blank lines.
+constexpr std::string_view kNoRecords = "no records";
 
 // Line warnings shown per file; more are counted only.
 constexpr int kLineWarningsShownPerFile = 20;

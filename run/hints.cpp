@@ -2,7 +2,7 @@
 
 #include "input/list_file.h"
 #include "platform/platform.h"
-#include "input/warnings.h"
+#include "text/warning_text.h"
 
 namespace pctlfit {
 
@@ -28,8 +28,8 @@ std::string header_label_hint(const std::string& file, const std::string& label,
                               const std::vector<std::string>& headings) {
   if (label.find('\t') == std::string::npos) return {};
   const std::string first = headings.empty() ? "" : headings.front();
-  return format_line_warning(
-      file, 2,
+  return warning_text(
+      at_line(file, 2),
       "the header line's first 12 characters \"" + shown(label) +
           "\" hold a tab; they are skipped as the label of the date fields, so the first "
           "heading is \"" +

@@ -5,6 +5,7 @@
 
 #include "input/header.h"
 #include "platform/platform.h"
+#include "text/warning_text.h"
 
 namespace pctlfit {
 
@@ -197,22 +198,22 @@ ExitStatus report_strict_failure(std::FILE* out, long warnings) {
 }
 
 std::string unknown_mode_warning(const std::string& word) {
-  return "pctlfit: warning: unknown mode \"" + word +
-         "\"; fitting LN2 (the modes are NV, LN2 and LN3)\n";
+  return warning_text("",
+                      "unknown mode \"" + word + "\"; fitting LN2 (the modes are NV, LN2 and LN3)");
 }
 
 std::string ignored_word_warning(const std::string& word) {
-  return "pctlfit: warning: ignored: \"" + word + "\"\n";
+  return warning_text("", "ignored: \"" + word + "\"");
 }
 
 std::string no_lower_limit_warning(const std::optional<std::string>& word) {
   const std::string what = word ? "\"" + *word + "\"" : "standard input is empty";
-  return "pctlfit: warning: no lower limit read for LN3 (" + what + "); using 0\n";
+  return warning_text("", "no lower limit read for LN3 (" + what + "); using 0");
 }
 
 std::string report_placement_warning(const std::string& report_name) {
-  return "pctlfit: warning: the report is " + report_name +
-         " (the name is cut at its first point; -o chooses another)\n";
+  return warning_text("", "the report is " + report_name +
+                              " (the name is cut at its first point; -o chooses another)");
 }
 
 }  // namespace pctlfit

@@ -8,8 +8,8 @@
 #include "input/data_pass.h"
 #include "input/header.h"
 #include "input/list_file.h"
-#include "platform/platform.h"
 #include "input/warnings.h"
+#include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"
 #include "run/exit_status.h"
@@ -21,6 +21,7 @@
 #include "stats/domain_check.h"
 #include "text/c_locale.h"
 #include "text/str_ops.h"
+#include "text/warning_text.h"
 
 namespace pctlfit {
 
@@ -108,10 +109,9 @@ void warn_listed_again(RunContext& context) {
   for (size_t i = 0; i < context.entries.size(); ++i) {
     const auto [first, inserted] = first_listed.emplace(file_key(context.entries[i]), i);
     if (inserted) continue;
-    warn(context,
-         format_line_warning(context.list_name, context.entry_lines[i],
-                             context.entries[i] + " is listed again (first on line " +
-                                 std::to_string(context.entry_lines[first->second]) + ")"));
+    warn(context, warning_text(at_line(context.list_name, context.entry_lines[i]),
+                               context.entries[i] + " is listed again (first on line " +
+                                   std::to_string(context.entry_lines[first->second]) + ")"));
   }
 }
 

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "text/warning_text.h"
+
 namespace pctlfit {
 
 namespace {
@@ -57,13 +59,15 @@ void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table
     if (months.empty()) continue;
     uint64_t total = 0;
     for (int month : months) total += count(month);
-    limited.add("pctlfit: warning: column " + std::to_string(column) + ": " +
-                std::to_string(total) + " values at or below " + bound_text(dist) + "; months " +
-                month_list(months) + " report non-finite or zero percentiles\n");
+    limited.add(warning_text("column " + std::to_string(column),
+                             std::to_string(total) + " values at or below " + bound_text(dist) +
+                                 "; months " + month_list(months) +
+                                 " report non-finite or zero percentiles"));
   }
   if (limited.more > 0) {
-    lines.push_back("pctlfit: warning: " + std::to_string(limited.more) +
-                    " more columns with values at or below " + bound_text(dist) + "\n");
+    lines.push_back(warning_text("", std::to_string(limited.more) +
+                                         " more columns with values at or below " +
+                                         bound_text(dist)));
   }
 }
 
@@ -73,12 +77,12 @@ void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable&
     const std::vector<int> months =
         months_where([&](int month) { return table_cell(table, column, month).count == 0; });
     if (months.empty()) continue;
-    limited.add("pctlfit: warning: column " + std::to_string(column) + ": no values in months " +
-                month_list(months) + "\n");
+    limited.add(warning_text("column " + std::to_string(column),
+                             "no values in months " + month_list(months)));
   }
   if (limited.more > 0) {
-    lines.push_back("pctlfit: warning: " + std::to_string(limited.more) +
-                    " more columns with months without values\n");
+    lines.push_back(warning_text(
+        "", std::to_string(limited.more) + " more columns with months without values"));
   }
 }
 
