@@ -1,10 +1,7 @@
 #include "input/data_pass.h"
 
-#include <condition_variable>
-#include <mutex>
-#include <thread>
-
 #include "input/block_source.h"
+#include "input/pipeline.h"
 #include "platform/platform.h"
 
 namespace pctlfit {
@@ -20,7 +17,7 @@ struct Consumer {
   StatsTable& table;
   WarningSink& warnings;
   const ProgressSink& progress;
-  CellCounts* bound_counts;
+  CellCounts& bound_counts;
   CellCounts& missing_counts;
   const std::vector<std::string>& headings;
   PassSummary& summary;
@@ -73,7 +70,7 @@ void apply_block(Consumer& consumer, const WorkItem& item, const std::string& fi
   consumer.summary.not_records += parsed.not_records;
   consumer.file_lines_used += parsed.records + parsed.not_records;
   accumulate_block(item.parsed, consumer.table, consumer.missing_counts);
-  if (consumer.bound_counts != nullptr) count_bound_hits(*consumer.bound_counts, item.parsed);
+  count_bound_hits(consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
   consumer.lines_done += item.parsed.lines;
 }
@@ -114,89 +111,6 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   return true;
 }
 
-void run_on_calling_thread(BlockSource& source, const Distribution& dist, Consumer& consumer) {
-  WorkItem item;
-  do {
-    next_item(source, item);
-    if (item.kind == ItemKind::block) {
-      parse_block({item.bytes.data(), item.length}, consumer.table.columns, dist, item.parsed);
-    }
-  } while (consume(consumer, item));
-}
-
-// Workers take items from the source in turn (reading is cheap and sequential) and parse them in
-// parallel; the calling thread applies them strictly in sequence. At most `slots.size()` items are
-// in flight, which bounds the memory. Reading has a lock of its own, so that a worker handing in
-// a parsed block never waits for another one's read.
-struct Pipeline {
-  std::mutex source_mutex;  // taken before `mutex` when both are held
-  std::mutex mutex;
-  std::condition_variable slot_freed;
-  std::condition_variable item_ready;
-  std::vector<WorkItem> slots;
-  std::vector<char> ready;
-  size_t next_sequence = 0;
-  size_t next_consumed = 0;
-  bool source_done = false;
-  bool stop = false;
-};
-
-void work(Pipeline& pipeline, BlockSource& source, const Distribution& dist, int columns) {
-  const size_t capacity = pipeline.slots.size();
-  for (;;) {
-    std::unique_lock source_lock(pipeline.source_mutex);
-    size_t slot;
-    {
-      std::unique_lock lock(pipeline.mutex);
-      pipeline.slot_freed.wait(lock, [&] {
-        return pipeline.stop || pipeline.source_done ||
-               pipeline.next_sequence < pipeline.next_consumed + capacity;
-      });
-      if (pipeline.stop || pipeline.source_done) return;
-      slot = pipeline.next_sequence++ % capacity;
-    }
-    WorkItem& item = pipeline.slots[slot];
-    next_item(source, item);
-    if (item.kind == ItemKind::done || item.kind == ItemKind::failure) {
-      std::lock_guard lock(pipeline.mutex);
-      pipeline.source_done = true;
-      pipeline.slot_freed.notify_all();
-    }
-    source_lock.unlock();
-    if (item.kind == ItemKind::block)
-      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
-    std::lock_guard lock(pipeline.mutex);
-    pipeline.ready[slot] = 1;
-    pipeline.item_ready.notify_one();
-  }
-}
-
-void run_pipeline(BlockSource& source, const Distribution& dist, Consumer& consumer, int threads) {
-  Pipeline pipeline;
-  pipeline.slots.resize(static_cast<size_t>(2 * threads + 2));
-  pipeline.ready.assign(pipeline.slots.size(), 0);
-  std::vector<std::thread> workers;
-  for (int t = 0; t < threads; ++t) {
-    workers.emplace_back(work, std::ref(pipeline), std::ref(source), std::cref(dist),
-                         consumer.table.columns);
-  }
-  for (bool going = true; going;) {
-    const size_t slot = pipeline.next_consumed % pipeline.slots.size();
-    {
-      std::unique_lock lock(pipeline.mutex);
-      pipeline.item_ready.wait(lock, [&] { return pipeline.ready[slot] != 0; });
-    }
-    // The slot is ours until it is released below: no worker touches it meanwhile.
-    going = consume(consumer, pipeline.slots[slot]);
-    std::lock_guard lock(pipeline.mutex);
-    pipeline.ready[slot] = 0;
-    ++pipeline.next_consumed;
-    if (!going) pipeline.stop = true;
-    pipeline.slot_freed.notify_all();
-  }
-  for (std::thread& worker : workers) worker.join();
-}
-
 uint64_t total_size(const std::vector<std::string>& entries) {
   uint64_t total = 0;
   for (const std::string& entry : entries) {
@@ -216,7 +130,10 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   source.block_size = options.block_size;
   source.longest_line = longest_record_line(table.columns);
   static const std::vector<std::string> kNoHeadings;
-  CellCounts missing_counts;  // when the caller does not want them
+  // The counts a caller does not want are made here and dropped.
+  CellCounts bound_counts;
+  if (options.bound_counts == nullptr) bound_counts = allocate_cell_counts(table.columns);
+  CellCounts missing_counts;
   if (options.missing_counts == nullptr) missing_counts = allocate_cell_counts(table.columns);
   PassSummary summary;
   Consumer consumer{
@@ -224,7 +141,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       .table = table,
       .warnings = warnings,
       .progress = options.progress,
-      .bound_counts = options.bound_counts,
+      .bound_counts = options.bound_counts != nullptr ? *options.bound_counts : bound_counts,
       .missing_counts =
           options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
       .headings = options.headings != nullptr ? *options.headings : kNoHeadings,
@@ -232,11 +149,16 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       .bytes_total = total_size(entries),
       .error = {},
   };
-  if (options.threads > 1 && consumer.bytes_total >= options.min_bytes_for_threads) {
-    run_pipeline(source, dist, consumer, options.threads);
-  } else {
-    run_on_calling_thread(source, dist, consumer);
-  }
+  const int columns = table.columns;
+  const auto parse = [&dist, columns](WorkItem& item) {
+    if (item.kind == ItemKind::block) {
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
+    }
+  };
+  const auto apply = [&consumer](const WorkItem& item) { return consume(consumer, item); };
+  const bool threaded =
+      options.threads > 1 && consumer.bytes_total >= options.min_bytes_for_threads;
+  run_pipeline(source, threaded ? options.threads : 1, parse, apply);
   close_block_source(source);
   return consumer.error;
 }
