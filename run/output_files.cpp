@@ -1,11 +1,10 @@
 #include "run/output_files.h"
 
+#include <algorithm>
 #include <cerrno>
 
 #include "platform/platform.h"
 #include "run/messages.h"
-#include "run/run.h"
-#include "text/str_ops.h"
 
 namespace pctlfit {
 
@@ -19,15 +18,20 @@ bool is_an_input(const RunContext& context, const std::string& name) {
   return false;
 }
 
+// Where the report name rule cuts the list's name: at its first point, unless that is its first
+// character; npos for no cut.
+size_t report_name_cut(const std::string& list_name) {
+  const size_t point = list_name.find('.');
+  return point == 0 ? std::string::npos : point;
+}
+
 // True when the name rule cuts inside a folder name, so that the report lands in another folder
 // than the list ('dir.a/list.txt' gives 'dir.sta').
 bool report_leaves_the_list_folder(const std::string& list_name) {
-  const int point = str_position(list_name, ".");
-  if (point <= 0) return false;
-  for (size_t i = static_cast<size_t>(point); i < list_name.size(); ++i) {
-    if (is_path_separator(list_name[i])) return true;
-  }
-  return false;
+  const size_t point = report_name_cut(list_name);
+  if (point == std::string::npos) return false;
+  return std::any_of(list_name.begin() + static_cast<std::ptrdiff_t>(point), list_name.end(),
+                     is_path_separator);
 }
 
 ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file) {
@@ -37,6 +41,10 @@ ExitStatus open_output(const RunContext& context, const std::string& name, FileP
 }
 
 }  // namespace
+
+std::string derive_report_name(const std::string& list_name) {
+  return list_name.substr(0, report_name_cut(list_name)) + ".sta";
+}
 
 ExitStatus open_report(RunContext& context, const Options& options) {
   if (options.output) {
@@ -65,15 +73,14 @@ ExitStatus open_table(RunContext& context, const Options& options) {
   return open_output(context, context.table_name, context.table_file);
 }
 
-bool close_output(FilePtr& file, int& error_number) {
+std::optional<WriteFailure> finish_output(FilePtr& file, const std::string& name, int write_error) {
   std::FILE* released = file.release();
-  bool written = std::fflush(released) == 0 && !std::ferror(released);
-  if (!written && error_number == 0) error_number = errno;
-  if (std::fclose(released) != 0 && written) {
-    written = false;
-    error_number = errno;
-  }
-  return written;
+  const bool flushed = std::fflush(released) == 0 && !std::ferror(released);
+  int error_number = write_error != 0 ? write_error : (flushed ? 0 : errno);
+  const bool closed = std::fclose(released) == 0;
+  if (!closed && error_number == 0) error_number = errno;
+  if (write_error == 0 && flushed && closed) return std::nullopt;
+  return WriteFailure{name, error_number};
 }
 
 }  // namespace pctlfit

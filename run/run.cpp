@@ -20,17 +20,9 @@
 #include "run/progress.h"
 #include "stats/domain_check.h"
 #include "text/c_locale.h"
-#include "text/str_ops.h"
 #include "text/warning_text.h"
 
 namespace pctlfit {
-
-std::string derive_report_name(const std::string& list_name) {
-  std::string work = list_name;
-  const int point = str_position(work, ".");
-  if (point > 0) str_cut(work, 0, point - 1);
-  return work + ".sta";
-}
 
 DistributionMode select_mode(const std::optional<std::string>& keyword) {
   if (keyword == "NV") return DistributionMode::NV;
@@ -207,21 +199,18 @@ bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
   return false;
 }
 
-// The month rows, the figure table (if asked for) and the closing of both; false with the first
-// failure's file and errno when any of it was not written.
-bool write_figures(RunContext& context, std::string& failed_name, int& error_number) {
-  bool written = write_month_rows(context.report.get(), context.table, context.distribution);
-  if (!written) error_number = errno;
-  written = close_output(context.report, error_number) && written;
-  failed_name = context.report_name;
-  if (!written || !context.table_file) return written;
+// The month rows, the figure table (if asked for) and the closing of both; the first file not
+// written whole, if any.
+std::optional<WriteFailure> write_figures(RunContext& context) {
+  const bool rows_written =
+      write_month_rows(context.report.get(), context.table, context.distribution);
+  std::optional<WriteFailure> failure =
+      finish_output(context.report, context.report_name, rows_written ? 0 : errno);
+  if (failure || !context.table_file) return failure;
   const FigureTableInput input{context.table, context.distribution, context.headings,
                                context.missing_counts, context.bound_counts};
-  written = write_figure_table(context.table_file.get(), input);
-  if (!written) error_number = errno;
-  written = close_output(context.table_file, error_number) && written;
-  failed_name = context.table_name;
-  return written;
+  const bool table_written = write_figure_table(context.table_file.get(), input);
+  return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
 
 // The steps once the outputs are open: columns, head, data, rows, table, close.
@@ -235,7 +224,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   context.table = allocate_table(context.column_count);
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
-  int error_number = head_written ? 0 : errno;
+  const int head_error = head_written ? 0 : errno;
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {
@@ -243,13 +232,12 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
-  std::string failed_name;
   // A report whose head is incomplete gets no rows, and no table beside it.
-  const bool written = head_written && write_figures(context, failed_name, error_number);
-  if (!written) {
-    if (!head_written) failed_name = context.report_name;
-    return report_cannot_write_report(context.console.out, context.console.err, failed_name,
-                                      error_number);
+  const std::optional<WriteFailure> failure =
+      head_written ? write_figures(context) : WriteFailure{context.report_name, head_error};
+  if (failure) {
+    return report_cannot_write_report(context.console.out, context.console.err, failure->name,
+                                      failure->error_number);
   }
   return kExitOk;
 }

@@ -9,10 +9,6 @@
 
 namespace pctlfit {
 
-// The report's name: the list file's name up to its first point, with ".sta" appended. A point
-// at the very start does not count ('./list.txt' gives './list.txt.sta').
-std::string derive_report_name(const std::string& list_name);
-
 // The mode a second argument selects; any other text than NV, LN2, LN3 means LN2.
 DistributionMode select_mode(const std::optional<std::string>& keyword);
 

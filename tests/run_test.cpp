@@ -1,3 +1,4 @@
+#include "run/output_files.h"
 #include "run/run.h"
 
 #include <gtest/gtest.h>

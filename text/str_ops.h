@@ -1,7 +1,8 @@
 #pragma once
 // Two small string operations with deliberate conventions: a position of 0 means "at the start"
-// as well as "nowhere", and a cut keeps an inclusive range. The report name is derived with them;
-// the column count follows the same rules but counts in one pass of its own (input/header.h).
+// as well as "nowhere", and a cut keeps an inclusive range. The column count and the report name
+// follow their rules with the standard calls that say the same in one pass (input/header.cpp,
+// run/output_files.cpp); the tests hold both against these, step by step.
 
 #include <string>
 #include <string_view>
