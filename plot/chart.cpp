@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdio>
 
+#include "plot/svg.h"
+
 namespace pctlfit::plot {
 
 namespace {
@@ -48,11 +50,12 @@ constexpr LineStyle kLineStyles[3] = {
     {kMax, "max", kExtremeColour, "1", "4 3", "white"},
 };
 
-std::string stroke_attributes(const LineStyle& style) {
-  std::string text =
-      "stroke=\"" + std::string(style.colour) + "\" stroke-width=\"" + style.width + "\"";
-  if (style.dash != nullptr) text += " stroke-dasharray=\"" + std::string(style.dash) + "\"";
-  return text;
+// The line's stroke: colour, width and dashes, after `attributes`.
+SvgAttributes with_stroke(SvgAttributes attributes, const LineStyle& style) {
+  attributes.push_back(attr("stroke", style.colour));
+  attributes.push_back(attr("stroke-width", style.width));
+  if (style.dash != nullptr) attributes.push_back(attr("stroke-dasharray", style.dash));
+  return attributes;
 }
 
 // A month without values shows min above max (the empty sample's +-1e100 or inf and 0).
@@ -62,19 +65,11 @@ bool usable(const std::array<double, kFigures>& month, Figure figure) {
   return has_values(month) && std::isfinite(month[figure]);
 }
 
-std::string number(double value, int decimals = 1) {
-  char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value);
-  return text;
-}
-
-std::string number_text(double value) { return number(value, 1); }
-
 std::string points_text(const std::vector<Point>& points) {
   std::string text;
   for (const Point& p : points) {
     if (!text.empty()) text += ' ';
-    text += number(p.x) + "," + number(p.y);
+    text += format_number(p.x) + "," + format_number(p.y);
   }
   return text;
 }
@@ -198,33 +193,6 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
   return shapes;
 }
 
-std::string escape_xml(const std::string& text) {
-  std::string escaped;
-  for (char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&apos;";
-        break;
-      default:
-        // Control characters are not allowed in XML 1.0 text.
-        escaped += (static_cast<unsigned char>(c) < 0x20 && c != '\t') ? ' ' : c;
-    }
-  }
-  return escaped;
-}
-
 namespace {
 
 // "SB042 · column 42" with a heading, "Column 42" without; shortened to the panel's width.
@@ -233,9 +201,12 @@ std::string panel_title(int column_number, const std::string& heading, double le
   const std::string text =
       heading.empty() ? "Column " + number : heading + " \u00b7 column " + number;
   const size_t fitting = static_cast<size_t>((kPanelWidth - 20) / kPanelTitleGlyphWidth);
-  return "<text class=\"panel-title\" x=\"" + number_text(left + kAreaWidth / 2) + "\" y=\"" +
-         number_text(y + 18) + "\" text-anchor=\"middle\" font-weight=\"bold\">" +
-         escape_xml(fit_text(text, fitting)) + "</text>\n";
+  return svg_element(
+             "text",
+             {attr("class", "panel-title"), attr("x", left + kAreaWidth / 2), attr("y", y + 18),
+              attr("text-anchor", "middle"), attr("font-weight", "bold")},
+             fit_text(text, fitting)) +
+         "\n";
 }
 
 // Months fitted from fewer than kFewValues values (but some), from the figure table's counts.
@@ -254,9 +225,10 @@ std::string sparse_marks(const Frame& frame, const std::vector<int>& months) {
   for (int m : months) {
     const double left = std::max(frame.left, frame_x(frame, m) - step / 2);
     const double right = std::min(frame.left + frame.width, frame_x(frame, m) + step / 2);
-    svg += "<rect class=\"sparse\" x=\"" + number_text(left) + "\" y=\"" + number_text(frame.top) +
-           "\" width=\"" + number_text(right - left) + "\" height=\"" + number_text(frame.height) +
-           "\" fill=\"" + kSparseFill + "\"/>\n";
+    svg += svg_element("rect", {attr("class", "sparse"), attr("x", left), attr("y", frame.top),
+                                attr("width", right - left), attr("height", frame.height),
+                                attr("fill", kSparseFill)}) +
+           "\n";
   }
   return svg;
 }
@@ -268,16 +240,21 @@ std::string axes(const PanelShapes& shapes) {
   std::string svg;
   for (double tick : shapes.ticks) {
     const double ty = frame_y(frame, tick);
-    svg += "<line x1=\"" + number_text(frame.left) + "\" x2=\"" +
-           number_text(frame.left + frame.width) + "\" y1=\"" + number_text(ty) + "\" y2=\"" +
-           number_text(ty) + "\" stroke=\"" + kGridColour + "\"/>\n";
-    svg += "<text class=\"tick\" x=\"" + number_text(frame.left - 5) + "\" y=\"" +
-           number_text(ty + 4) + "\" text-anchor=\"end\">" + number(tick, decimals) + "</text>\n";
+    svg += svg_element("line", {attr("x1", frame.left), attr("x2", frame.left + frame.width),
+                                attr("y1", ty), attr("y2", ty), attr("stroke", kGridColour)}) +
+           "\n";
+    svg += svg_element("text",
+                       {attr("class", "tick"), attr("x", frame.left - 5), attr("y", ty + 4),
+                        attr("text-anchor", "end")},
+                       format_number(tick, decimals)) +
+           "\n";
   }
   for (int m = 0; m < 12; ++m) {
-    svg += "<text class=\"month\" x=\"" + number_text(frame_x(frame, m)) + "\" y=\"" +
-           number_text(frame.top + frame.height + 15) + "\" text-anchor=\"middle\">" +
-           kMonthInitials[m] + "</text>\n";
+    svg += svg_element("text",
+                       {attr("class", "month"), attr("x", frame_x(frame, m)),
+                        attr("y", frame.top + frame.height + 15), attr("text-anchor", "middle")},
+                       std::string(1, kMonthInitials[m])) +
+           "\n";
   }
   return svg;
 }
@@ -285,8 +262,10 @@ std::string axes(const PanelShapes& shapes) {
 std::string band_polygons(const PanelShapes& shapes) {
   std::string svg;
   for (const auto& polygon : shapes.band) {
-    svg += "<polygon class=\"band\" points=\"" + points_text(polygon) + "\" fill=\"" + kBandFill +
-           "\" fill-opacity=\"0.7\" stroke=\"" + kBandEdge + "\" stroke-width=\"0.5\"/>\n";
+    svg += svg_element("polygon", {attr("class", "band"), attr("points", points_text(polygon)),
+                                   attr("fill", kBandFill), attr("fill-opacity", "0.7"),
+                                   attr("stroke", kBandEdge), attr("stroke-width", "0.5")}) +
+           "\n";
   }
   return svg;
 }
@@ -297,12 +276,17 @@ std::string figure_lines(const PanelShapes& shapes) {
   for (size_t l = 0; l < std::size(kLineStyles); ++l) {
     const LineStyle& style = kLineStyles[l];
     for (const auto& line : shapes.lines[l]) {
-      svg += "<polyline class=\"" + std::string(style.css_class) + "\" points=\"" +
-             points_text(line) + "\" fill=\"none\" " + stroke_attributes(style) + "/>\n";
+      svg += svg_element("polyline",
+                         with_stroke({attr("class", style.css_class),
+                                      attr("points", points_text(line)), attr("fill", "none")},
+                                     style)) +
+             "\n";
       if (line.size() != 1) continue;
-      svg += "<circle class=\"" + std::string(style.css_class) + "-dot\" cx=\"" +
-             number_text(line[0].x) + "\" cy=\"" + number_text(line[0].y) + "\" r=\"2.5\" fill=\"" +
-             style.dot_fill + "\" stroke=\"" + style.colour + "\" stroke-width=\"1\"/>\n";
+      svg += svg_element("circle", {attr("class", std::string(style.css_class) + "-dot"),
+                                    attr("cx", line[0].x), attr("cy", line[0].y), attr("r", "2.5"),
+                                    attr("fill", style.dot_fill), attr("stroke", style.colour),
+                                    attr("stroke-width", "1")}) +
+             "\n";
     }
   }
   return svg;
@@ -310,14 +294,17 @@ std::string figure_lines(const PanelShapes& shapes) {
 
 std::string frame_and_note(const PanelShapes& shapes) {
   const Frame& frame = shapes.frame;
-  std::string svg = "<rect x=\"" + number_text(frame.left) + "\" y=\"" + number_text(frame.top) +
-                    "\" width=\"" + number_text(frame.width) + "\" height=\"" +
-                    number_text(frame.height) + "\" fill=\"none\" stroke=\"" + kFrameColour +
-                    "\"/>\n";
+  std::string svg = svg_element("rect", {attr("x", frame.left), attr("y", frame.top),
+                                         attr("width", frame.width), attr("height", frame.height),
+                                         attr("fill", "none"), attr("stroke", kFrameColour)}) +
+                    "\n";
   if (!shapes.note.empty()) {
-    svg += "<text class=\"note\" x=\"" + number_text(frame.left) + "\" y=\"" +
-           number_text(frame.top + frame.height + 34) + "\" font-size=\"10\" fill=\"" +
-           kNoteColour + "\">" + escape_xml(shapes.note) + "</text>\n";
+    svg += svg_element("text",
+                       {attr("class", "note"), attr("x", frame.left),
+                        attr("y", frame.top + frame.height + 34), attr("font-size", "10"),
+                        attr("fill", kNoteColour)},
+                       shapes.note) +
+           "\n";
   }
   return svg;
 }
@@ -325,10 +312,13 @@ std::string frame_and_note(const PanelShapes& shapes) {
 // The value axis's label, turned to read upwards, left of the tick values.
 std::string axis_label(const std::string& ylabel, double x, const Frame& frame) {
   if (ylabel.empty()) return {};
-  const double middle = frame.top + frame.height / 2;
-  return "<text class=\"ylabel\" transform=\"translate(" + number_text(x + 10) + "," +
-         number_text(middle) + ") rotate(-90)\" text-anchor=\"middle\" font-size=\"10\">" +
-         escape_xml(fit_text(ylabel, 24)) + "</text>\n";
+  const std::string place = "translate(" + format_number(x + 10) + "," +
+                            format_number(frame.top + frame.height / 2) + ") rotate(-90)";
+  return svg_element("text",
+                     {attr("class", "ylabel"), attr("transform", place),
+                      attr("text-anchor", "middle"), attr("font-size", "10")},
+                     fit_text(ylabel, 24)) +
+         "\n";
 }
 
 std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
@@ -343,25 +333,37 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
     shapes.note += (shapes.note.empty() ? "" : "; ") +
                    ("fewer than " + std::to_string(kFewValues) + " values: " + month_names(sparse));
   }
-  return "<g class=\"panel\" id=\"column-" + std::to_string(column_number) + "\">\n" +
-         panel_title(column_number, known ? table->headings[index] : "", left, y) +
+  return svg_open("g",
+                  {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
+         "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
          sparse_marks(shapes.frame, sparse) + axes(shapes) + axis_label(ylabel, x, shapes.frame) +
          band_polygons(shapes) + figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
 }
 
+// What the band, the lines and (with a figure table) the shading mean, each sample beside its
+// words.
 std::string legend(bool with_table) {
+  const auto label = [](const char* x, const std::string& text) {
+    return svg_element("text", {attr("x", x), attr("y", "9")}, text) + "\n";
+  };
+  const auto sample_line = [](const char* x1, const char* x2, const LineStyle& style) {
+    return svg_element(
+        "line",
+        with_stroke({attr("x1", x1), attr("x2", x2), attr("y1", "5"), attr("y2", "5")}, style));
+  };
   std::string svg =
-      "<g class=\"legend\" transform=\"translate(" + number_text(kChartLeft + 6) +
-      ",36)\">\n<rect width=\"22\" height=\"10\" fill=\"" + kBandFill +
-      "\" fill-opacity=\"0.7\"/><text x=\"28\" y=\"9\">5 % to 95 %</text>\n" +
-      "<line x1=\"110\" x2=\"132\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[0]) +
-      "/><text x=\"138\" y=\"9\">median</text>\n" +
-      "<line x1=\"200\" x2=\"222\" y1=\"5\" y2=\"5\" " + stroke_attributes(kLineStyles[1]) +
-      "/><text x=\"228\" y=\"9\">minimum and maximum</text>\n";
+      svg_open("g", {attr("class", "legend"),
+                     attr("transform", "translate(" + format_number(kChartLeft + 6) + ",36)")}) +
+      "\n";
+  svg += svg_element("rect", {attr("width", "22"), attr("height", "10"), attr("fill", kBandFill),
+                              attr("fill-opacity", "0.7")}) +
+         label("28", "5 % to 95 %");
+  svg += sample_line("110", "132", kLineStyles[0]) + label("138", "median");
+  svg += sample_line("200", "222", kLineStyles[1]) + label("228", "minimum and maximum");
   if (with_table) {
-    svg += "<rect x=\"360\" width=\"22\" height=\"10\" fill=\"" + std::string(kSparseFill) +
-           "\"/><text x=\"388\" y=\"9\">fewer than " + std::to_string(kFewValues) +
-           " values</text>\n";
+    svg += svg_element("rect", {attr("x", "360"), attr("width", "22"), attr("height", "10"),
+                                attr("fill", kSparseFill)}) +
+           label("388", "fewer than " + std::to_string(kFewValues) + " values");
   }
   return svg + "</g>\n";
 }
@@ -401,16 +403,23 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
   const double width = std::max(2 * kChartLeft + double(per_row) * kPanelWidth, 600.0);
   const double height = kChartTop + double(rows) * kPanelHeight + 10;
   const size_t title_chars = static_cast<size_t>((width - 2 * kChartLeft - 12) / kTitleGlyphWidth);
+  const std::string size = format_number(width) + " " + format_number(height);
   std::string svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
-  svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" version=\"1.1\" width=\"" + number_text(width) +
-         "\" height=\"" + number_text(height) + "\" viewBox=\"0 0 " + number_text(width) + " " +
-         number_text(height) +
-         "\" font-family=\"Helvetica, Arial, sans-serif\" font-size=\"11\">\n";
+  svg += svg_open("svg",
+                  {attr("xmlns", "http://www.w3.org/2000/svg"), attr("version", "1.1"),
+                   attr("width", width), attr("height", height), attr("viewBox", "0 0 " + size),
+                   attr("font-family", "Helvetica, Arial, sans-serif"), attr("font-size", "11")}) +
+         "\n";
   const std::string title = chart_title(report.title);
-  svg += "<title>" + escape_xml(title) + "</title>\n";
-  svg += "<rect width=\"100%\" height=\"100%\" fill=\"white\"/>\n";
-  svg += "<text class=\"title\" x=\"" + number_text(kChartLeft + 6) +
-         "\" y=\"24\" font-size=\"14\">" + escape_xml(fit_text(title, title_chars)) + "</text>\n";
+  svg += svg_element("title", {}, title) + "\n";
+  svg +=
+      svg_element("rect", {attr("width", "100%"), attr("height", "100%"), attr("fill", "white")}) +
+      "\n";
+  svg += svg_element("text",
+                     {attr("class", "title"), attr("x", kChartLeft + 6), attr("y", "24"),
+                      attr("font-size", "14")},
+                     fit_text(title, title_chars)) +
+         "\n";
   svg += legend(table != nullptr);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;

@@ -7,6 +7,7 @@
 
 #include "plot/figure_table.h"
 #include "plot/report_file.h"
+#include "plot/svg.h"
 
 namespace pctlfit::plot {
 
@@ -58,8 +59,5 @@ std::string chart_title(const std::string& report_title);
 
 // `text` cut to at most `max_chars` characters (UTF-8), ending in an ellipsis when it was cut.
 std::string fit_text(const std::string& text, size_t max_chars);
-
-// Text with &, <, >, " and ' replaced by their entities.
-std::string escape_xml(const std::string& text);
 
 }  // namespace pctlfit::plot
