@@ -52,17 +52,34 @@ std::string shown_field(std::string_view line, const RecordParse& parse) {
   return field;
 }
 
+// Notes what a line was: its warning (the first ones kept, the rest counted), the first line
+// with extra values, and the counts of records and of lines that are none.
+void note_line(ParsedBlock& out, std::string_view line, long line_index, const RecordParse& parse,
+               int columns, bool has_values) {
+  if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
+    if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
+      out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+    } else {
+      ++out.unshown_warnings;
+    }
+  }
+  if (parse.extra_values > 0 && out.extra.line < 0) {
+    out.extra = {line_index, columns + parse.extra_values};
+  }
+  if (has_values) {
+    ++out.records;
+    if (parse.month == 0) ++out.month_zero;
+  } else if (parse.status != RecordStatus::blank) {
+    ++out.not_records;
+  }
+}
 }  // namespace
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
   out.months.clear();
   out.warnings.clear();
-  out.unshown_warnings = 0;
   out.bound_hits.clear();
-  out.lines = 0;
-  out.records = 0;
-  out.month_zero = 0;
-  out.not_records = 0;
+  out.unshown_warnings = out.lines = out.records = out.month_zero = out.not_records = 0;
   out.extra = {};
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
@@ -83,25 +100,8 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
     const bool has_values = parse.status == RecordStatus::record ||
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;
-    if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
-      if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
-        out.warnings.push_back({line_index, parse, shown_field(line, parse)});
-      } else {
-        ++out.unshown_warnings;
-      }
-    }
-    if (parse.extra_values > 0 && out.extra.line < 0) {
-      out.extra = {line_index, columns + parse.extra_values};
-    }
-    if (!has_values) {
-      if (parse.status != RecordStatus::blank) ++out.not_records;
-      continue;
-    }
-    ++out.records;
-    if (parse.month == 0) {
-      ++out.month_zero;
-      continue;
-    }
+    note_line(out, line, line_index, parse, columns, has_values);
+    if (!has_values || parse.month == 0) continue;
     transform_row(dist, out.values.data() + row_start, parse.values_read, columns, out);
     out.months.push_back(static_cast<unsigned char>(parse.month));
   }

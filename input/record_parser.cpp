@@ -34,30 +34,16 @@ const char* bad_field_end(const char* pos, const char* end) {
   return pos;
 }
 
-RecordParse parse_fields(std::string_view line, int columns, double* values) {
-  RecordParse result;
-  const char* pos = line.data();
+// The values after the four integers, from `pos`. A field that is not a number is one missing
+// value (NaN, which is not above -9999); the others stand alone and are read on.
+void parse_values(std::string_view line, const char* pos, int columns, double* values,
+                  RecordParse& result) {
   const char* const end = line.data() + line.size();
-  long long fields[4];
-  for (long long& field : fields) {
-    pos = scan_integer(pos, end, field);
-    if (pos == nullptr || !ends_field(pos, end)) {
-      result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
-      return result;
-    }
-  }
-  result.month = fields[1];
-  if (result.month < 0 || result.month > 12) {
-    result.status = RecordStatus::month_out_of_range;
-    return result;
-  }
-  // A field that is not a number is one missing value (NaN, which is not above -9999); the
-  // others stand alone and are read on.
   for (int c = 0; c < columns; ++c) {
     pos = skip_space(pos, end);
     if (pos == end) {
       result.status = RecordStatus::short_record;
-      return result;
+      return;
     }
     const char* next = scan_field(pos, end, values[c]);
     if (next == nullptr) {
@@ -75,6 +61,26 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
   result.values_end = static_cast<size_t>(pos - line.data());
   result.extra_values = count_values(pos, end);
   result.status = result.bad_values > 0 ? RecordStatus::bad_value : RecordStatus::record;
+}
+
+RecordParse parse_fields(std::string_view line, int columns, double* values) {
+  RecordParse result;
+  const char* pos = line.data();
+  const char* const end = line.data() + line.size();
+  long long fields[4];
+  for (long long& field : fields) {
+    pos = scan_integer(pos, end, field);
+    if (pos == nullptr || !ends_field(pos, end)) {
+      result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
+      return result;
+    }
+  }
+  result.month = fields[1];
+  if (result.month < 0 || result.month > 12) {
+    result.status = RecordStatus::month_out_of_range;
+    return result;
+  }
+  parse_values(line, pos, columns, values, result);
   return result;
 }
 }  // namespace
