@@ -52,10 +52,11 @@ struct ParsedBlock {
   // (record, column), both 0-based, of each value at or below the log-normal bound: rare, so
   // they are noted here and counted later, off the summing loop.
   std::vector<std::pair<uint32_t, uint32_t>> bound_hits;
-  long lines = 0;        // lines in the block
-  long records = 0;      // lines with values, also of month 0
-  long month_zero = 0;   // of those, records of month 0
-  long not_records = 0;  // lines that are neither records nor blank
+  std::vector<unsigned char> sides;  // --check-fit's second pass: each value's ValueSide
+  long lines = 0;                    // lines in the block
+  long records = 0;                  // lines with values, also of month 0
+  long month_zero = 0;               // of those, records of month 0
+  long not_records = 0;              // lines that are neither records nor blank
   ExtraValues extra;
 };
 

@@ -111,7 +111,9 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   return true;
 }
 
-uint64_t total_size(const std::vector<std::string>& entries) {
+}  // namespace
+
+uint64_t total_file_size(const std::vector<std::string>& entries) {
   uint64_t total = 0;
   for (const std::string& entry : entries) {
     uint64_t size = 0;
@@ -119,8 +121,6 @@ uint64_t total_size(const std::vector<std::string>& entries) {
   }
   return total;
 }
-
-}  // namespace
 
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
                            StatsTable& table, WarningSink& warnings,
@@ -146,7 +146,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
           options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
       .headings = options.headings != nullptr ? *options.headings : kNoHeadings,
       .summary = options.summary != nullptr ? *options.summary : summary,
-      .bytes_total = total_size(entries),
+      .bytes_total = total_file_size(entries),
       .error = {},
   };
   const int columns = table.columns;
@@ -156,9 +156,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
     }
   };
   const auto apply = [&consumer](const WorkItem& item) { return consume(consumer, item); };
-  const bool threaded =
-      options.threads > 1 && consumer.bytes_total >= options.min_bytes_for_threads;
-  run_pipeline(source, threaded ? options.threads : 1, parse, apply);
+  run_pipeline(source, pass_threads(options, consumer.bytes_total), parse, apply);
   close_block_source(source);
   return consumer.error;
 }

@@ -47,6 +47,14 @@ struct DataPassOptions {
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
 };
 
+// The entries' sizes on disk, summed (a file without one counts 0).
+uint64_t total_file_size(const std::vector<std::string>& entries);
+
+// The parsing threads for a pass over `total_bytes`: small inputs are read on the calling thread.
+inline int pass_threads(const DataPassOptions& options, uint64_t total_bytes) {
+  return total_bytes >= options.min_bytes_for_threads ? options.threads : 1;
+}
+
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is
 // the count N of the first file). Malformed lines and files whose header names another number of
 // columns, and files without records, give warnings. Stops at the first file that cannot be opened

@@ -23,6 +23,16 @@ std::FILE* open_for_writing(const std::string& path, bool text = true);
 // The size of the file in bytes; false when it has none (missing, no file).
 bool file_size(const std::string& path, uint64_t& size);
 
+// A file's size and time of last change, to tell whether it changed between two readings.
+struct FileStamp {
+  uint64_t size = 0;
+  int64_t modified = 0;  // in the system's finest unit
+  bool operator==(const FileStamp&) const = default;
+};
+
+// The stamp of the file at `path`; false when it has none (missing).
+bool file_stamp(const std::string& path, FileStamp& stamp);
+
 // True when the two names lead to the same file: the same file system identity where both exist
 // (device and inode; volume serial number and file index on Windows), otherwise the same path
 // once made absolute and normal (so 'a.sta' and './a.sta' agree; on Windows also 'A.STA').

@@ -40,6 +40,15 @@ bool file_size(const std::string& path, uint64_t& size) {
   return true;
 }
 
+bool file_stamp(const std::string& path, FileStamp& stamp) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return false;
+  stamp.size = static_cast<uint64_t>(status.st_size);
+  stamp.modified =
+      static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  return true;
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   struct stat stat_a {};
   struct stat stat_b {};

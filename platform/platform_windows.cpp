@@ -96,6 +96,16 @@ bool file_size(const std::string& path, uint64_t& size) {
   return true;
 }
 
+bool file_stamp(const std::string& path, FileStamp& stamp) {
+  WIN32_FILE_ATTRIBUTE_DATA data{};
+  if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return false;
+  stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  stamp.modified =
+      static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+                           data.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
 bool same_file(const std::string& a, const std::string& b) {
   std::string key_a, key_b;
   const bool a_exists = identity(a, key_a);

@@ -321,6 +321,32 @@ std::string axis_label(const std::string& ylabel, double x, const Frame& frame) 
          "\n";
 }
 
+// The marker of a month whose fit the check found implausible: a triangle above the frame,
+// pointing down at the month; at (x, y) it sits in the legend.
+std::string misfit_marker(double x, double y) {
+  const std::string path = "M" + format_number(x - 4) + "," + format_number(y - 9) + " L" +
+                           format_number(x + 4) + "," + format_number(y - 9) + " L" +
+                           format_number(x) + "," + format_number(y - 2) + " Z";
+  return svg_element("path",
+                     {attr("class", "misfit"), attr("d", path), attr("fill", kNoteColour)}) +
+         "\n";
+}
+
+// The months that --check-fit found misfits, marked and named in the note.
+std::string misfit_marks(const Frame& frame, const std::array<bool, 12>& misfit,
+                         std::string& note) {
+  std::vector<int> months;
+  std::string svg;
+  for (int m = 0; m < 12; ++m) {
+    if (!misfit[size_t(m)]) continue;
+    months.push_back(m);
+    svg += misfit_marker(frame_x(frame, m), frame.top);
+  }
+  if (!months.empty())
+    note.append(note.empty() ? "" : "; ").append("misfit: " + month_names(months));
+  return svg;
+}
+
 std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
                          const std::string& ylabel, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
@@ -333,16 +359,18 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
     shapes.note += (shapes.note.empty() ? "" : "; ") +
                    ("fewer than " + std::to_string(kFewValues) + " values: " + month_names(sparse));
   }
+  const std::string misfits =
+      known && table->checked ? misfit_marks(shapes.frame, table->misfit[index], shapes.note) : "";
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
          sparse_marks(shapes.frame, sparse) + axes(shapes) + axis_label(ylabel, x, shapes.frame) +
-         band_polygons(shapes) + figure_lines(shapes) + frame_and_note(shapes) + "</g>\n";
+         band_polygons(shapes) + figure_lines(shapes) + frame_and_note(shapes) + misfits + "</g>\n";
 }
 
-// What the band, the lines and (with a figure table) the shading mean, each sample beside its
-// words.
-std::string legend(bool with_table) {
+// What the band, the lines and (with a figure table) the shading and the misfit marker mean,
+// each sample beside its words.
+std::string legend(bool with_table, bool checked) {
   const auto label = [](const char* x, const std::string& text) {
     return svg_element("text", {attr("x", x), attr("y", "9")}, text) + "\n";
   };
@@ -365,6 +393,7 @@ std::string legend(bool with_table) {
                                 attr("fill", kSparseFill)}) +
            label("388", "fewer than " + std::to_string(kFewValues) + " values");
   }
+  if (checked) svg += misfit_marker(505, 11) + label("514", "misfit");
   return svg + "</g>\n";
 }
 
@@ -420,7 +449,7 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
                       attr("font-size", "14")},
                      fit_text(title, title_chars)) +
          "\n";
-  svg += legend(table != nullptr);
+  svg += legend(table != nullptr, table != nullptr && table->checked);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

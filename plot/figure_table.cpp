@@ -8,8 +8,6 @@ namespace pctlfit::plot {
 
 namespace {
 
-constexpr size_t kFields = kTableColumns;
-
 bool parse_count(const std::string& text, uint64_t& value) {
   const char* end = text.data() + text.size();
   const auto [parsed_end, ec] = std::from_chars(text.data(), end, value);
@@ -19,9 +17,9 @@ bool parse_count(const std::string& text, uint64_t& value) {
 // One row: its column, month and n, in order (column 1 months 1..12, then column 2, ...).
 bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable& table,
                std::string& what) {
-  if (fields.size() != kFields) {
-    what =
-        "expected " + std::to_string(kFields) + " fields, found " + std::to_string(fields.size());
+  if (fields.size() != table.fields) {
+    what = "expected " + std::to_string(table.fields) + " fields, found " +
+           std::to_string(fields.size());
     return false;
   }
   const uint64_t column = index / 12 + 1;
@@ -40,8 +38,14 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
   if (month == 1) {
     table.headings.push_back(fields[index_of(TableColumn::heading)]);
     table.counts.push_back({});
+    table.misfit.push_back({});
   }
   table.counts.back()[month - 1] = n;
+  if (table.fields > index_of(TableColumn::misfit)) {
+    const std::string& misfit = fields[index_of(TableColumn::misfit)];
+    table.misfit.back()[month - 1] = misfit == "1";
+    table.checked = table.checked || !misfit.empty();
+  }
   return true;
 }
 
@@ -84,13 +88,23 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
 bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
                         std::string& error) {
   const std::vector<std::vector<std::string>> records = parse_csv(text);
-  const std::vector<std::string> header(kTableColumnNames.begin(), kTableColumnNames.end());
-  if (records.empty() || records[0] != header) {
+  // Tables of every version: with or without the check's columns.
+  const auto is_header = [&](size_t fields) {
+    return !records.empty() &&
+           records[0] == std::vector<std::string>(
+                             kTableColumnNames.begin(),
+                             kTableColumnNames.begin() + static_cast<std::ptrdiff_t>(fields));
+  };
+  const size_t fields = is_header(kTableColumns)               ? kTableColumns
+                        : is_header(kTableColumnsWithoutCheck) ? kTableColumnsWithoutCheck
+                                                               : 0;
+  if (fields == 0) {
     error = file + ":1: not a pctlfit figure table (expected the header " +
             "column,heading,month,n,...)";
     return false;
   }
   table = {};
+  table.fields = fields;
   for (size_t i = 1; i < records.size(); ++i) {
     std::string what;
     if (!parse_row(records[i], i - 1, table, what)) {

@@ -12,6 +12,9 @@ namespace pctlfit::plot {
 struct FigureTable {
   std::vector<std::string> headings;             // column j at index j - 1
   std::vector<std::array<uint64_t, 12>> counts;  // values pooled, [column - 1][month - 1]
+  std::vector<std::array<bool, 12>> misfit;      // --check-fit found the fit implausible
+  bool checked = false;                          // the table holds --check-fit's verdicts
+  size_t fields = 0;                             // per row: with the check's columns or without
 };
 
 // The fields of every record of a CSV text (RFC 4180: quoted fields may hold commas, quotes and

@@ -24,15 +24,22 @@ enum class TableColumn : size_t {
   p50,
   p95,
   max,
+  // --check-fit; always present, empty without it, so that a reader's columns stay the same.
+  below_p5,   // pooled values below p5
+  above_p95,  // pooled values above p95
+  skew,       // of the transformed values about the fitted mean (G1)
+  misfit,     // 1 when either count lies outside the 99 % band of a true 5 % line, else 0
 };
 
-inline constexpr std::array<std::string_view, 13> kTableColumnNames = {
-    "column", "heading", "month", "n",   "missing", "at_or_below_bound", "mean", "sd",
-    "min",    "p5",      "p50",   "p95", "max"};
-static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::max) + 1,
+inline constexpr std::array<std::string_view, 17> kTableColumnNames = {
+    "column", "heading", "month", "n",   "missing",  "at_or_below_bound", "mean", "sd",    "min",
+    "p5",     "p50",     "p95",   "max", "below_p5", "above_p95",         "skew", "misfit"};
+static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::misfit) + 1,
               "a name for every column");
 
 inline constexpr size_t kTableColumns = kTableColumnNames.size();
+// Tables written before the check's columns end after `max`; readers take both.
+inline constexpr size_t kTableColumnsWithoutCheck = static_cast<size_t>(TableColumn::max) + 1;
 
 constexpr size_t index_of(TableColumn column) { return static_cast<size_t>(column); }
 

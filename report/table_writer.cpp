@@ -32,7 +32,9 @@ struct TableRow {
   int column;
   int month;
   const MonthStats& cell;
-  size_t counted;  // its index in the count tables
+  size_t counted;      // its index in the count tables
+  const FitCell* fit;  // its check, if --check-fit ran and the cell was checked
+  FitVerdict verdict;  // of `fit`
 };
 
 // A figure of a month with values; empty for a month without any.
@@ -72,13 +74,26 @@ std::string cell_text(const TableRow& row, TableColumn column) {
       return figure(row, percentile(dist, cell, 95.0));
     case TableColumn::max:
       return figure(row, month_max(dist, cell));
+    case TableColumn::below_p5:
+      return row.fit != nullptr ? std::to_string(row.fit->below_p5) : "";
+    case TableColumn::above_p95:
+      return row.fit != nullptr ? std::to_string(row.fit->above_p95) : "";
+    case TableColumn::skew:
+      return row.verdict.skew ? shortest_double(*row.verdict.skew) : "";
+    case TableColumn::misfit:
+      return row.fit != nullptr ? (row.verdict.misfit ? "1" : "0") : "";
   }
   return {};
 }
 
 std::string row_text(const FigureTableInput& input, int column, int month) {
-  const TableRow row{input, column, month, table_cell(input.table, column, month),
-                     cell_index(input.missing, column, month)};
+  const MonthStats& cell = table_cell(input.table, column, month);
+  const FitCell* fit = input.check != nullptr ? &check_cell(*input.check, column, month) : nullptr;
+  if (fit != nullptr && !fit->checked) fit = nullptr;
+  const FitVerdict verdict =
+      fit != nullptr ? judge_fit(*fit, static_cast<uint64_t>(cell.count)) : FitVerdict{};
+  const TableRow row{input, column, month, cell, cell_index(input.missing, column, month),
+                     fit,   verdict};
   std::string text;
   for (size_t c = 0; c < kTableColumns; ++c) {
     if (c > 0) text += ',';

@@ -9,6 +9,7 @@
 
 #include "report/table_columns.h"
 #include "stats/distribution.h"
+#include "stats/fit_check.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -20,6 +21,7 @@ struct FigureTableInput {
   const std::vector<std::string>& headings;  // the first file's; a column without one: empty
   const CellCounts& missing;                 // values not above -9999 per column and month
   const CellCounts& at_or_below_bound;       // values at or below the log-normal bound
+  const FitCheck* check = nullptr;           // --check-fit's counts, if it ran
 };
 
 // The header row, without its newline: the columns' names (report/table_columns.h).

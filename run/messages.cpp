@@ -1,5 +1,6 @@
 #include "run/messages.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -38,6 +39,11 @@ void print_options_help(std::FILE* out) {
       "      --table=FILE     also write every figure in full, with the column headings and\n"
       "                       the sample sizes, as a CSV table\n"
       "      --strict         fail with status 5 when any warning about the input was given\n"
+      "      --check-fit      read the files a second time and count, per column and month,\n"
+      "                       the values below the 5 % and above the 95 % line (5 % of them\n"
+      "                       each for a fit that suits); name the months whose shares are\n"
+      "                       implausible, and add the counts, the skewness and a misfit\n"
+      "                       flag to the --table\n"
       "  -q, --quiet          no banner and no \"ready..\" on standard output\n"
       "  -h, --help           this text\n"
       "      --version        the version\n"
@@ -190,6 +196,54 @@ ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,
 ExitStatus report_usage_error(std::FILE* out, const std::string& message) {
   std::fprintf(out, "%s\n", message.c_str());
   return kExitUsage;
+}
+
+std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable& table,
+                                         const std::vector<std::string>& headings) {
+  struct Misfit {
+    double tail;
+    int column, month;
+    uint64_t n;
+    const FitCell* cell;
+  };
+  std::vector<Misfit> misfits;
+  long checked = 0;
+  for (int month = 1; month <= kMonths; ++month) {
+    for (int column = 1; column <= check.columns; ++column) {
+      const FitCell& cell = check_cell(check, column, month);
+      if (!cell.checked) continue;
+      ++checked;
+      const auto n = static_cast<uint64_t>(table_cell(table, column, month).count);
+      const FitVerdict verdict = judge_fit(cell, n);
+      if (verdict.misfit) misfits.push_back({verdict.tail, column, month, n, &cell});
+    }
+  }
+  // Worst first: the least likely count for a fit that suits; then in table order.
+  std::stable_sort(misfits.begin(), misfits.end(),
+                   [](const Misfit& a, const Misfit& b) { return a.tail < b.tail; });
+  std::vector<std::string> lines{"pctlfit: fit check: " + std::to_string(misfits.size()) + " of " +
+                                 std::to_string(checked) +
+                                 " months outside the 99 % band of the 5 % or 95 % line\n"};
+  constexpr size_t kShown = 10;
+  for (size_t i = 0; i < misfits.size() && i < kShown; ++i) {
+    const Misfit& m = misfits[i];
+    const size_t index = static_cast<size_t>(m.column - 1);
+    const std::string heading =
+        index < headings.size() && !headings[index].empty() ? " (" + headings[index] + ")" : "";
+    const double n = static_cast<double>(m.n);
+    char shares[128];
+    std::snprintf(shares, sizeof shares,
+                  "%.1f %% below the 5 %% line, %.1f %% above the 95 %% line",
+                  100.0 * m.cell->below_p5 / n, 100.0 * m.cell->above_p95 / n);
+    lines.push_back("pctlfit: fit check: column " + std::to_string(m.column) + heading +
+                    ", month " + std::to_string(m.month) + ": n = " + std::to_string(m.n) + ", " +
+                    shares + "\n");
+  }
+  return lines;
+}
+
+std::string fit_check_left_out_warning(const std::string& file, const std::string& why) {
+  return warning_text(file, why + "; the fit check is left out");
 }
 
 ExitStatus report_strict_failure(std::FILE* out, long warnings) {

@@ -4,10 +4,12 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "input/data_pass.h"
 #include "input/input_error.h"
 #include "run/exit_status.h"
+#include "stats/fit_check.h"
 
 namespace pctlfit {
 
@@ -40,6 +42,13 @@ ExitStatus report_strict_failure(std::FILE* out, long warnings);
 // when neither is known.
 void print_reason(std::FILE* err, const std::string& name, int error_number,
                   const std::string& reason = "");
+
+// --check-fit on standard error: how many checked months are misfits, then up to ten of them,
+// worst first, with their column, heading, month, n and both shares.
+std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable& table,
+                                         const std::vector<std::string>& headings);
+// The check could not be made: a file changed between the passes, or could not be read again.
+std::string fit_check_left_out_warning(const std::string& file, const std::string& why);
 
 // Warnings about the command line, the prompt and the report's place, on standard error.
 std::string unknown_mode_warning(const std::string& word);

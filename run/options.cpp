@@ -50,6 +50,8 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     options.quiet = true;
   } else if (arg == "--strict") {
     options.strict = true;
+  } else if (arg == "--check-fit") {
+    options.check_fit = true;
   } else if (const OptionValue limit = option_value(args, i, "-l", "lower-limit");
              limit.match != OptionMatch::other) {
     std::optional<std::string> text;

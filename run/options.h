@@ -13,6 +13,7 @@ struct Options {
   bool version = false;
   bool quiet = false;                 // no banner, no "ready.."
   bool strict = false;                // warnings about the input fail the run
+  bool check_fit = false;             // a second pass holds every fit against its own values
   std::optional<double> lower_limit;  // LN3's limit without the prompt
   std::optional<std::string> output;  // the report's name instead of the derived one
   std::optional<std::string> table;   // the figure table's name

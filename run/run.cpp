@@ -5,6 +5,7 @@
 #include <thread>
 #include <unordered_map>
 
+#include "input/check_pass.h"
 #include "input/data_pass.h"
 #include "input/header.h"
 #include "input/list_file.h"
@@ -199,6 +200,51 @@ bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
   return false;
 }
 
+// Each file's stamp, to tell after the check's pass whether it changed in between.
+void stamp_files(RunContext& context) {
+  context.stamps.assign(context.entries.size(), {});
+  context.stamped.assign(context.entries.size(), 0);
+  for (size_t i = 0; i < context.entries.size(); ++i) {
+    context.stamped[i] = file_stamp(context.entries[i], context.stamps[i]) ? 1 : 0;
+  }
+}
+
+// The first file whose stamp differs from the one taken before the data pass; null if none.
+const std::string* changed_file(const RunContext& context) {
+  for (size_t i = 0; i < context.entries.size(); ++i) {
+    FileStamp now;
+    const bool stamped = file_stamp(context.entries[i], now);
+    if (stamped != (context.stamped[i] != 0) || (stamped && !(now == context.stamps[i]))) {
+      return &context.entries[i];
+    }
+  }
+  return nullptr;
+}
+
+// --check-fit: a second pass holds every finite fit against its own values. What it finds goes
+// to standard error and the figure table; a file that cannot be read again or changed in
+// between leaves the check out, with a warning, and the run goes on as without it.
+void check_fit(RunContext& context) {
+  FitCheck check = prepare_fit_check(context.table, context.distribution);
+  DataPassOptions options;
+  options.threads = context.threads;
+  const InputError error = check_data_files(context.entries, context.distribution, check, options);
+  std::string left_out;
+  if (failed(error)) {
+    left_out = fit_check_left_out_warning(error.path, "cannot be read again");
+  } else if (const std::string* changed = changed_file(context)) {
+    left_out = fit_check_left_out_warning(*changed, "changed between the two passes");
+  }
+  if (!left_out.empty()) {
+    std::fputs(left_out.c_str(), context.console.err);
+    return;
+  }
+  for (const std::string& line : fit_check_lines(check, context.table, context.headings)) {
+    std::fputs(line.c_str(), context.console.err);
+  }
+  context.fit_check = std::move(check);
+}
+
 // The month rows, the figure table (if asked for) and the closing of both; the first file not
 // written whole, if any.
 std::optional<WriteFailure> write_figures(RunContext& context) {
@@ -207,8 +253,10 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
   std::optional<WriteFailure> failure =
       finish_output(context.report, context.report_name, rows_written ? 0 : errno);
   if (failure || !context.table_file) return failure;
-  const FigureTableInput input{context.table, context.distribution, context.headings,
-                               context.missing_counts, context.bound_counts};
+  const FigureTableInput input{
+      context.table,        context.distribution,
+      context.headings,     context.missing_counts,
+      context.bound_counts, context.fit_check ? &*context.fit_check : nullptr};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -225,6 +273,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
   const int head_error = head_written ? 0 : errno;
+  if (options.check_fit) stamp_files(context);
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {
@@ -232,6 +281,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
+  if (options.check_fit) check_fit(context);
   // A report whose head is incomplete gets no rows, and no table beside it.
   const std::optional<WriteFailure> failure =
       head_written ? write_figures(context) : WriteFailure{context.report_name, head_error};

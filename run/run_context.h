@@ -3,10 +3,13 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "platform/platform.h"
 #include "stats/distribution.h"
+#include "stats/fit_check.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -37,6 +40,9 @@ struct RunContext {
   StatsTable table;
   CellCounts missing_counts;  // of the data pass, for the figure table
   CellCounts bound_counts;
+  std::optional<FitCheck> fit_check;  // --check-fit, when it could be made
+  std::vector<FileStamp> stamps;      // --check-fit: the files as the data pass found them
+  std::vector<char> stamped;          // which of them have a stamp
   int threads = 1;
   long input_warnings = 0;  // warnings about the input so far (--strict counts them)
 };

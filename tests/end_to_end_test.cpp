@@ -301,16 +301,18 @@ TEST_F(EndToEnd, FigureTableHoldsTheReportsFiguresInFull) {
   const std::vector<std::string> rows = lines_of(test::read_file(dir / "figures.csv"));
   const std::vector<std::string> report_rows = lines_of(plain_report);
   ASSERT_EQ(rows.size(), 1u + 2 * 12);
-  EXPECT_EQ(rows[0], "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max");
+  EXPECT_EQ(rows[0],
+            "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max,"
+            "below_p5,above_p95,skew,misfit");  // the check's columns are empty without it
   // Counted by hand: n, missing, at or below the bound.
   EXPECT_TRUE(rows[1].starts_with("1,\"SB,1\",1,3,1,0,0.69")) << rows[1];
   EXPECT_TRUE(rows[2].starts_with("1,\"SB,1\",2,2,0,1,-inf,0,")) << rows[2];  // 0.5 and 0
   EXPECT_TRUE(rows[13].starts_with("2,\"say \"\"hi\"\"\",1,1,3,0,1.09861")) << rows[13];
-  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,");  // no values: empty figures
+  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,");  // no values: empty figures
   for (size_t i = 1; i < rows.size(); ++i) {
     SCOPED_TRACE(rows[i]);
     const std::vector<std::string> fields = csv_fields(rows[i]);
-    ASSERT_EQ(fields.size(), 13u);
+    ASSERT_EQ(fields.size(), 17u);
     const int column = std::stoi(fields[0]);
     const int month = std::stoi(fields[2]);
     if (fields[3] == "0") continue;

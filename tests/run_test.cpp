@@ -1,4 +1,3 @@
-#include "run/output_files.h"
 #include "run/run.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +5,7 @@
 #include <fstream>
 
 #include "run/options.h"
+#include "run/output_files.h"
 #include "run/progress.h"
 #include "test_util.h"
 

@@ -1,0 +1,85 @@
+#include "stats/fit_check.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace pctlfit {
+
+namespace {
+
+// The share of values below a true 5 % line, and how unlikely a count must be to be a misfit:
+// outside the two-sided 99 % band.
+constexpr double kLineShare = 0.05;
+constexpr double kImplausible = 0.005;
+
+double log_binomial_term(uint64_t n, uint64_t i, double p) {
+  const double dn = static_cast<double>(n), di = static_cast<double>(i);
+  return std::lgamma(dn + 1) - std::lgamma(di + 1) - std::lgamma(dn - di + 1) + di * std::log(p) +
+         (dn - di) * std::log1p(-p);
+}
+
+// The sum of the terms from i = from outwards (downwards when `down`) while they matter. Used
+// only from a point at or beyond the mode outwards, where the terms shrink at every step; each
+// term comes from the one before by the ratio of neighbouring terms.
+double tail_sum(uint64_t n, uint64_t from, double p, bool down) {
+  const double odds = p / (1 - p);
+  double term = std::exp(log_binomial_term(n, from, p));
+  double sum = 0;
+  for (uint64_t i = from;;) {
+    sum += term;
+    if (term <= sum * 1e-17 || (down && i == 0) || (!down && i == n)) break;
+    const double di = static_cast<double>(i), dn = static_cast<double>(n);
+    term *= down ? di / (dn - di + 1) / odds : (dn - di) / (di + 1) * odds;
+    down ? --i : ++i;
+  }
+  return std::min(sum, 1.0);
+}
+
+}  // namespace
+
+double binomial_at_most(uint64_t n, uint64_t k, double p) {
+  if (k >= n) return 1.0;
+  // Sum the shorter tail: below the mode directly, above it as the complement.
+  const double mode = std::floor(static_cast<double>(n + 1) * p);
+  if (static_cast<double>(k) <= mode) return tail_sum(n, k, p, true);
+  return std::max(0.0, 1.0 - tail_sum(n, k + 1, p, false));
+}
+
+double binomial_at_least(uint64_t n, uint64_t k, double p) {
+  if (k == 0) return 1.0;
+  return std::max(0.0, 1.0 - binomial_at_most(n, k - 1, p));
+}
+
+FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist) {
+  FitCheck check;
+  check.columns = table.columns;
+  check.cells.resize(table.cells.size());
+  for (size_t i = 0; i < table.cells.size(); ++i) {
+    const MonthStats& stats = table.cells[i];
+    FitCell& cell = check.cells[i];
+    cell.checked = stats.count > 0 && std::isfinite(stats.mean) && std::isfinite(stats.std_dev);
+    if (!cell.checked) continue;
+    cell.mean = stats.mean;
+    cell.p5 = percentile(dist, stats, 5.0);
+    cell.p95 = percentile(dist, stats, 95.0);
+  }
+  return check;
+}
+
+FitVerdict judge_fit(const FitCell& cell, uint64_t n) {
+  FitVerdict verdict;
+  if (!cell.checked || n == 0) return verdict;
+  if (n >= 3 && cell.m2 > 0) {
+    const double dn = static_cast<double>(n);
+    const double m2 = cell.m2 / dn, m3 = cell.m3 / dn;
+    verdict.skew = std::sqrt(dn * (dn - 1)) / (dn - 2) * m3 / std::pow(m2, 1.5);
+  }
+  for (const uint32_t count : {cell.below_p5, cell.above_p95}) {
+    verdict.tail = std::min({verdict.tail, binomial_at_most(n, count, kLineShare),
+                             binomial_at_least(n, count, kLineShare)});
+  }
+  verdict.misfit = verdict.tail < kImplausible;
+  return verdict;
+}
+
+}  // namespace pctlfit
