@@ -131,8 +131,11 @@ TEST_F(Run, ListFileFailures) {
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + (test::kFolderOpens ? "error reading folder.lst \n"
                                                  : "error opening script file folder.lst\n"));
-  EXPECT_EQ(r.err, test::kFolderOpens ? "pctlfit: folder.lst: Is a directory\n"
-                                      : "pctlfit: folder.lst: Permission denied\n");
+  EXPECT_EQ(r.err, test::kFolderOpens
+                       ? "pctlfit: folder.lst: Is a directory\n"
+                       : "pctlfit: folder.lst: Permission denied\npctlfit: folder.lst is the list "
+                         "file, the first argument: a text file that names one data file per "
+                         "line\n");
   EXPECT_FALSE(std::filesystem::exists("folder.sta"));
 
   for (const char* text : {"", "\n  \n\t\n"}) {
