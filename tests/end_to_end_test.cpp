@@ -270,6 +270,40 @@ TEST_F(EndToEnd, ListHints) {
       << elsewhere.err;
 }
 
+// Options stand anywhere; the words that are not options keep their places: the list, the
+// mode, then words that are ignored with a warning.
+TEST_F(EndToEnd, ArgumentOrders) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n"));
+  file("runs.txt", "a.dat\n");
+  file("-x", "a.dat\n");
+  struct Case {
+    std::string args;
+    int status;
+    std::string report;  // the report's name, and the start of its title's distribution
+    std::string title;
+    std::string err;  // a part of standard error, if any
+  };
+  const Case cases[] = {
+      {"runs.txt -l 0.5", 0, "runs.sta", "Log-Gaussian distribution (LN3)", ""},
+      {"runs.txt LN2 -o x.sta --table t.csv", 0, "x.sta", "Log-Gaussian distribution (LN2)", ""},
+      {"-q runs.txt NV", 0, "runs.sta", "Gaussian distribution for", ""},
+      {"runs.txt NV LN3", 0, "runs.sta", "Gaussian distribution for",
+       "pctlfit: warning: ignored: \"LN3\"\n"},
+      {"-- -x NV", 0, "-x.sta", "Gaussian distribution for", ""},
+      {"runs.txt -o", 1, "", "", ""},
+      {"runs.txt LN2 -l 0.5", 1, "", "", ""},  // a limit is for LN3
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args);
+    const auto r = run_binary(dir, c.args);
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    if (c.report.empty()) continue;
+    EXPECT_NE(report(c.report).find(c.title), std::string::npos) << report(c.report);
+  }
+  EXPECT_NE(test::read_file(dir / "t.csv").find("column,heading"), std::string::npos);
+}
+
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   file("list.txt", "a.dat\n");
@@ -353,7 +387,10 @@ TEST_F(EndToEnd, ExampleReportAsCommitted) {
        {"members.txt", "member01.dat", "member02.dat", "member03.dat", "member04.dat"}) {
     file(name, test::read_bytes(PCTLFIT_SOURCE_DIR "/examples/" + std::string(name)));
   }
-  ASSERT_EQ(run_binary(dir, "members.txt").status, 0);
+  const auto r = run_binary(dir, "members.txt");
+  ASSERT_EQ(r.status, 0);
+  EXPECT_EQ(r.out, kBanner + "ready..\n");  // a well-formed run says nothing new
+  EXPECT_EQ(r.err, "");
   const std::string committed = test::read_bytes(PCTLFIT_SOURCE_DIR "/examples/members.sta");
   const std::string written = test::read_bytes(dir / "members.sta");
   EXPECT_EQ(test::read_file(dir / "members.sta"), committed);  // CR LF read as LF
