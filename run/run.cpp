@@ -200,23 +200,22 @@ bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
   return false;
 }
 
+// A file's stamp, if it has one.
+std::optional<FileStamp> stamp_of(const std::string& path) {
+  FileStamp stamp;
+  return file_stamp(path, stamp) ? std::optional<FileStamp>(stamp) : std::nullopt;
+}
+
 // Each file's stamp, to tell after the check's pass whether it changed in between.
 void stamp_files(RunContext& context) {
-  context.stamps.assign(context.entries.size(), {});
-  context.stamped.assign(context.entries.size(), 0);
-  for (size_t i = 0; i < context.entries.size(); ++i) {
-    context.stamped[i] = file_stamp(context.entries[i], context.stamps[i]) ? 1 : 0;
-  }
+  context.stamps.clear();
+  for (const std::string& entry : context.entries) context.stamps.push_back(stamp_of(entry));
 }
 
 // The first file whose stamp differs from the one taken before the data pass; null if none.
 const std::string* changed_file(const RunContext& context) {
   for (size_t i = 0; i < context.entries.size(); ++i) {
-    FileStamp now;
-    const bool stamped = file_stamp(context.entries[i], now);
-    if (stamped != (context.stamped[i] != 0) || (stamped && !(now == context.stamps[i]))) {
-      return &context.entries[i];
-    }
+    if (stamp_of(context.entries[i]) != context.stamps[i]) return &context.entries[i];
   }
   return nullptr;
 }

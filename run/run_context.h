@@ -41,8 +41,8 @@ struct RunContext {
   CellCounts missing_counts;  // of the data pass, for the figure table
   CellCounts bound_counts;
   std::optional<FitCheck> fit_check;  // --check-fit, when it could be made
-  std::vector<FileStamp> stamps;      // --check-fit: the files as the data pass found them
-  std::vector<char> stamped;          // which of them have a stamp
+  // --check-fit: the files as the data pass found them (none for a file without a stamp)
+  std::vector<std::optional<FileStamp>> stamps;
   int threads = 1;
   long input_warnings = 0;  // warnings about the input so far (--strict counts them)
 };
