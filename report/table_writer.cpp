@@ -42,6 +42,16 @@ std::string figure(const TableRow& row, double value) {
   return row.cell.count == 0 ? std::string() : shortest_double(value);
 }
 
+// --check-fit's cells: empty without the check, or for a month it did not check.
+std::string check_text(const TableRow& row, TableColumn column) {
+  if (row.fit == nullptr) return {};
+  if (column == TableColumn::below_p5) return std::to_string(row.fit->below_p5);
+  if (column == TableColumn::above_p95) return std::to_string(row.fit->above_p95);
+  if (column == TableColumn::skew)
+    return row.verdict.skew ? shortest_double(*row.verdict.skew) : "";
+  return row.verdict.misfit ? "1" : "0";
+}
+
 std::string cell_text(const TableRow& row, TableColumn column) {
   const Distribution& dist = row.input.dist;
   const MonthStats& cell = row.cell;
@@ -75,13 +85,10 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::max:
       return figure(row, month_max(dist, cell));
     case TableColumn::below_p5:
-      return row.fit != nullptr ? std::to_string(row.fit->below_p5) : "";
     case TableColumn::above_p95:
-      return row.fit != nullptr ? std::to_string(row.fit->above_p95) : "";
     case TableColumn::skew:
-      return row.verdict.skew ? shortest_double(*row.verdict.skew) : "";
     case TableColumn::misfit:
-      return row.fit != nullptr ? (row.verdict.misfit ? "1" : "0") : "";
+      return check_text(row, column);
   }
   return {};
 }

@@ -1,6 +1,5 @@
 #include "run/messages.h"
 
-#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -200,33 +199,13 @@ ExitStatus report_usage_error(std::FILE* out, const std::string& message) {
 
 std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable& table,
                                          const std::vector<std::string>& headings) {
-  struct Misfit {
-    double tail;
-    int column, month;
-    uint64_t n;
-    const FitCell* cell;
-  };
-  std::vector<Misfit> misfits;
-  long checked = 0;
-  for (int month = 1; month <= kMonths; ++month) {
-    for (int column = 1; column <= check.columns; ++column) {
-      const FitCell& cell = check_cell(check, column, month);
-      if (!cell.checked) continue;
-      ++checked;
-      const auto n = static_cast<uint64_t>(table_cell(table, column, month).count);
-      const FitVerdict verdict = judge_fit(cell, n);
-      if (verdict.misfit) misfits.push_back({verdict.tail, column, month, n, &cell});
-    }
-  }
-  // Worst first: the least likely count for a fit that suits; then in table order.
-  std::stable_sort(misfits.begin(), misfits.end(),
-                   [](const Misfit& a, const Misfit& b) { return a.tail < b.tail; });
-  std::vector<std::string> lines{"pctlfit: fit check: " + std::to_string(misfits.size()) + " of " +
-                                 std::to_string(checked) +
+  const MisfitRanking ranking = rank_misfits(check, table);
+  std::vector<std::string> lines{"pctlfit: fit check: " + std::to_string(ranking.misfits.size()) +
+                                 " of " + std::to_string(ranking.checked) +
                                  " months outside the 99 % band of the 5 % or 95 % line\n"};
   constexpr size_t kShown = 10;
-  for (size_t i = 0; i < misfits.size() && i < kShown; ++i) {
-    const Misfit& m = misfits[i];
+  for (size_t i = 0; i < ranking.misfits.size() && i < kShown; ++i) {
+    const Misfit& m = ranking.misfits[i];
     const size_t index = static_cast<size_t>(m.column - 1);
     const std::string heading =
         index < headings.size() && !headings[index].empty() ? " (" + headings[index] + ")" : "";

@@ -280,7 +280,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
-  if (options.check_fit) check_fit(context);
+  if (options.check_fit && head_written) check_fit(context);  // no rows, no use for it
   // A report whose head is incomplete gets no rows, and no table beside it.
   const std::optional<WriteFailure> failure =
       head_written ? write_figures(context) : WriteFailure{context.report_name, head_error};

@@ -82,4 +82,21 @@ FitVerdict judge_fit(const FitCell& cell, uint64_t n) {
   return verdict;
 }
 
+MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table) {
+  MisfitRanking ranking;
+  for (int month = 1; month <= kMonths; ++month) {
+    for (int column = 1; column <= check.columns; ++column) {
+      const FitCell& cell = check_cell(check, column, month);
+      if (!cell.checked) continue;
+      ++ranking.checked;
+      const auto n = static_cast<uint64_t>(table_cell(table, column, month).count);
+      const FitVerdict verdict = judge_fit(cell, n);
+      if (verdict.misfit) ranking.misfits.push_back({verdict.tail, column, month, n, &cell});
+    }
+  }
+  std::stable_sort(ranking.misfits.begin(), ranking.misfits.end(),
+                   [](const Misfit& a, const Misfit& b) { return a.tail < b.tail; });
+  return ranking;
+}
+
 }  // namespace pctlfit

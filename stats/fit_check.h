@@ -78,6 +78,23 @@ struct FitVerdict {
 };
 FitVerdict judge_fit(const FitCell& cell, uint64_t n);
 
+// A checked month whose counts are implausible.
+struct Misfit {
+  double tail;  // see FitVerdict: the smaller, the worse
+  int column;
+  int month;
+  uint64_t n;
+  const FitCell* cell;
+};
+
+// The checked months of `check` (made from `table`), and of those the misfits, worst first,
+// then in table order.
+struct MisfitRanking {
+  long checked = 0;
+  std::vector<Misfit> misfits;
+};
+MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table);
+
 // P(X <= k) and P(X >= k) for X ~ Binomial(n, p), 0 < p < 1.
 double binomial_at_most(uint64_t n, uint64_t k, double p);
 double binomial_at_least(uint64_t n, uint64_t k, double p);
