@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "input/number_scan.h"
+#include "input/wide_scan.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
@@ -34,8 +35,31 @@ const char* bad_field_end(const char* pos, const char* end) {
   return pos;
 }
 
-// The values after the four integers, from `pos`. A field that is not a number is one missing
-// value (NaN, which is not above -9999); the others stand alone and are read on.
+// One field at `pos` read exactly, into values[c]: a field that is not a number is one missing
+// value (NaN, which is not above -9999), noted in `result`; the others stand alone. The
+// position after it.
+const char* read_field(std::string_view line, const char* pos, int c, double* values,
+                       RecordParse& result) {
+  const char* const end = line.data() + line.size();
+  const char* next = scan_field(pos, end, values[c]);
+  if (next != nullptr) return next;
+  next = bad_field_end(pos, end);
+  values[c] = std::numeric_limits<double>::quiet_NaN();
+  if (result.bad_values++ == 0) {
+    result.bad_column = c;
+    result.bad_field_begin = static_cast<size_t>(pos - line.data());
+    result.bad_field_length = static_cast<size_t>(next - pos);
+  }
+  return next;
+}
+
+void finish_values(std::string_view line, const char* pos, RecordParse& result) {
+  result.values_end = static_cast<size_t>(pos - line.data());
+  result.extra_values = count_values(pos, line.data() + line.size());
+  result.status = result.bad_values > 0 ? RecordStatus::bad_value : RecordStatus::record;
+}
+
+// The values after the four integers, from `pos`, byte by byte.
 void parse_values(std::string_view line, const char* pos, int columns, double* values,
                   RecordParse& result) {
   const char* const end = line.data() + line.size();
@@ -45,24 +69,76 @@ void parse_values(std::string_view line, const char* pos, int columns, double* v
       result.status = RecordStatus::short_record;
       return;
     }
-    const char* next = scan_field(pos, end, values[c]);
-    if (next == nullptr) {
-      next = bad_field_end(pos, end);
-      values[c] = std::numeric_limits<double>::quiet_NaN();
-      if (result.bad_values++ == 0) {
-        result.bad_column = c;
-        result.bad_field_begin = static_cast<size_t>(pos - line.data());
-        result.bad_field_length = static_cast<size_t>(next - pos);
-      }
-    }
-    pos = next;
+    pos = read_field(line, pos, c, values, result);
     result.values_read = c + 1;
   }
-  result.values_end = static_cast<size_t>(pos - line.data());
-  result.extra_values = count_values(pos, end);
-  result.status = result.bad_values > 0 ? RecordStatus::bad_value : RecordStatus::record;
+  finish_values(line, pos, result);
 }
 
+#if PCTLFIT_WIDE_SCAN
+// The tokens of a window, from `c` on, until the window is done, the last column is read or a
+// token goes on past the window. Plain decimals are converted here; a token of any other form
+// is read field by field by the exact path (a sign inside it starts a new field). Returns where
+// the next window starts, or nullptr when the window held the line's end.
+const char* read_window(std::string_view line, TokenWindow& window, int columns, int& c,
+                        double* values, RecordParse& result, const char*& pos) {
+  if (all_tokens_plain(window)) {
+    unsigned last_end = 0;
+    const int read = read_plain(window, columns - c, values + c, last_end);
+    c += read;
+    if (read > 0) pos = window.line_at + last_end;
+    if (c == columns) return nullptr;
+  }
+  while (window.starts != 0) {
+    const unsigned s = unsigned(__builtin_ctzll(window.starts));
+    if (window.ends == 0) return window.line_at + s;  // the token goes on: read it whole next
+    const unsigned e = unsigned(__builtin_ctzll(window.ends));
+    window.starts &= window.starts - 1;
+    window.ends &= window.ends - 1;
+    const char* const token_end = window.line_at + e;
+    for (pos = window.line_at + s; pos < token_end;) {
+      pos = read_field(line, pos, c, values, result);
+      if (++c == columns) return nullptr;
+    }
+  }
+  return window.holds_end ? nullptr : window.line_at + 64;
+}
+
+// The same as parse_values, with tokens found and plain decimals read 64 bytes at a time.
+void parse_values_wide(std::string_view line, const char* pos, int columns, double* values,
+                       RecordParse& result) {
+  const char* const end = line.data() + line.size();
+  char tail[kWindowReach + 48];
+  TokenWindow window;
+  int c = 0;
+  for (const char* next = pos; next != nullptr && c < columns;) {
+    if (next == window.line_at) {
+      // A token as long as the window: the exact path reads it, the window goes on after it.
+      pos = read_field(line, next, c, values, result);
+      ++c;
+      next = pos;
+      continue;
+    }
+    open_window(window, next, end, tail);
+    if (c + 8 <= columns) {
+      if (const unsigned after = read_eight_plain(window, values + c)) {
+        c += 8;
+        next = pos = window.line_at + after;
+        continue;
+      }
+    }
+    next = read_window(line, window, columns, c, values, result, pos);
+  }
+  result.values_read = c;
+  if (c < columns) {
+    result.status = RecordStatus::short_record;
+    return;
+  }
+  finish_values(line, pos, result);
+}
+#endif
+
+template <bool kWide>
 RecordParse parse_fields(std::string_view line, int columns, double* values) {
   RecordParse result;
   const char* pos = line.data();
@@ -80,16 +156,22 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
     result.status = RecordStatus::month_out_of_range;
     return result;
   }
+#if PCTLFIT_WIDE_SCAN
+  if constexpr (kWide) {
+    parse_values_wide(line, pos, columns, values, result);
+    return result;
+  }
+#endif
   parse_values(line, pos, columns, values, result);
   return result;
 }
-}  // namespace
 
-RecordParse parse_record(std::string_view line, int columns, double* values) {
+template <bool kWide>
+RecordParse parse_line(std::string_view line, int columns, double* values) {
   const size_t longest = longest_record_line(columns);
-  if (line.size() <= longest) return parse_fields(line, columns, values);
+  if (line.size() <= longest) return parse_fields<kWide>(line, columns, values);
   // Only what ends before the cut is known to be whole: a field that reaches it may go on.
-  RecordParse result = parse_fields(line.substr(0, longest), columns, values);
+  RecordParse result = parse_fields<kWide>(line.substr(0, longest), columns, values);
   const bool has_values =
       result.status == RecordStatus::record || result.status == RecordStatus::bad_value;
   if (!has_values || result.values_end >= longest) {
@@ -97,6 +179,16 @@ RecordParse parse_record(std::string_view line, int columns, double* values) {
     result.status = RecordStatus::too_long;
   }
   return result;
+}
+
+}  // namespace
+
+RecordParse parse_record(std::string_view line, int columns, double* values) {
+  return parse_line<kWideScan>(line, columns, values);
+}
+
+RecordParse parse_record_portable(std::string_view line, int columns, double* values) {
+  return parse_line<false>(line, columns, values);
 }
 
 }  // namespace pctlfit

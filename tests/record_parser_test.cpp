@@ -171,3 +171,57 @@ TEST(ScanDouble, AgreesWithStrtodBitForBit) {
 
 }  // namespace
 }  // namespace pctlfit
+
+namespace pctlfit {
+namespace {
+
+// What a parse says, all of it, to compare two readings of one line.
+std::string described(const RecordParse& p, const double* values) {
+  std::string text = std::to_string(int(p.status)) + " m" + std::to_string(p.month) + " r" +
+                     std::to_string(p.values_read) + " x" + std::to_string(p.extra_values) +
+                     " e" + std::to_string(p.values_end) + " b" + std::to_string(p.bad_values) +
+                     "@" + std::to_string(p.bad_column) + ":" + std::to_string(p.bad_field_begin) +
+                     "+" + std::to_string(p.bad_field_length);
+  for (int c = 0; c < p.values_read; ++c) {
+    text += " " + std::to_string(std::bit_cast<uint64_t>(values[c]));
+  }
+  return text;
+}
+
+void expect_same_reading(const std::string& line, int columns) {
+  std::vector<double> wide(size_t(columns) + 1), portable(size_t(columns) + 1);
+  const RecordParse a = parse_record(line, columns, wide.data());
+  const RecordParse b = parse_record_portable(line, columns, portable.data());
+  ASSERT_EQ(described(a, wide.data()), described(b, portable.data())) << "\"" << line << "\"";
+}
+
+// The field forms at the edges of the fast path, at every offset of a 64-byte window and so
+// across the 16-byte loads inside it, with every separator, and at the line's end.
+TEST(ParseRecord, WideAndPortableReadTheSame) {
+  const char* const forms[] = {
+      "0",         "7",          "12.5",        "-3.25",           "123456789012345",  // 15 digits
+      "1234567890123456",                       // 16 digits: the exact path
+      "12345678.1234567", "1234567.12345678",   // 15 digits, a part of 8
+      "123456789.12345",                        // a whole part of 9
+      "0.000000012", "-0",      ".5",          "5.",              "-.5",
+      "1e5",       "1.5E-3",     "+4",          "0x1A",            "inf",
+      "-nan",      "12.5.3",     "4.7O1",       "1,0",             "-",
+      ".",         "--5",        "-9999",       "-9999.000",       "12.345-9999.000",
+      "1.0+2.0",   "007",        "99999999",    "100000000.5"};
+  const char* const separators[] = {" ", "\t", "  \t ", "\r", "\v\f"};
+  std::mt19937 random(23);
+  for (int round = 0; round < 4000; ++round) {
+    std::string line = "2001 " + std::to_string(round % 13) + " 1 0";
+    line += std::string(size_t(round % 67), ' ');  // every offset of the window
+    const int columns = 1 + round % 9;
+    for (int c = 0; c < columns + int(random() % 3) - 1; ++c) {
+      line += separators[random() % std::size(separators)];
+      line += forms[random() % std::size(forms)];
+    }
+    if (round % 3 == 0) line += separators[random() % std::size(separators)];
+    expect_same_reading(line, columns);
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit
