@@ -195,30 +195,58 @@ void expect_same_reading(const std::string& line, int columns) {
   ASSERT_EQ(described(a, wide.data()), described(b, portable.data())) << "\"" << line << "\"";
 }
 
-// The field forms at the edges of the fast path, at every offset of a 64-byte window and so
-// across the 16-byte loads inside it, with every separator, and at the line's end.
-TEST(ParseRecord, WideAndPortableReadTheSame) {
+// Plain decimals of every shape the wide reading converts, and around its edges.
+std::string random_plain(std::mt19937& random) {
+  const int length = 1 + int(random() % 9);  // 9: one byte too long for the eight-digit word
+  std::string text;
+  for (int i = 0; i < length; ++i) text += char('0' + random() % 10);
+  if (random() % 4 != 0) text.insert(random() % (text.size() + 1), ".");
+  if (random() % 5 == 0) text.insert(0, "-");
+  return text;
+}
+
+// Each form among plain neighbours, at every offset of the 64-byte window and so across the
+// 16-byte loads inside it, after 0 to 12 neighbours (the eight-field steps), and at the line's
+// end. The forms: the wide reading's edges (eight bytes after the sign; 15, 16, 17 digits for
+// the exact path's) and every form it must leave to the exact path.
+TEST(ParseRecord, WideReadsEveryFormAsPortable) {
   const char* const forms[] = {
-      "0",         "7",          "12.5",        "-3.25",           "123456789012345",  // 15 digits
-      "1234567890123456",                       // 16 digits: the exact path
-      "12345678.1234567", "1234567.12345678",   // 15 digits, a part of 8
-      "123456789.12345",                        // a whole part of 9
-      "0.000000012", "-0",      ".5",          "5.",              "-.5",
-      "1e5",       "1.5E-3",     "+4",          "0x1A",            "inf",
-      "-nan",      "12.5.3",     "4.7O1",       "1,0",             "-",
-      ".",         "--5",        "-9999",       "-9999.000",       "12.345-9999.000",
-      "1.0+2.0",   "007",        "99999999",    "100000000.5"};
+      "0",        "7",        "12.5",     "-3.25",    "12345678", "-12345678", "1234567.",
+      ".1234567", "-.1234567", "123456789", "1234567.89", "123456789012345",
+      "1234567890123456", "12345678901234567", "0.000000012", "-0", ".5", "5.", "-.5", "-",
+      ".",        "-.",       "--5",      "5-",       "12.5.3",   "1..2",     "1e5",
+      "1.5E-3",   "-2e+300",  "+4",       "0x1A",     "inf",      "-nan",     "4.7O1",
+      "1,0",      "-9999",    "-9999.000", "12.345-9999.000", "1.0+2.0", "007", "\x01"};
   const char* const separators[] = {" ", "\t", "  \t ", "\r", "\v\f"};
   std::mt19937 random(23);
-  for (int round = 0; round < 4000; ++round) {
-    std::string line = "2001 " + std::to_string(round % 13) + " 1 0";
-    line += std::string(size_t(round % 67), ' ');  // every offset of the window
-    const int columns = 1 + round % 9;
-    for (int c = 0; c < columns + int(random() % 3) - 1; ++c) {
-      line += separators[random() % std::size(separators)];
-      line += forms[random() % std::size(forms)];
+  for (const char* form : forms) {
+    for (int offset = 0; offset < 64; ++offset) {
+      const int before = offset % 13;
+      std::string line = "2001 7 1 0" + std::string(size_t(offset), ' ');
+      for (int c = 0; c < before; ++c) line += separators[c % 2] + random_plain(random);
+      line += separators[size_t(offset) % std::size(separators)] + std::string(form);
+      const int after = offset % 5;
+      for (int c = 0; c < after; ++c) line += "\t" + random_plain(random);
+      if (offset % 3 == 0) line += "\r";
+      const int columns = before + 1 + after - 1 + offset % 3;  // short, exact, one to spare
+      expect_same_reading(line, columns);
     }
-    if (round % 3 == 0) line += separators[random() % std::size(separators)];
+  }
+}
+
+// Long records of plain decimals (and now and then another form), so that every shape meets
+// every position of the eight-field steps, with fields short and extra.
+TEST(ParseRecord, WideReadsLongRecordsAsPortable) {
+  const char* const others[] = {"1e5", "nan", "-", "12.5.3", "123456789.5", "-9999"};
+  std::mt19937 random(7);
+  for (int round = 0; round < 300; ++round) {
+    const int columns = 1 + int(random() % 200);
+    std::string line = "1950 " + std::to_string(round % 13) + " 1 0";
+    const int fields = columns + int(random() % 5) - 2;
+    for (int c = 0; c < fields; ++c) {
+      line += random() % 3 == 0 ? " " : "\t";
+      line += random() % 50 == 0 ? others[random() % std::size(others)] : random_plain(random);
+    }
     expect_same_reading(line, columns);
   }
 }
