@@ -1,5 +1,6 @@
 #include "input/block_parser.h"
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -96,7 +97,9 @@ void parse_block(std::string_view block, int columns, const Distribution& dist, 
     // Rows are written in place; the buffer only grows, so no row is cleared before use.
     const size_t row_start = out.months.size() * width;
     if (out.values.size() < row_start + width) out.values.resize(2 * (row_start + width));
-    const RecordParse parse = parse_record(line, columns, out.values.data() + row_start);
+    const size_t after_line = block.size() - std::min(pos, block.size());
+    const RecordParse parse =
+        parse_record(line, columns, out.values.data() + row_start, after_line);
     const bool has_values = parse.status == RecordStatus::record ||
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;

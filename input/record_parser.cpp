@@ -105,8 +105,8 @@ const char* read_window(std::string_view line, TokenWindow& window, int columns,
 }
 
 // The same as parse_values, with tokens found and plain decimals read 64 bytes at a time.
-void parse_values_wide(std::string_view line, const char* pos, int columns, double* values,
-                       RecordParse& result) {
+void parse_values_wide(std::string_view line, const char* readable_end, const char* pos,
+                       int columns, double* values, RecordParse& result) {
   const char* const end = line.data() + line.size();
   char tail[kWindowReach + 48];
   TokenWindow window;
@@ -119,7 +119,7 @@ void parse_values_wide(std::string_view line, const char* pos, int columns, doub
       next = pos;
       continue;
     }
-    open_window(window, next, end, tail);
+    open_window(window, next, end, readable_end, tail);
     if (c + 8 <= columns) {
       if (const unsigned after = read_eight_plain(window, values + c)) {
         c += 8;
@@ -139,7 +139,8 @@ void parse_values_wide(std::string_view line, const char* pos, int columns, doub
 #endif
 
 template <bool kWide>
-RecordParse parse_fields(std::string_view line, int columns, double* values) {
+RecordParse parse_fields(std::string_view line, const char* readable_end, int columns,
+                         double* values) {
   RecordParse result;
   const char* pos = line.data();
   const char* const end = line.data() + line.size();
@@ -158,7 +159,7 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
   }
 #if PCTLFIT_WIDE_SCAN
   if constexpr (kWide) {
-    parse_values_wide(line, pos, columns, values, result);
+    parse_values_wide(line, readable_end, pos, columns, values, result);
     return result;
   }
 #endif
@@ -167,11 +168,14 @@ RecordParse parse_fields(std::string_view line, int columns, double* values) {
 }
 
 template <bool kWide>
-RecordParse parse_line(std::string_view line, int columns, double* values) {
+RecordParse parse_line(std::string_view line, size_t readable_after, int columns,
+                       double* values) {
   const size_t longest = longest_record_line(columns);
-  if (line.size() <= longest) return parse_fields<kWide>(line, columns, values);
+  const char* const readable_end = line.data() + line.size() + readable_after;
+  if (line.size() <= longest) return parse_fields<kWide>(line, readable_end, columns, values);
   // Only what ends before the cut is known to be whole: a field that reaches it may go on.
-  RecordParse result = parse_fields<kWide>(line.substr(0, longest), columns, values);
+  RecordParse result =
+      parse_fields<kWide>(line.substr(0, longest), readable_end, columns, values);
   const bool has_values =
       result.status == RecordStatus::record || result.status == RecordStatus::bad_value;
   if (!has_values || result.values_end >= longest) {
@@ -183,12 +187,13 @@ RecordParse parse_line(std::string_view line, int columns, double* values) {
 
 }  // namespace
 
-RecordParse parse_record(std::string_view line, int columns, double* values) {
-  return parse_line<kWideScan>(line, columns, values);
+RecordParse parse_record(std::string_view line, int columns, double* values,
+                         size_t readable_after) {
+  return parse_line<kWideScan>(line, readable_after, columns, values);
 }
 
 RecordParse parse_record_portable(std::string_view line, int columns, double* values) {
-  return parse_line<false>(line, columns, values);
+  return parse_line<false>(line, 0, columns, values);
 }
 
 }  // namespace pctlfit

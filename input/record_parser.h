@@ -41,8 +41,11 @@ struct RecordParse {
 // values[0 ..). What follows the last value is not read, only counted when it is numbers.
 // Does not allocate for ordinary numbers. A line longer than longest_record_line(columns) is
 // read that far; it is a record only when its fields end before, else too_long.
-// Plain decimals are read sixteen bytes at a time where the build can (input/wide_scan.h).
-RecordParse parse_record(std::string_view line, int columns, double* values);
+// Plain decimals are read 64 bytes at a time where the build can (input/wide_scan.h); the
+// `readable_after` bytes that follow the line in memory may then be loaded, never parsed,
+// which spares copying the line's end.
+RecordParse parse_record(std::string_view line, int columns, double* values,
+                         size_t readable_after = 0);
 
 // The same, byte by byte on every build: the reference the wide reading must agree with.
 RecordParse parse_record_portable(std::string_view line, int columns, double* values);

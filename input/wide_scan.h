@@ -82,22 +82,24 @@ inline void classify_window(TokenWindow& window, unsigned valid) {
   window.ends = blank & (token << 1);
 }
 
-// Opens the window at `at` of a line ending at `end`. Near the end, the rest of the line is
-// copied into `tail` (blanks after it), so that no read passes the line.
+// Opens the window at `at` of a line ending at `end`, whose memory may be read up to
+// `readable_end` (the bytes after the line are not parsed). Near the end of what may be read,
+// the rest of the line is copied into `tail` (blanks after it), so that no read passes it.
 inline void open_window(TokenWindow& window, const char* at, const char* end,
-                        char (&tail)[kWindowReach + 48]) {
+                        const char* readable_end, char (&tail)[kWindowReach + 48]) {
   const size_t left = static_cast<size_t>(end - at);
   window.line_at = at;
   window.holds_end = left <= 64;
-  if (left >= kWindowReach) {
+  const unsigned valid = window.holds_end ? static_cast<unsigned>(left) : 64;
+  if (static_cast<size_t>(readable_end - at) >= kWindowReach) {
     window.text = at;
-    classify_window(window, 64);
+    classify_window(window, valid);
     return;
   }
   std::memcpy(tail, at, left);
   std::memset(tail + left, ' ', sizeof tail - left);
   window.text = tail;
-  classify_window(window, static_cast<unsigned>(left));
+  classify_window(window, valid);
 }
 
 // The bytes that keep a token from being a plain decimal that the wide reading converts: an
