@@ -27,7 +27,7 @@ struct WorkItem {
 
 struct BlockSource {
   const std::vector<std::string>* entries = nullptr;
-  size_t block_size = 1 << 20;
+  size_t block_size = 256 << 10;
   size_t longest_line = 1 << 16;  // a longer record line is cut (see read_block)
   size_t next_file = 0;
   LineSplitter splitter;
