@@ -4,6 +4,10 @@
 #include <cstring>
 #include <string>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "input/warnings.h"
 #include "stats/domain_check.h"
 
@@ -14,15 +18,32 @@ namespace {
 const double kNotRead = std::bit_cast<double>(kNotReadBits);
 const double kMissing = std::bit_cast<double>(kMissingBits);
 
-// Marks missing values (not above -9999.0, NaN included) and transforms the others. The mode
-// is switched on once per record, not once per value.
+constexpr double kMissingMarker = -9999.0;
+
+// Marks the values that are not above -9999.0 (NaN included) as missing; two at a time where
+// the build can, as a select without a branch.
+void mark_missing(double* row, int count) {
+  int c = 0;
+#if defined(__SSE2__)
+  const __m128d marker = _mm_set1_pd(kMissingMarker);
+  const __m128d missing = _mm_set1_pd(kMissing);
+  for (; c + 2 <= count; c += 2) {
+    const __m128d value = _mm_loadu_pd(row + c);
+    const __m128d kept = _mm_cmpgt_pd(value, marker);  // false for NaN
+    _mm_storeu_pd(row + c, _mm_or_pd(_mm_and_pd(kept, value), _mm_andnot_pd(kept, missing)));
+  }
+#endif
+  for (; c < count; ++c) {
+    if (!(row[c] > kMissingMarker)) row[c] = kMissing;
+  }
+}
+
+// Marks missing values and transforms the others. The mode is switched on once per record, not
+// once per value.
 void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
-  constexpr double kMissingMarker = -9999.0;
   switch (dist.mode) {
     case DistributionMode::NV:
-      for (int c = 0; c < read; ++c) {
-        if (!(row[c] > kMissingMarker)) row[c] = kMissing;
-      }
+      mark_missing(row, read);
       break;
     case DistributionMode::LN2:
     case DistributionMode::LN3:

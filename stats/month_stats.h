@@ -60,8 +60,10 @@ inline void accumulate_value(MonthStats& record, double x) {
   record.count += 1.0;
   record.sum += x;
   record.sum_sq += x * x;
-  if (x < record.min) record.min = x;
-  if (x > record.max) record.max = x;
+  // As selects, not branches: the processor's min and max take them without a guess to miss
+  // (same result: a NaN or an equal value leaves the bound as it is).
+  record.min = x < record.min ? x : record.min;
+  record.max = x > record.max ? x : record.max;
 }
 
 // Sets mean and std_dev from the sums. Idempotent.
