@@ -4,6 +4,7 @@
 
 #include "input/number_scan.h"
 #include "input/wide_scan.h"
+#include "input/wide_scan_avx512.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
@@ -104,7 +105,25 @@ const char* read_window(std::string_view line, TokenWindow& window, int columns,
   return window.holds_end ? nullptr : window.line_at + 64;
 }
 
+// The wide reading's vector steps: with 16-byte vectors on every x86-64 processor, with 64-byte
+// ones where the processor has them.
+struct Steps16 {
+  static constexpr ClassifyWindow classify = classify_window;
+  static unsigned read_eight(const TokenWindow& window, double* values) {
+    return read_eight_plain(window, values);
+  }
+};
+#if PCTLFIT_AVX512_SCAN
+struct Steps64 {
+  static constexpr ClassifyWindow classify = classify_window_avx512;
+  static unsigned read_eight(const TokenWindow& window, double* values) {
+    return read_eight_plain_avx512(window, values);
+  }
+};
+#endif
+
 // The same as parse_values, with tokens found and plain decimals read 64 bytes at a time.
+template <class Steps>
 void parse_values_wide(std::string_view line, const char* readable_end, const char* pos,
                        int columns, double* values, RecordParse& result) {
   const char* const end = line.data() + line.size();
@@ -119,9 +138,9 @@ void parse_values_wide(std::string_view line, const char* readable_end, const ch
       next = pos;
       continue;
     }
-    open_window(window, next, end, readable_end, tail);
+    open_window<Steps::classify>(window, next, end, readable_end, tail);
     if (c + 8 <= columns) {
-      if (const unsigned after = read_eight_plain(window, values + c)) {
+      if (const unsigned after = Steps::read_eight(window, values + c)) {
         c += 8;
         next = pos = window.line_at + after;
         continue;
@@ -138,7 +157,7 @@ void parse_values_wide(std::string_view line, const char* readable_end, const ch
 }
 #endif
 
-template <bool kWide>
+template <ValueReading kReading>
 RecordParse parse_fields(std::string_view line, const char* readable_end, int columns,
                          double* values) {
   RecordParse result;
@@ -158,24 +177,31 @@ RecordParse parse_fields(std::string_view line, const char* readable_end, int co
     return result;
   }
 #if PCTLFIT_WIDE_SCAN
-  if constexpr (kWide) {
-    parse_values_wide(line, readable_end, pos, columns, values, result);
+  if constexpr (kReading == ValueReading::wide16) {
+    parse_values_wide<Steps16>(line, readable_end, pos, columns, values, result);
     return result;
   }
 #endif
+#if PCTLFIT_AVX512_SCAN
+  if constexpr (kReading == ValueReading::wide64) {
+    parse_values_wide<Steps64>(line, readable_end, pos, columns, values, result);
+    return result;
+  }
+#endif
+  (void)readable_end;
   parse_values(line, pos, columns, values, result);
   return result;
 }
 
-template <bool kWide>
+template <ValueReading kReading>
 RecordParse parse_line(std::string_view line, size_t readable_after, int columns,
                        double* values) {
   const size_t longest = longest_record_line(columns);
   const char* const readable_end = line.data() + line.size() + readable_after;
-  if (line.size() <= longest) return parse_fields<kWide>(line, readable_end, columns, values);
+  if (line.size() <= longest) return parse_fields<kReading>(line, readable_end, columns, values);
   // Only what ends before the cut is known to be whole: a field that reaches it may go on.
   RecordParse result =
-      parse_fields<kWide>(line.substr(0, longest), readable_end, columns, values);
+      parse_fields<kReading>(line.substr(0, longest), readable_end, columns, values);
   const bool has_values =
       result.status == RecordStatus::record || result.status == RecordStatus::bad_value;
   if (!has_values || result.values_end >= longest) {
@@ -185,15 +211,52 @@ RecordParse parse_line(std::string_view line, size_t readable_after, int columns
   return result;
 }
 
+ValueReading fastest_value_reading() {
+  if (value_reading_available(ValueReading::wide64)) return ValueReading::wide64;
+  if (value_reading_available(ValueReading::wide16)) return ValueReading::wide16;
+  return ValueReading::byte_by_byte;
+}
+
 }  // namespace
+
+bool value_reading_available(ValueReading reading) {
+  switch (reading) {
+    case ValueReading::byte_by_byte:
+      return true;
+    case ValueReading::wide16:
+      return kWideScan;
+    case ValueReading::wide64:
+      return avx512_scan_available();
+  }
+  return false;
+}
+
+RecordParse parse_record_with(ValueReading reading, std::string_view line, int columns,
+                              double* values, size_t readable_after) {
+  if (!value_reading_available(reading)) reading = ValueReading::byte_by_byte;
+  switch (reading) {
+    case ValueReading::wide16:
+      return parse_line<ValueReading::wide16>(line, readable_after, columns, values);
+    case ValueReading::wide64:
+      return parse_line<ValueReading::wide64>(line, readable_after, columns, values);
+    case ValueReading::byte_by_byte:
+      break;
+  }
+  return parse_line<ValueReading::byte_by_byte>(line, readable_after, columns, values);
+}
 
 RecordParse parse_record(std::string_view line, int columns, double* values,
                          size_t readable_after) {
-  return parse_line<kWideScan>(line, readable_after, columns, values);
-}
-
-RecordParse parse_record_portable(std::string_view line, int columns, double* values) {
-  return parse_line<false>(line, 0, columns, values);
+  static const ValueReading fastest = fastest_value_reading();
+  switch (fastest) {
+    case ValueReading::wide16:
+      return parse_line<ValueReading::wide16>(line, readable_after, columns, values);
+    case ValueReading::wide64:
+      return parse_line<ValueReading::wide64>(line, readable_after, columns, values);
+    case ValueReading::byte_by_byte:
+      break;
+  }
+  return parse_line<ValueReading::byte_by_byte>(line, readable_after, columns, values);
 }
 
 }  // namespace pctlfit

@@ -47,7 +47,18 @@ struct RecordParse {
 RecordParse parse_record(std::string_view line, int columns, double* values,
                          size_t readable_after = 0);
 
-// The same, byte by byte on every build: the reference the wide reading must agree with.
-RecordParse parse_record_portable(std::string_view line, int columns, double* values);
+// The ways of reading the values; each gives the same result, bit for bit. parse_record takes
+// the fastest this build and processor have.
+enum class ValueReading {
+  byte_by_byte,  // every build
+  wide16,        // 16-byte vectors: every x86-64 build without PCTLFIT_PORTABLE_SCAN
+  wide64,        // 64-byte vectors, on processors with AVX-512 (checked at run time)
+};
+bool value_reading_available(ValueReading reading);
+
+// parse_record with the given reading, or byte by byte where that is not available: for the
+// tests and benchmarks that hold the readings against each other.
+RecordParse parse_record_with(ValueReading reading, std::string_view line, int columns,
+                              double* values, size_t readable_after = 0);
 
 }  // namespace pctlfit

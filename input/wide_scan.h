@@ -85,6 +85,9 @@ inline void classify_window(TokenWindow& window, unsigned valid) {
 // Opens the window at `at` of a line ending at `end`, whose memory may be read up to
 // `readable_end` (the bytes after the line are not parsed). Near the end of what may be read,
 // the rest of the line is copied into `tail` (blanks after it), so that no read passes it.
+using ClassifyWindow = void (*)(TokenWindow& window, unsigned valid);
+
+template <ClassifyWindow kClassify = classify_window>
 inline void open_window(TokenWindow& window, const char* at, const char* end,
                         const char* readable_end, char (&tail)[kWindowReach + 48]) {
   const size_t left = static_cast<size_t>(end - at);
@@ -93,13 +96,13 @@ inline void open_window(TokenWindow& window, const char* at, const char* end,
   const unsigned valid = window.holds_end ? static_cast<unsigned>(left) : 64;
   if (static_cast<size_t>(readable_end - at) >= kWindowReach) {
     window.text = at;
-    classify_window(window, valid);
+    kClassify(window, valid);
     return;
   }
   std::memcpy(tail, at, left);
   std::memset(tail + left, ' ', sizeof tail - left);
   window.text = tail;
-  classify_window(window, valid);
+  kClassify(window, valid);
 }
 
 // The bytes that keep a token from being a plain decimal that the wide reading converts: an

@@ -188,20 +188,24 @@ std::string described(const RecordParse& p, const double* values) {
   return text;
 }
 
-// The wide reading, alone and with digits after the line that it may load but must not parse,
-// against the byte-by-byte reading.
+// Each wide reading this processor has, alone and with digits after the line that it may load
+// but must not parse, against the byte-by-byte reading.
 void expect_same_reading(const std::string& line, int columns) {
-  std::vector<double> wide(size_t(columns) + 1), loaded(size_t(columns) + 1),
-      portable(size_t(columns) + 1);
+  std::vector<double> portable(size_t(columns) + 1), wide(size_t(columns) + 1);
+  const std::string expected = described(
+      parse_record_with(ValueReading::byte_by_byte, line, columns, portable.data()),
+      portable.data());
   const std::string in_block = line + "\n1950 1 1 0 " + std::string(120, '7');
-  const RecordParse a = parse_record(line, columns, wide.data());
-  const RecordParse b =
-      parse_record(std::string_view(in_block).substr(0, line.size()), columns, loaded.data(),
-                   in_block.size() - line.size());
-  const RecordParse c = parse_record_portable(line, columns, portable.data());
-  const std::string expected = described(c, portable.data());
-  ASSERT_EQ(described(a, wide.data()), expected) << "\"" << line << "\"";
-  ASSERT_EQ(described(b, loaded.data()), expected) << "\"" << line << "\" in a block";
+  for (const ValueReading reading : {ValueReading::wide16, ValueReading::wide64}) {
+    if (!value_reading_available(reading)) continue;
+    const RecordParse alone = parse_record_with(reading, line, columns, wide.data());
+    ASSERT_EQ(described(alone, wide.data()), expected) << int(reading) << " \"" << line << "\"";
+    const RecordParse loaded =
+        parse_record_with(reading, std::string_view(in_block).substr(0, line.size()), columns,
+                          wide.data(), in_block.size() - line.size());
+    ASSERT_EQ(described(loaded, wide.data()), expected)
+        << int(reading) << " \"" << line << "\" in a block";
+  }
 }
 
 // Plain decimals of every shape the wide reading converts, and around its edges.

@@ -1,5 +1,5 @@
-// Fuzzes the record-line parser. Properties: the wide and the byte-by-byte reading say the same
-// of every line, to the bit of every value; a line accepted as a record, printed again with its
+// Fuzzes the record-line parser. Properties: every reading (byte by byte, 16- and 64-byte wide)
+// says the same of every line, to the bit of every value; a line accepted as a record, printed again with its
 // month and values, reads back to the same month and the same bits; and each value is a whole
 // field: with a letter glued to one of them, that value is "not a number" and the values before
 // it are still read.
@@ -14,7 +14,8 @@
 #include "input/record_parser.h"
 
 using pctlfit::parse_record;
-using pctlfit::parse_record_portable;
+using pctlfit::parse_record_with;
+using pctlfit::ValueReading;
 using pctlfit::RecordParse;
 using pctlfit::RecordStatus;
 
@@ -52,9 +53,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<double> values(static_cast<size_t>(columns) + 1);
   const std::string_view text(line.get(), length);
   const RecordParse parse = parse_record(text, columns, values.data());
-  std::vector<double> portable(static_cast<size_t>(columns) + 1);
-  const RecordParse byte_by_byte = parse_record_portable(text, columns, portable.data());
-  if (!same_parse(parse, values.data(), byte_by_byte, portable.data())) __builtin_trap();
+  std::vector<double> other(static_cast<size_t>(columns) + 1);
+  for (const ValueReading reading :
+       {ValueReading::byte_by_byte, ValueReading::wide16, ValueReading::wide64}) {
+    const RecordParse again = parse_record_with(reading, text, columns, other.data());
+    if (!same_parse(parse, values.data(), again, other.data())) __builtin_trap();
+  }
   if (parse.values_read < 0 || parse.values_read > columns) __builtin_trap();
   if (parse.status != RecordStatus::record) return 0;
   if (parse.values_read != columns || parse.month < 0 || parse.month > 12) __builtin_trap();
