@@ -211,6 +211,19 @@ RecordParse parse_line(std::string_view line, size_t readable_after, int columns
   return result;
 }
 
+RecordParse parse_line_with(ValueReading reading, std::string_view line, size_t readable_after,
+                            int columns, double* values) {
+  switch (reading) {
+    case ValueReading::wide16:
+      return parse_line<ValueReading::wide16>(line, readable_after, columns, values);
+    case ValueReading::wide64:
+      return parse_line<ValueReading::wide64>(line, readable_after, columns, values);
+    case ValueReading::byte_by_byte:
+      break;
+  }
+  return parse_line<ValueReading::byte_by_byte>(line, readable_after, columns, values);
+}
+
 ValueReading fastest_value_reading() {
   if (value_reading_available(ValueReading::wide64)) return ValueReading::wide64;
   if (value_reading_available(ValueReading::wide16)) return ValueReading::wide16;
@@ -234,29 +247,13 @@ bool value_reading_available(ValueReading reading) {
 RecordParse parse_record_with(ValueReading reading, std::string_view line, int columns,
                               double* values, size_t readable_after) {
   if (!value_reading_available(reading)) reading = ValueReading::byte_by_byte;
-  switch (reading) {
-    case ValueReading::wide16:
-      return parse_line<ValueReading::wide16>(line, readable_after, columns, values);
-    case ValueReading::wide64:
-      return parse_line<ValueReading::wide64>(line, readable_after, columns, values);
-    case ValueReading::byte_by_byte:
-      break;
-  }
-  return parse_line<ValueReading::byte_by_byte>(line, readable_after, columns, values);
+  return parse_line_with(reading, line, readable_after, columns, values);
 }
 
 RecordParse parse_record(std::string_view line, int columns, double* values,
                          size_t readable_after) {
   static const ValueReading fastest = fastest_value_reading();
-  switch (fastest) {
-    case ValueReading::wide16:
-      return parse_line<ValueReading::wide16>(line, readable_after, columns, values);
-    case ValueReading::wide64:
-      return parse_line<ValueReading::wide64>(line, readable_after, columns, values);
-    case ValueReading::byte_by_byte:
-      break;
-  }
-  return parse_line<ValueReading::byte_by_byte>(line, readable_after, columns, values);
+  return parse_line_with(fastest, line, readable_after, columns, values);
 }
 
 }  // namespace pctlfit
