@@ -4,6 +4,7 @@
 // eight digits at once. Every other field is left to the exact byte-by-byte reading, so both
 // give the same double for every field. SSE2 is part of every x86-64 processor, so no runtime
 // check is needed; other processors, and builds with PCTLFIT_PORTABLE_SCAN, read byte by byte.
+// Processors with AVX-512 take two of the steps with 64-byte vectors (input/wide_scan_avx512.h).
 
 #include <array>
 #include <cstddef>
@@ -82,11 +83,12 @@ inline void classify_window(TokenWindow& window, unsigned valid) {
   window.ends = blank & (token << 1);
 }
 
-// Opens the window at `at` of a line ending at `end`, whose memory may be read up to
-// `readable_end` (the bytes after the line are not parsed). Near the end of what may be read,
-// the rest of the line is copied into `tail` (blanks after it), so that no read passes it.
 using ClassifyWindow = void (*)(TokenWindow& window, unsigned valid);
 
+// Opens the window at `at` of a line ending at `end`, whose memory may be read up to
+// `readable_end` (the bytes after the line are not parsed), and classifies it. Near the end of
+// what may be read, the rest of the line is copied into `tail` (blanks after it), so that no
+// read passes it.
 template <ClassifyWindow kClassify = classify_window>
 inline void open_window(TokenWindow& window, const char* at, const char* end,
                         const char* readable_end, char (&tail)[kWindowReach + 48]) {
@@ -149,10 +151,6 @@ inline constexpr auto kLowBytes = [] {
   for (unsigned n = 1; n < 9; ++n) table[n] = (table[n - 1] << 8) | 0xFF;
   return table;
 }();
-
-}  // namespace wide_detail
-
-namespace wide_detail {
 
 // Two words of eight digits (ASCII or values, the first in byte 0) as two doubles: pairs of
 // digits, then fours, then eights, each a multiply-add on the lanes. Below 10^8, so exact.
