@@ -194,8 +194,7 @@ RecordParse parse_fields(std::string_view line, const char* readable_end, int co
 }
 
 template <ValueReading kReading>
-RecordParse parse_line(std::string_view line, size_t readable_after, int columns,
-                       double* values) {
+RecordParse parse_line(std::string_view line, size_t readable_after, int columns, double* values) {
   const size_t longest = longest_record_line(columns);
   const char* const readable_end = line.data() + line.size() + readable_after;
   if (line.size() <= longest) return parse_fields<kReading>(line, readable_end, columns, values);

@@ -29,7 +29,7 @@ inline constexpr bool kWideScan = PCTLFIT_WIDE_SCAN != 0;
 struct TokenWindow {
   const char* text = nullptr;     // the bytes (the line itself, or a padded copy of its end)
   const char* line_at = nullptr;  // the line's byte that text[0] stands for
-  uint64_t blank = 0;  // white space, and every byte after the line's end
+  uint64_t blank = 0;             // white space, and every byte after the line's end
   uint64_t point = 0;
   uint64_t minus = 0;
   uint64_t other = 0;  // neither blank, digit, point nor minus
@@ -123,8 +123,8 @@ inline uint64_t not_plain(const TokenWindow& window) {
   // its token, unless a second point stops it.
   const uint64_t without_digits = (no_digit + (window.starts & no_digit)) & window.blank;
   const uint64_t second_points = (token + window.point) & window.point;
-  return window.other | (window.minus & ~window.starts) | (nine & ~window.minus) |
-         without_digits | second_points;
+  return window.other | (window.minus & ~window.starts) | (nine & ~window.minus) | without_digits |
+         second_points;
 }
 
 inline bool all_tokens_plain(const TokenWindow& window) { return not_plain(window) == 0; }
@@ -211,16 +211,16 @@ inline int read_plain(TokenWindow& window, int most, double* values, unsigned& l
   for (; (ends & (ends - 1)) != 0 && count + 2 <= most; count += 2) {
     const wide_detail::PlainToken a = take_plain(text, point, minus, starts, ends, last_end);
     const wide_detail::PlainToken b = take_plain(text, point, minus, starts, ends, last_end);
-    const __m128i digits = _mm_set_epi64x(static_cast<long long>(b.digits),
-                                          static_cast<long long>(a.digits));
-    _mm_storeu_pd(values + count, _mm_div_pd(wide_detail::two_numbers(digits),
-                                             _mm_set_pd(b.divisor, a.divisor)));
+    const __m128i digits =
+        _mm_set_epi64x(static_cast<long long>(b.digits), static_cast<long long>(a.digits));
+    _mm_storeu_pd(values + count,
+                  _mm_div_pd(wide_detail::two_numbers(digits), _mm_set_pd(b.divisor, a.divisor)));
   }
   if (ends != 0 && count < most) {
     const wide_detail::PlainToken a = take_plain(text, point, minus, starts, ends, last_end);
     const __m128i digits = _mm_cvtsi64_si128(static_cast<long long>(a.digits));
-    _mm_storel_pd(values + count++, _mm_div_sd(wide_detail::two_numbers(digits),
-                                               _mm_set_sd(a.divisor)));
+    _mm_storel_pd(values + count++,
+                  _mm_div_sd(wide_detail::two_numbers(digits), _mm_set_sd(a.divisor)));
   }
   window.starts = starts;
   window.ends = ends;
@@ -245,10 +245,10 @@ inline unsigned read_eight_plain(const TokenWindow& window, double* values) {
         take_plain(window.text, window.point, window.minus, starts, ends, e);
     const wide_detail::PlainToken b =
         take_plain(window.text, window.point, window.minus, starts, ends, e);
-    const __m128i digits = _mm_set_epi64x(static_cast<long long>(b.digits),
-                                          static_cast<long long>(a.digits));
-    _mm_storeu_pd(values + i, _mm_div_pd(wide_detail::two_numbers(digits),
-                                         _mm_set_pd(b.divisor, a.divisor)));
+    const __m128i digits =
+        _mm_set_epi64x(static_cast<long long>(b.digits), static_cast<long long>(a.digits));
+    _mm_storeu_pd(values + i,
+                  _mm_div_pd(wide_detail::two_numbers(digits), _mm_set_pd(b.divisor, a.divisor)));
   }
   return last_end;
 }

@@ -29,11 +29,11 @@ bool avx512_scan_available() {
 
 PCTLFIT_TARGET_AVX512 void classify_window_avx512(TokenWindow& window, unsigned valid) {
   const __m512i x = _mm512_loadu_si512(window.text);
-  const uint64_t controls = _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('\t')),
-                                                   _mm512_set1_epi8(4));
+  const uint64_t controls =
+      _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('\t')), _mm512_set1_epi8(4));
   uint64_t blank = controls | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(' '));
-  const uint64_t digit = _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')),
-                                                _mm512_set1_epi8(9));
+  const uint64_t digit =
+      _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
   window.point = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
   window.minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
   window.other = ~(blank | digit | window.point | window.minus);
@@ -63,7 +63,7 @@ PCTLFIT_TARGET_AVX512 __m512i first_eight_positions(uint64_t bits) {
 
 // The eight numbers' digits as integers: pairs, fours, then eights, by multiply-adds.
 PCTLFIT_TARGET_AVX512 __m512i eight_digit_values(__m512i digits) {
-  const __m512i pairs = _mm512_maddubs_epi16(digits, _mm512_set1_epi16(0x010A));  // 10, 1
+  const __m512i pairs = _mm512_maddubs_epi16(digits, _mm512_set1_epi16(0x010A));   // 10, 1
   const __m512i fours = _mm512_madd_epi16(pairs, _mm512_set1_epi32(0x0001'0064));  // 100, 1
   return _mm512_add_epi64(_mm512_mul_epu32(fours, _mm512_set1_epi64(10000)),
                           _mm512_srli_epi64(fours, 32));
@@ -71,8 +71,7 @@ PCTLFIT_TARGET_AVX512 __m512i eight_digit_values(__m512i digits) {
 
 }  // namespace
 
-PCTLFIT_TARGET_AVX512 unsigned read_eight_plain_avx512(const TokenWindow& window,
-                                                         double* values) {
+PCTLFIT_TARGET_AVX512 unsigned read_eight_plain_avx512(const TokenWindow& window, double* values) {
   const uint64_t eighth = _pdep_u64(uint64_t{1} << 7, window.ends);
   if (eighth == 0) return 0;
   const unsigned last_end = unsigned(__builtin_ctzll(eighth));
@@ -89,11 +88,12 @@ PCTLFIT_TARGET_AVX512 unsigned read_eight_plain_avx512(const TokenWindow& window
   const __m512i last = first_eight_positions(packed_digit & ~(packed_digit >> 1));
   // Lane i takes the eight packed bytes that end with its last digit; those before its first
   // digit become leading zeros.
-  const __m512i index = _mm512_add_epi8(_mm512_mullo_epi64(last, _mm512_set1_epi64(0x0101'0101'0101'0101)),
-                                        _mm512_set1_epi64(0x00FF'FEFD'FCFB'FAF9));  // -7 .. 0
+  const __m512i index =
+      _mm512_add_epi8(_mm512_mullo_epi64(last, _mm512_set1_epi64(0x0101'0101'0101'0101)),
+                      _mm512_set1_epi64(0x00FF'FEFD'FCFB'FAF9));  // -7 .. 0
   const __m512i length = _mm512_sub_epi64(_mm512_add_epi64(last, _mm512_set1_epi64(1)), first);
-  const __m512i own = _mm512_sllv_epi64(_mm512_set1_epi64(-1),
-                                        _mm512_slli_epi64(_mm512_sub_epi64(_mm512_set1_epi64(8), length), 3));
+  const __m512i own = _mm512_sllv_epi64(
+      _mm512_set1_epi64(-1), _mm512_slli_epi64(_mm512_sub_epi64(_mm512_set1_epi64(8), length), 3));
   const __m512i digits = _mm512_and_si512(_mm512_permutexvar_epi8(index, packed),
                                           _mm512_and_si512(own, _mm512_set1_epi8(0x0F)));
   const __m512i fraction = _mm512_and_si512(
@@ -107,8 +107,8 @@ PCTLFIT_TARGET_AVX512 unsigned read_eight_plain_avx512(const TokenWindow& window
   const __m512d divisors = _mm512_permutexvar_pd(fraction_digits, powers);
   const __m512d signed_divisors =
       _mm512_mask_xor_pd(divisors, negative, divisors, _mm512_set1_pd(-0.0));
-  _mm512_storeu_pd(values, _mm512_div_pd(_mm512_cvtepi64_pd(eight_digit_values(digits)),
-                                         signed_divisors));
+  _mm512_storeu_pd(values,
+                   _mm512_div_pd(_mm512_cvtepi64_pd(eight_digit_values(digits)), signed_divisors));
   return last_end;
 }
 

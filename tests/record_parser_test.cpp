@@ -7,11 +7,14 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 #include <limits>
+#include <memory>
 #include <random>
 #include <vector>
 
+#include "input/block_parser.h"
 #include "input/number_scan.h"
 
 namespace pctlfit {
@@ -261,6 +264,68 @@ TEST(ParseRecord, WideReadsLongRecordsAsPortable) {
       line += random() % 50 == 0 ? others[random() % std::size(others)] : random_plain(random);
     }
     expect_same_reading(line, columns);
+  }
+}
+
+// A block's lines, each read as it would be alone: the wide reading may load the bytes after a
+// line (the next lines), never those after the block. The block lies in memory of its exact
+// size, so that AddressSanitizer sees any load past it; the last line has no newline.
+TEST(ParseBlock, ReadsEachLineAsAlone) {
+  constexpr int kColumns = 23;
+  std::mt19937 random(11);
+  for (int round = 0; round < 40; ++round) {
+    std::vector<std::string> lines;
+    std::string text;
+    for (int l = 0; l < 1 + round % 9; ++l) {
+      std::string line = "1999 " + std::to_string(1 + l % 12) + " 1 0";
+      for (int c = 0; c < kColumns - 2 + int(random() % 4); ++c) {
+        line += (random() % 3 == 0 ? " " : "\t") + random_plain(random);
+      }
+      lines.push_back(line);
+      text += line + (l + 1 < 1 + round % 9 ? "\n" : "");
+    }
+    const std::unique_ptr<char[]> exact(new char[text.size()]);
+    std::memcpy(exact.get(), text.data(), text.size());
+    ParsedBlock parsed;
+    parse_block({exact.get(), text.size()}, kColumns, {DistributionMode::NV, 0.0}, parsed);
+    ASSERT_EQ(parsed.months.size(), lines.size());
+    for (size_t l = 0; l < lines.size(); ++l) {
+      std::vector<double> alone(kColumns);
+      const RecordParse parse =
+          parse_record_with(ValueReading::byte_by_byte, lines[l], kColumns, alone.data());
+      for (int c = 0; c < parse.values_read; ++c) {
+        const double expected = alone[size_t(c)] > -9999.0 ? alone[size_t(c)]
+                                                           : std::bit_cast<double>(kMissingBits);
+        ASSERT_EQ(std::bit_cast<uint64_t>(parsed.values[l * kColumns + size_t(c)]),
+                  std::bit_cast<uint64_t>(expected))
+            << lines[l] << " column " << c;
+      }
+    }
+  }
+}
+
+// Values not above -9999 are missing, NaN included, at every place in a row (two at a time
+// and the one left over).
+TEST(ParseBlock, MarksMissingValues) {
+  const struct {
+    const char* text;
+    bool missing;
+  } cases[] = {{"-9999", true},  {"-9999.0001", true}, {"-10000", true}, {"nan", true},
+               {"-nan", true},   {"-inf", true},       {"-9998.999", false},
+               {"inf", false},   {"-0", false},        {"1e5", false}};
+  for (const auto& c : cases) {
+    for (int place = 0; place < 5; ++place) {
+      std::string line = "2001 5 1 0";
+      for (int column = 0; column < 5; ++column) {
+        line += column == place ? " " + std::string(c.text) : " 1.5";
+      }
+      ParsedBlock parsed;
+      parse_block(line, 5, {DistributionMode::NV, 0.0}, parsed);
+      ASSERT_EQ(parsed.months.size(), 1u) << line;
+      const bool marked = std::bit_cast<uint64_t>(parsed.values[size_t(place)]) == kMissingBits;
+      EXPECT_EQ(marked, c.missing) << line;
+      EXPECT_EQ(parsed.values[size_t(place == 0)], 1.5) << line;
+    }
   }
 }
 
