@@ -193,6 +193,16 @@ inline PlainToken take_plain(const char* text, uint64_t point, uint64_t minus, u
   return {word << (8 * (8 - digits)), kDivisors[negative][length + 8 - point_at]};
 }
 
+// The next two tokens of a plain window into values[0, 2): one division for both.
+inline void read_two_plain(const TokenWindow& window, uint64_t& starts, uint64_t& ends,
+                           unsigned& e, double* values) {
+  const PlainToken a = take_plain(window.text, window.point, window.minus, starts, ends, e);
+  const PlainToken b = take_plain(window.text, window.point, window.minus, starts, ends, e);
+  const __m128i digits =
+      _mm_set_epi64x(static_cast<long long>(b.digits), static_cast<long long>(a.digits));
+  _mm_storeu_pd(values, _mm_div_pd(two_numbers(digits), _mm_set_pd(b.divisor, a.divisor)));
+}
+
 }  // namespace wide_detail
 
 // Reads the tokens that end in a window that all_tokens_plain accepts, at most `most`, into
@@ -201,23 +211,15 @@ inline PlainToken take_plain(const char* text, uint64_t point, uint64_t minus, u
 // powers of ten up to 10^7), so it is exactly what strtod gives. Returns how many; `last_end`:
 // the blank after the last.
 inline int read_plain(TokenWindow& window, int most, double* values, unsigned& last_end) {
-  using wide_detail::take_plain;
-  const char* const text = window.text;
-  const uint64_t point = window.point;
-  const uint64_t minus = window.minus;
   uint64_t starts = window.starts;
   uint64_t ends = window.ends;
   int count = 0;
   for (; (ends & (ends - 1)) != 0 && count + 2 <= most; count += 2) {
-    const wide_detail::PlainToken a = take_plain(text, point, minus, starts, ends, last_end);
-    const wide_detail::PlainToken b = take_plain(text, point, minus, starts, ends, last_end);
-    const __m128i digits =
-        _mm_set_epi64x(static_cast<long long>(b.digits), static_cast<long long>(a.digits));
-    _mm_storeu_pd(values + count,
-                  _mm_div_pd(wide_detail::two_numbers(digits), _mm_set_pd(b.divisor, a.divisor)));
+    wide_detail::read_two_plain(window, starts, ends, last_end, values + count);
   }
   if (ends != 0 && count < most) {
-    const wide_detail::PlainToken a = take_plain(text, point, minus, starts, ends, last_end);
+    const wide_detail::PlainToken a =
+        wide_detail::take_plain(window.text, window.point, window.minus, starts, ends, last_end);
     const __m128i digits = _mm_cvtsi64_si128(static_cast<long long>(a.digits));
     _mm_storel_pd(values + count++,
                   _mm_div_sd(wide_detail::two_numbers(digits), _mm_set_sd(a.divisor)));
@@ -231,7 +233,6 @@ inline int read_plain(TokenWindow& window, int most, double* values, unsigned& l
 // decimals: then the blank after the eighth, else 0 and nothing read. Its steps are the same for
 // every eight fields of a long record, so that the processor foresees them all.
 inline unsigned read_eight_plain(const TokenWindow& window, double* values) {
-  using wide_detail::take_plain;
   uint64_t eighth = window.ends;
   for (int i = 0; i < 7; ++i) eighth &= eighth - 1;
   if (eighth == 0) return 0;
@@ -240,16 +241,7 @@ inline unsigned read_eight_plain(const TokenWindow& window, double* values) {
   uint64_t starts = window.starts;
   uint64_t ends = window.ends;
   unsigned e = 0;
-  for (int i = 0; i < 8; i += 2) {
-    const wide_detail::PlainToken a =
-        take_plain(window.text, window.point, window.minus, starts, ends, e);
-    const wide_detail::PlainToken b =
-        take_plain(window.text, window.point, window.minus, starts, ends, e);
-    const __m128i digits =
-        _mm_set_epi64x(static_cast<long long>(b.digits), static_cast<long long>(a.digits));
-    _mm_storeu_pd(values + i,
-                  _mm_div_pd(wide_detail::two_numbers(digits), _mm_set_pd(b.divisor, a.divisor)));
-  }
+  for (int i = 0; i < 8; i += 2) wide_detail::read_two_plain(window, starts, ends, e, values + i);
   return last_end;
 }
 
