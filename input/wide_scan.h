@@ -194,8 +194,8 @@ inline PlainToken take_plain(const char* text, uint64_t point, uint64_t minus, u
 }
 
 // The next two tokens of a plain window into values[0, 2): one division for both.
-inline void read_two_plain(const TokenWindow& window, uint64_t& starts, uint64_t& ends,
-                           unsigned& e, double* values) {
+inline void read_two_plain(const TokenWindow& window, uint64_t& starts, uint64_t& ends, unsigned& e,
+                           double* values) {
   const PlainToken a = take_plain(window.text, window.point, window.minus, starts, ends, e);
   const PlainToken b = take_plain(window.text, window.point, window.minus, starts, ends, e);
   const __m128i digits =
