@@ -127,7 +127,7 @@ template <class Steps>
 void parse_values_wide(std::string_view line, const char* readable_end, const char* pos,
                        int columns, double* values, RecordParse& result) {
   const char* const end = line.data() + line.size();
-  char tail[kWindowReach + 48];
+  char tail[kWindowReach];
   TokenWindow window;
   int c = 0;
   for (const char* next = pos; next != nullptr && c < columns;) {

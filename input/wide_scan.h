@@ -64,8 +64,18 @@ inline Classes16 classify16(const char* p) {
 
 }  // namespace wide_detail
 
-// Classifies text[0, 64); bytes from `valid` on count as blank (the line has ended). The byte
-// before text[0] counts as blank: a window starts at a token or between tokens.
+// Sets the window's blanks, counting those from `valid` on (the line has ended), and its
+// tokens' starts and ends from them. The byte before text[0] counts as blank: a window starts
+// at a token or between tokens.
+inline void set_tokens(TokenWindow& window, uint64_t blank, unsigned valid) {
+  if (valid < 64) blank |= ~uint64_t{0} << valid;
+  window.blank = blank;
+  const uint64_t token = ~blank;
+  window.starts = token & ((blank << 1) | 1);
+  window.ends = blank & (token << 1);
+}
+
+// Classifies text[0, 64); bytes from `valid` on count as blank (see set_tokens).
 inline void classify_window(TokenWindow& window, unsigned valid) {
   uint64_t blank = 0;
   window.point = window.minus = window.other = 0;
@@ -76,11 +86,7 @@ inline void classify_window(TokenWindow& window, unsigned valid) {
     window.minus |= uint64_t{c.minus} << (16 * part);
     window.other |= uint64_t{c.other} << (16 * part);
   }
-  if (valid < 64) blank |= ~uint64_t{0} << valid;
-  window.blank = blank;
-  const uint64_t token = ~blank;
-  window.starts = token & ((blank << 1) | 1);
-  window.ends = blank & (token << 1);
+  set_tokens(window, blank, valid);
 }
 
 using ClassifyWindow = void (*)(TokenWindow& window, unsigned valid);
@@ -91,7 +97,7 @@ using ClassifyWindow = void (*)(TokenWindow& window, unsigned valid);
 // read passes it.
 template <ClassifyWindow kClassify = classify_window>
 inline void open_window(TokenWindow& window, const char* at, const char* end,
-                        const char* readable_end, char (&tail)[kWindowReach + 48]) {
+                        const char* readable_end, char (&tail)[kWindowReach]) {
   const size_t left = static_cast<size_t>(end - at);
   window.line_at = at;
   window.holds_end = left <= 64;

@@ -18,10 +18,13 @@ bool avx512_scan_available() { return false; }
 #else
 
 bool avx512_scan_available() {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
-         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi") &&
-         __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
+  static const bool available = [] {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+           __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vbmi") &&
+           __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2");
+  }();
+  return available;
 }
 
 #define PCTLFIT_TARGET_AVX512 \
@@ -31,17 +34,13 @@ PCTLFIT_TARGET_AVX512 void classify_window_avx512(TokenWindow& window, unsigned 
   const __m512i x = _mm512_loadu_si512(window.text);
   const uint64_t controls =
       _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('\t')), _mm512_set1_epi8(4));
-  uint64_t blank = controls | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(' '));
+  const uint64_t blank = controls | _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8(' '));
   const uint64_t digit =
       _mm512_cmple_epu8_mask(_mm512_sub_epi8(x, _mm512_set1_epi8('0')), _mm512_set1_epi8(9));
   window.point = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('.'));
   window.minus = _mm512_cmpeq_epi8_mask(x, _mm512_set1_epi8('-'));
   window.other = ~(blank | digit | window.point | window.minus);
-  if (valid < 64) blank |= ~uint64_t{0} << valid;
-  window.blank = blank;
-  const uint64_t token = ~blank;
-  window.starts = token & ((blank << 1) | 1);
-  window.ends = blank & (token << 1);
+  set_tokens(window, blank, valid);
 }
 
 namespace {
