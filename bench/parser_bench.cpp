@@ -6,7 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "input/block_parser.h"
+#include "input/record/readings.h"
+#include "passes/block_parser.h"
 
 namespace pctlfit {
 namespace {

@@ -1,6 +1,6 @@
 #include "input/header.h"
 
-#include "input/line_splitter.h"
+#include "input/stream/line_splitter.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {

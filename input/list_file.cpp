@@ -1,7 +1,7 @@
 #include "input/list_file.h"
 
-#include "input/line_splitter.h"
-#include "input/record_parser.h"
+#include "input/record/record_parser.h"
+#include "input/stream/line_splitter.h"
 #include "platform/platform.h"
 #include "text/c_locale.h"
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "input/record_parser.h"
+#include "input/record/record_parser.h"
 
 namespace pctlfit {
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "input/data_pass.h"
 #include "input/input_error.h"
+#include "passes/data_pass.h"
 #include "run/exit_status.h"
 #include "stats/fit_check.h"
 

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "input/number_scan.h"
+#include "input/record/number_scan.h"
 #include "text/option_value.h"
 
 namespace pctlfit {

@@ -12,8 +12,7 @@ std::string format_progress(const PassProgress& progress) {
          " MB read";
 }
 
-void update_progress(void* context, const PassProgress& progress) {
-  ProgressLine& line = *static_cast<ProgressLine*>(context);
+void update_progress(ProgressLine& line, const PassProgress& progress) {
   const auto now = std::chrono::steady_clock::now();
   if (line.shown && now - line.last_update < std::chrono::milliseconds(100)) return;
   line.last_update = now;

@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "input/data_pass.h"
+#include "passes/data_pass.h"
 
 namespace pctlfit {
 
@@ -22,7 +22,7 @@ struct ProgressLine {
 };
 
 // Rewrites the line, at most ten times a second.
-void update_progress(void* line, const PassProgress& progress);
+void update_progress(ProgressLine& line, const PassProgress& progress);
 // Erases the line, if it was shown.
 void clear_progress(ProgressLine& line);
 

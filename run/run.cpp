@@ -5,11 +5,12 @@
 #include <thread>
 #include <unordered_map>
 
-#include "input/check_pass.h"
-#include "input/data_pass.h"
 #include "input/header.h"
 #include "input/list_file.h"
+#include "input/record/readings.h"
 #include "input/warnings.h"
+#include "passes/check_pass.h"
+#include "passes/data_pass.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"
@@ -141,7 +142,7 @@ ExitStatus read_all_data(RunContext& context) {
   WarningSink warnings;
   warnings.out = context.console.err;
   DataPassOptions options;
-  options.threads = context.threads;
+  options.pass.threads = context.threads;
   options.headings = &context.headings;
   context.bound_counts = allocate_cell_counts(context.column_count);
   context.missing_counts = allocate_cell_counts(context.column_count);
@@ -152,7 +153,7 @@ ExitStatus read_all_data(RunContext& context) {
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.erase = erase_line_sequence(context.console.err);
-    options.progress = {update_progress, &progress};
+    options.progress = [&progress](const PassProgress& done) { update_progress(progress, done); };
     warnings.prefix = progress.erase;  // a warning takes the progress line's place
   }
   const InputError error =
@@ -225,7 +226,7 @@ const std::string* changed_file(const RunContext& context) {
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
   FitCheck check = prepare_fit_check(context.table, context.distribution);
-  DataPassOptions options;
+  PassOptions options;
   options.threads = context.threads;
   const InputError error = check_data_files(context.entries, context.distribution, check, options);
   std::string left_out;
@@ -322,7 +323,11 @@ int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
   context.console = console;
   context.threads =
       thread_count(std::getenv("PCTLFIT_THREADS"), std::thread::hardware_concurrency());
-  const ExitStatus status = run_sequence(args, context);
+  std::string refused;
+  const Reading* reading = reading_from_environment(std::getenv("PCTLFIT_READING"), refused);
+  if (reading != nullptr) use_value_reading(*reading);
+  const ExitStatus status =
+      reading != nullptr ? run_sequence(args, context) : report_usage_error(console.out, refused);
   std::fflush(console.out);
   std::fflush(console.err);
   return status;

@@ -5,8 +5,8 @@
 #include <cstring>
 
 #include "compression_util.h"
-#include "input/data_pass.h"
-#include "input/line_splitter.h"
+#include "input/stream/line_splitter.h"
+#include "passes/data_pass.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -42,9 +42,9 @@ class CompressedInput : public ::testing::Test {
     StatsTable table = allocate_table(6);
     WarningSink warnings;
     DataPassOptions options;
-    options.threads = threads;
-    options.min_bytes_for_threads = 0;
-    options.block_size = 4096;
+    options.pass.threads = threads;
+    options.pass.min_bytes_for_threads = 0;
+    options.pass.block_size = 4096;
     error = read_data_files(entries, {DistributionMode::LN2, 0.0}, table, warnings, options);
     return table;
   }

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "text/str_ops.h"
+#include "str_ops.h"
 
 namespace pctlfit::test {
 

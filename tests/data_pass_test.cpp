@@ -1,4 +1,4 @@
-#include "input/data_pass.h"
+#include "passes/data_pass.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +6,7 @@
 #include <random>
 
 #include "input/header.h"
-#include "input/record_parser.h"
+#include "input/record/record_parser.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -267,7 +267,7 @@ TEST_F(DataPass, LongLines) {
     const auto a = file("a.dat", std::string(1 << 20, 'x') + "\nYYYY MM DD H\tQ1\nm\n" + c.line +
                                      "\n2001 1 1 0 4\nbad\n");
     DataPassOptions options;
-    options.block_size = 4096;
+    options.pass.block_size = 4096;
     const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
     EXPECT_EQ(table_cell(r.table, 1, 1).sum, c.sum);
     const std::string at_6 = "pctlfit: warning: " + a + ":6: not a record\n";
@@ -304,9 +304,9 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
     const Distribution dist{mode, 0.25};
     const PassResult single = pass(entries, 37, dist);
     DataPassOptions threaded;
-    threaded.threads = 3;
-    threaded.min_bytes_for_threads = 0;
-    threaded.block_size = 1000;
+    threaded.pass.threads = 3;
+    threaded.pass.min_bytes_for_threads = 0;
+    threaded.pass.block_size = 1000;
     const PassResult multi = pass(entries, 37, dist, threaded);
     ASSERT_EQ(single.table.cells.size(), multi.table.cells.size());
     EXPECT_EQ(std::memcmp(single.table.cells.data(), multi.table.cells.data(),
@@ -318,9 +318,9 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
 TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
   const auto a = file("a.dat", data_file(1, std::string(20000, '\n') + "junk\n"));
   DataPassOptions threaded;
-  threaded.threads = 2;
-  threaded.min_bytes_for_threads = 0;
-  threaded.block_size = 100;
+  threaded.pass.threads = 2;
+  threaded.pass.min_bytes_for_threads = 0;
+  threaded.pass.block_size = 100;
   const PassResult r = pass({a, a, dir / "missing.dat", a}, 1, {}, threaded);
   EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
   // The warnings of the files before the failure come in order, each file once.

@@ -9,7 +9,7 @@
 #include <cmath>
 #include <random>
 
-#include "input/check_pass.h"
+#include "passes/check_pass.h"
 #include "plot/figure_table.h"
 #include "report/table_columns.h"
 #include "test_util.h"
@@ -188,7 +188,7 @@ TEST_F(CheckFit, ThreadsGiveIdenticalCounts) {
   const Distribution dist{DistributionMode::LN2, 0.0};
   FitCheck one = prepare_fit_check(table, dist);
   FitCheck three = one;
-  DataPassOptions options;
+  PassOptions options;
   options.block_size = 2048;
   options.min_bytes_for_threads = 0;
   ASSERT_FALSE(failed(check_data_files(entries, dist, one, options)));

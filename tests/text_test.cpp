@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "text/str_ops.h"
+#include "str_ops.h"
 
 namespace pctlfit {
 namespace {

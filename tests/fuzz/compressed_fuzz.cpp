@@ -9,7 +9,7 @@
 #include <fstream>
 #include <string>
 
-#include "input/line_splitter.h"
+#include "input/stream/line_splitter.h"
 
 namespace {
 

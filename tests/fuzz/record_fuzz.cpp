@@ -1,8 +1,8 @@
 // Fuzzes the record-line parser. Properties: every reading (byte by byte, 16- and 64-byte wide)
-// says the same of every line, to the bit of every value; a line accepted as a record, printed again with its
-// month and values, reads back to the same month and the same bits; and each value is a whole
-// field: with a letter glued to one of them, that value is "not a number" and the values before
-// it are still read.
+// says the same of every line, to the bit of every value; a line accepted as a record, printed
+// again with its month and values, reads back to the same month and the same bits; and each value
+// is a whole field: with a letter glued to one of them, that value is "not a number" and the values
+// before it are still read.
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "input/record_parser.h"
+#include "input/record/readings.h"
+#include "input/record/record_parser.h"
 
 using pctlfit::parse_record;
 using pctlfit::parse_record_with;
-using pctlfit::ValueReading;
 using pctlfit::RecordParse;
 using pctlfit::RecordStatus;
 
@@ -40,6 +40,20 @@ bool same_parse(const RecordParse& a, const double* a_values, const RecordParse&
 }
 }  // namespace
 
+// Says at start-up which readings are held against each other and which this build or
+// processor lacks, so that a run that compared fewer is seen as such.
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  std::string compared, skipped;
+  for (const pctlfit::Reading& reading : pctlfit::value_readings()) {
+    std::string& list = reading.available() ? compared : skipped;
+    list += list.empty() ? "" : ", ";
+    list += reading.name;
+  }
+  std::fprintf(stderr, "record_fuzz: readings compared: %s; skipped: %s\n", compared.c_str(),
+               skipped.empty() ? "none" : skipped.c_str());
+  return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (size == 0) return 0;
   const int columns = data[0] % 41;  // up to 40: several eight-field steps
@@ -54,9 +68,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string_view text(line.get(), length);
   const RecordParse parse = parse_record(text, columns, values.data());
   std::vector<double> other(static_cast<size_t>(columns) + 1);
-  for (const ValueReading reading :
-       {ValueReading::byte_by_byte, ValueReading::wide16, ValueReading::wide64}) {
-    const RecordParse again = parse_record_with(reading, text, columns, other.data());
+  for (const pctlfit::Reading& reading : pctlfit::value_readings()) {
+    if (!reading.available()) continue;
+    const RecordParse again = parse_record_with(reading.reading, text, columns, other.data());
     if (!same_parse(parse, values.data(), again, other.data())) __builtin_trap();
   }
   if (parse.values_read < 0 || parse.values_read > columns) __builtin_trap();

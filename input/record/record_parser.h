@@ -1,0 +1,57 @@
+#pragma once
+// One record line of a data file: four integers (the second is the month), then the values.
+
+#include <string_view>
+
+namespace pctlfit {
+
+enum class ValueReading;  // input/record/readings.h
+
+enum class RecordStatus {
+  record,              // four integers and all values
+  blank,               // only white space: skipped silently
+  not_a_record,        // the first four fields are not four whole integers
+  month_out_of_range,  // month outside 0..12
+  bad_value,           // all values read, but bad_values of them are not whole numbers: NaN
+  short_record,        // the line ends after values_read values
+  too_long,            // the first columns + 4 fields do not end within longest_record_line
+};
+
+// The longest part of a record line that is read: its four integers and its values must end
+// within it, and the rest of a longer line is skipped unread. 64 bytes a value is far above
+// any number's text; the fixed part leaves room for blanks.
+constexpr size_t longest_record_line(int columns) {
+  return (size_t{64} << 10) + 64 * static_cast<size_t>(columns < 0 ? 0 : columns);
+}
+
+struct RecordParse {
+  RecordStatus status = RecordStatus::blank;
+  long long month = 0;
+  int values_read = 0;
+  int extra_values = 0;   // record: whole numbers after the `columns`-th value (not read)
+  size_t values_end = 0;  // record: the offset just after the `columns`-th value
+  // bad_value: how many fields are not numbers, and the first of them, its column (0-based)
+  // and its text line[bad_field_begin, + bad_field_length)
+  int bad_values = 0;
+  int bad_column = 0;
+  size_t bad_field_begin = 0;
+  size_t bad_field_length = 0;
+};
+
+// Reads `line` (without its newline) as the C library's scans would, but never past the line
+// and only whole fields (see ends_field): four integers, then up to `columns` values into
+// values[0 ..). What follows the last value is not read, only counted when it is numbers.
+// Does not allocate for ordinary numbers. A line longer than longest_record_line(columns) is
+// read that far; it is a record only when its fields end before, else too_long.
+// The values are read by the active reading (input/record/readings.h); the `readable_after`
+// bytes that follow the line in memory may then be loaded, never parsed, which spares copying
+// the line's end.
+RecordParse parse_record(std::string_view line, int columns, double* values,
+                         size_t readable_after = 0);
+
+// parse_record with the given reading, which must be available: for the tests and benchmarks
+// that hold the readings against each other.
+RecordParse parse_record_with(ValueReading reading, std::string_view line, int columns,
+                              double* values, size_t readable_after = 0);
+
+}  // namespace pctlfit

@@ -1,0 +1,153 @@
+#include "passes/block_parser.h"
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "input/warnings.h"
+#include "stats/domain_check.h"
+
+namespace pctlfit {
+
+namespace {
+
+const double kNotRead = std::bit_cast<double>(kNotReadBits);
+const double kMissing = std::bit_cast<double>(kMissingBits);
+
+// Marks missing values and transforms the others. The mode is switched on once per record, not
+// once per value.
+void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
+  switch (dist.mode) {
+    case DistributionMode::NV:
+      mark_missing(row, read);
+      break;
+    case DistributionMode::LN2:
+    case DistributionMode::LN3:
+      for (int c = 0; c < read; ++c) {
+        if (!(row[c] > kMissingMarker)) {
+          row[c] = kMissing;
+          continue;
+        }
+        row[c] = transform_value(dist, row[c]);
+        if (is_at_or_below_bound(row[c])) {
+          out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
+                                      static_cast<uint32_t>(c));
+        }
+      }
+      break;
+  }
+  for (int c = read; c < columns; ++c) row[c] = kNotRead;
+}
+
+// The bad field's text for a warning: at most kShownFieldLength bytes, control bytes as '?'.
+std::string shown_field(std::string_view line, const RecordParse& parse) {
+  if (parse.status != RecordStatus::bad_value) return {};
+  std::string field(line.substr(parse.bad_field_begin, parse.bad_field_length));
+  if (field.size() > kShownFieldLength) field = field.substr(0, kShownFieldLength - 3) + "...";
+  for (char& c : field) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  return field;
+}
+
+// Notes what a line was: its warning (the first ones kept, the rest counted), the first line
+// with extra values, and the counts of records and of lines that are none.
+void note_line(ParsedBlock& out, std::string_view line, long line_index, const RecordParse& parse,
+               int columns, bool has_values) {
+  if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
+    if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
+      out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+    } else {
+      ++out.unshown_warnings;
+    }
+  }
+  if (parse.extra_values > 0 && out.extra.line < 0) {
+    out.extra = {line_index, columns + parse.extra_values};
+  }
+  if (has_values) {
+    ++out.records;
+    if (parse.month == 0) ++out.month_zero;
+  } else if (parse.status != RecordStatus::blank) {
+    ++out.not_records;
+  }
+}
+
+// What a block's lines are parsed for: the data pass notes each line and transforms the values;
+// a later pass only wants the values as read.
+struct BlockReading {
+  const Distribution* dist;  // nullptr: values as read
+  bool note_lines;
+};
+
+void clear_block(ParsedBlock& out) {
+  out.months.clear();
+  out.warnings.clear();
+  out.bound_hits.clear();
+  out.unshown_warnings = out.lines = out.records = out.month_zero = out.not_records = 0;
+  out.extra = {};
+}
+
+void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
+  clear_block(out);
+  const size_t width = static_cast<size_t>(columns);
+  size_t pos = 0;
+  while (pos < block.size()) {
+    const char* start = block.data() + pos;
+    const void* newline = std::memchr(start, '\n', block.size() - pos);
+    const size_t length = newline != nullptr
+                              ? static_cast<size_t>(static_cast<const char*>(newline) - start)
+                              : block.size() - pos;
+    const std::string_view line(start, length);
+    pos += length + 1;
+    const long line_index = out.lines++;
+
+    // Rows are written in place; the buffer only grows, so no row is cleared before use.
+    const size_t row_start = out.months.size() * width;
+    if (out.values.size() < row_start + width) out.values.resize(2 * (row_start + width));
+    double* const row = out.values.data() + row_start;
+    const size_t after_line = block.size() - std::min(pos, block.size());
+    const RecordParse parse = parse_record(line, columns, row, after_line);
+    const bool has_values = parse.status == RecordStatus::record ||
+                            parse.status == RecordStatus::bad_value ||
+                            parse.status == RecordStatus::short_record;
+    if (reading.note_lines) note_line(out, line, line_index, parse, columns, has_values);
+    if (!has_values || parse.month == 0) continue;
+    if (reading.dist != nullptr) {
+      transform_row(*reading.dist, row, parse.values_read, columns, out);
+    } else {
+      mark_missing(row, parse.values_read);
+      for (int c = parse.values_read; c < columns; ++c) row[c] = kNotRead;
+    }
+    out.months.push_back(static_cast<unsigned char>(parse.month));
+  }
+}
+
+}  // namespace
+
+void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
+  parse_lines(block, columns, {&dist, true}, out);
+}
+
+void parse_block_values(std::string_view block, int columns, ParsedBlock& out) {
+  parse_lines(block, columns, {nullptr, false}, out);
+}
+
+void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing) {
+  const size_t width = static_cast<size_t>(table.columns);
+  if (width == 0) return;
+  const double* row = block.values.data();
+  for (unsigned char month : block.months) {
+    MonthStats* cells = &table_cell(table, 1, month);
+    uint32_t* missing_in_month = &missing.counts[cell_index(missing, 1, month)];
+    for (size_t c = 0; c < width; ++c) {
+      if (!is_not_accumulated(row[c])) {
+        accumulate_value(cells[c], row[c]);
+      } else if (std::bit_cast<uint64_t>(row[c]) == kMissingBits) {
+        ++missing_in_month[c];
+      }
+    }
+    row += width;
+  }
+}
+
+}  // namespace pctlfit

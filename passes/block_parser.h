@@ -1,0 +1,64 @@
+#pragma once
+// Turns a block of record lines into transformed values, and adds those to the table in order.
+// Parsing may run on any thread; accumulation must run block after block, in file order, so that
+// every sum is formed in file, record, column order.
+
+#include <bit>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "input/record/missing_values.h"
+#include "input/record/record_parser.h"
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+struct BlockWarning {
+  long line = 0;  // 0-based line within the block
+  RecordParse parse;
+  std::string field;  // bad_value: the field's text, shortened to kShownFieldLength
+};
+
+// The longest text of a bad field that a warning shows; a longer one is cut and ends in "...".
+constexpr size_t kShownFieldLength = 40;
+
+// The first line of a block that holds more values than the header names columns.
+struct ExtraValues {
+  long line = -1;  // 0-based line within the block; -1: none
+  int values = 0;  // all values of that line
+};
+
+struct ParsedBlock {
+  std::vector<unsigned char> months;  // month 1..12 of each record that contributes
+  std::vector<double> values;         // `columns` transformed values per such record; the
+                                      // buffer may be longer, months.size() rows are valid
+  // The first warnings in line order, as many as a file shows; the rest are only counted, so
+  // that a block of garbage lines holds no more than a block of records.
+  std::vector<BlockWarning> warnings;
+  long unshown_warnings = 0;
+  // (record, column), both 0-based, of each value at or below the log-normal bound: rare, so
+  // they are noted here and counted later, off the summing loop.
+  std::vector<std::pair<uint32_t, uint32_t>> bound_hits;
+  long lines = 0;        // lines in the block
+  long records = 0;      // lines with values, also of month 0
+  long month_zero = 0;   // of those, records of month 0
+  long not_records = 0;  // lines that are neither records nor blank
+  ExtraValues extra;
+};
+
+// Parses every line of `block` (whole lines; the last may lack its newline).
+void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out);
+
+// As parse_block, for a later pass over files whose lines the data pass has described: only the
+// months and the values as read (missing ones marked), no warnings, counts or bound hits.
+void parse_block_values(std::string_view block, int columns, ParsedBlock& out);
+
+// Adds a parsed block to the table, record by record, column by column, and counts its missing
+// values per column and month into `missing` (laid out for the table's columns).
+void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing);
+
+}  // namespace pctlfit

@@ -1,0 +1,48 @@
+#pragma once
+// Walks the listed data files in order and hands out their contents as a sequence of items:
+// a file's start (after its three header lines), blocks of record lines, its end, or a failure.
+
+#include <string>
+#include <vector>
+
+#include "input/input_error.h"
+#include "input/stream/line_splitter.h"
+#include "passes/block_parser.h"
+
+namespace pctlfit {
+
+enum class ItemKind { file_begin, block, file_end, failure, done };
+
+struct WorkItem {
+  ItemKind kind = ItemKind::done;
+  size_t file = 0;    // index into the entries
+  size_t slot = 0;    // the pipeline's slot that holds the item, below pipeline_slots(threads)
+  std::string bytes;  // block: whole record lines in bytes[0, length)
+  size_t length = 0;
+  ParsedBlock parsed;        // block: filled by parse_block
+  int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)
+  bool has_records = false;  // file_begin: false for a file of fewer than three lines
+  InputError error;          // failure
+  uint64_t file_bytes = 0;   // bytes of the file read for this item (compressed ones if it is)
+};
+
+struct BlockSource {
+  const std::vector<std::string>* entries = nullptr;
+  size_t block_size = 256 << 10;
+  size_t longest_line = 1 << 16;  // a longer record line is cut (see read_block)
+  size_t next_file = 0;
+  LineSplitter splitter;
+  bool reading = false;  // a file is open and its records are being handed out
+  bool finished = false;
+  Line header_line;
+  uint64_t bytes_reported = 0;  // of the current file, in items handed out
+};
+
+// Fills `item` with the next item; buffers in `item` are reused. After a failure or the last
+// file's end, every further item is `done`.
+void next_item(BlockSource& source, WorkItem& item);
+
+// Releases what the source still holds open.
+void close_block_source(BlockSource& source);
+
+}  // namespace pctlfit

@@ -1,0 +1,70 @@
+#include "passes/check_pass.h"
+
+#include "passes/block_parser.h"
+
+namespace pctlfit {
+
+namespace {
+
+// Each value's ValueSide, per pipeline slot: a block's sides are placed by the worker that
+// parsed it and counted when the block's turn comes.
+using SlotSides = std::vector<std::vector<unsigned char>>;
+
+// Places a parsed block's values against their cells' lines, and turns each into its deviation
+// from the fitted mean: the logarithms and comparisons, on the worker that parsed the block.
+void place_block(ParsedBlock& block, const Distribution& dist, const FitCheck& check,
+                 std::vector<unsigned char>& block_sides) {
+  const size_t width = static_cast<size_t>(check.columns);
+  block_sides.resize(block.months.size() * width);
+  double* row = block.values.data();
+  unsigned char* sides = block_sides.data();
+  for (unsigned char month : block.months) {
+    const FitCell* cells = &check_cell(check, 1, month);
+    for (size_t c = 0; c < width; ++c) {
+      const bool pooled = !is_not_accumulated(row[c]);
+      const ValueSide side = pooled ? place_value(cells[c], dist, row[c]) : ValueSide::not_counted;
+      sides[c] = static_cast<unsigned char>(side);
+    }
+    row += width;
+    sides += width;
+  }
+}
+
+// Counts a placed block, row by row, in order.
+void count_block(const ParsedBlock& block, const std::vector<unsigned char>& block_sides,
+                 FitCheck& check) {
+  const size_t width = static_cast<size_t>(check.columns);
+  const double* row = block.values.data();
+  const unsigned char* sides = block_sides.data();
+  for (unsigned char month : block.months) {
+    FitCell* cells = &check_cell(check, 1, month);
+    for (size_t c = 0; c < width; ++c) count_value(cells[c], ValueSide(sides[c]), row[c]);
+    row += width;
+    sides += width;
+  }
+}
+
+}  // namespace
+
+InputError check_data_files(const std::vector<std::string>& entries, const Distribution& dist,
+                            FitCheck& check, const PassOptions& options) {
+  const PassFiles files = pass_files(entries, check.columns);
+  SlotSides sides(pipeline_slots(pass_threads(options, files)));
+  const int columns = check.columns;
+  // Parsed as they are, untransformed: a value is held against the lines in the data's units.
+  const auto parse = [&](WorkItem& item) {
+    if (item.kind != ItemKind::block) return;
+    parse_block_values({item.bytes.data(), item.length}, columns, item.parsed);
+    place_block(item.parsed, dist, check, sides[item.slot]);
+  };
+  InputError error;
+  const auto apply = [&](const WorkItem& item) {
+    if (item.kind == ItemKind::failure) error = item.error;
+    if (item.kind == ItemKind::block) count_block(item.parsed, sides[item.slot], check);
+    return item.kind != ItemKind::done && item.kind != ItemKind::failure;
+  };
+  run_pass(files, options, parse, apply);
+  return error;
+}
+
+}  // namespace pctlfit

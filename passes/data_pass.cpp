@@ -1,0 +1,149 @@
+#include "passes/data_pass.h"
+
+#include "passes/block_parser.h"
+
+namespace pctlfit {
+
+namespace {
+
+// Record lines start after the three header lines.
+constexpr long kHeaderLines = 3;
+
+// Applies items to the table in sequence order; holds what must be known across items.
+struct Consumer {
+  const std::vector<std::string>& entries;
+  StatsTable& table;
+  WarningSink& warnings;
+  const ProgressSink& progress;
+  CellCounts& bound_counts;
+  CellCounts& missing_counts;
+  const std::vector<std::string>& headings;
+  PassSummary& summary;
+  long lines_done = 0;        // lines of the current file before the next block
+  long file_lines_used = 0;   // records and malformed lines of the current file
+  bool extra_warned = false;  // the current file's line with extra values has been named
+  uint64_t bytes_done = 0;    // of the files on disk
+  uint64_t bytes_total = 0;
+  InputError error;
+};
+
+// A later file whose header names another number of columns than the first file's.
+void check_column_count(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  if (!item.has_records || item.file == 0 || item.header_columns == consumer.table.columns) return;
+  const int columns = item.header_columns < 0 ? 0 : item.header_columns;
+  warn_file(consumer.warnings, file, describe_column_count(columns, consumer.table.columns));
+}
+
+void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
+  for (const auto& [record, column] : parsed.bound_hits) {
+    ++counts.counts[cell_index(counts, int(column) + 1, parsed.months[record])];
+  }
+}
+
+// The block's warnings in line order: its malformed lines, and the file's first line with more
+// values than columns.
+void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string& file) {
+  const ExtraValues& extra = parsed.extra;
+  bool extra_pending = extra.line >= 0 && !consumer.extra_warned;
+  const auto warn_extra = [&] {
+    consumer.extra_warned = true;
+    extra_pending = false;
+    warn_line(consumer.warnings, file, consumer.lines_done + extra.line + 1,
+              describe_extra_values(extra.values, consumer.table.columns, consumer.headings));
+  };
+  for (const BlockWarning& warning : parsed.warnings) {
+    if (extra_pending && extra.line < warning.line) warn_extra();
+    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
+              describe_record_problem(warning.parse, warning.field, consumer.table.columns,
+                                      consumer.headings));
+  }
+  if (extra_pending) warn_extra();
+  count_unshown_warnings(consumer.warnings, parsed.unshown_warnings);
+}
+
+void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  const ParsedBlock& parsed = item.parsed;
+  consumer.summary.records += parsed.records;
+  consumer.summary.month_zero += parsed.month_zero;
+  consumer.summary.not_records += parsed.not_records;
+  consumer.file_lines_used += parsed.records + parsed.not_records;
+  accumulate_block(item.parsed, consumer.table, consumer.missing_counts);
+  count_bound_hits(consumer.bound_counts, item.parsed);
+  warn_block(consumer, item.parsed, file);
+  consumer.lines_done += item.parsed.lines;
+}
+
+void report_progress(const Consumer& consumer, const WorkItem& item, const std::string& file) {
+  if (!consumer.progress) return;
+  PassProgress progress;
+  progress.files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
+  progress.files_total = consumer.entries.size();
+  progress.file = &file;
+  progress.bytes_read = consumer.bytes_done;
+  progress.bytes_total = consumer.bytes_total;
+  consumer.progress(progress);
+}
+
+// Applies one item; false when the pass ends (done or failure).
+bool consume(Consumer& consumer, const WorkItem& item) {
+  if (item.kind == ItemKind::done) return false;
+  if (item.kind == ItemKind::failure) {
+    consumer.error = item.error;
+    return false;
+  }
+  const std::string& file = consumer.entries[item.file];
+  consumer.bytes_done += item.file_bytes;
+  if (item.kind == ItemKind::file_begin) {
+    consumer.lines_done = kHeaderLines;
+    consumer.file_lines_used = 0;
+    consumer.extra_warned = false;
+    check_column_count(consumer, item, file);
+    if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
+  } else if (item.kind == ItemKind::block) {
+    apply_block(consumer, item, file);
+  } else {
+    end_file_warnings(consumer.warnings, file);
+    if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, kNoRecords);
+  }
+  report_progress(consumer, item, file);
+  return true;
+}
+
+}  // namespace
+
+InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
+                           StatsTable& table, WarningSink& warnings,
+                           const DataPassOptions& options) {
+  const PassFiles files = pass_files(entries, table.columns);
+  static const std::vector<std::string> kNoHeadings;
+  // The counts a caller does not want are made here and dropped.
+  CellCounts bound_counts;
+  if (options.bound_counts == nullptr) bound_counts = allocate_cell_counts(table.columns);
+  CellCounts missing_counts;
+  if (options.missing_counts == nullptr) missing_counts = allocate_cell_counts(table.columns);
+  PassSummary summary;
+  Consumer consumer{
+      .entries = entries,
+      .table = table,
+      .warnings = warnings,
+      .progress = options.progress,
+      .bound_counts = options.bound_counts != nullptr ? *options.bound_counts : bound_counts,
+      .missing_counts =
+          options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
+      .headings = options.headings != nullptr ? *options.headings : kNoHeadings,
+      .summary = options.summary != nullptr ? *options.summary : summary,
+      .bytes_total = files.total_bytes,
+      .error = {},
+  };
+  const int columns = table.columns;
+  const auto parse = [&dist, columns](WorkItem& item) {
+    if (item.kind == ItemKind::block) {
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
+    }
+  };
+  const auto apply = [&consumer](const WorkItem& item) { return consume(consumer, item); };
+  run_pass(files, options.pass, parse, apply);
+  return consumer.error;
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,55 @@
+#pragma once
+// The data pass: every listed file in list order, every record accumulated into the table.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "input/input_error.h"
+#include "input/warnings.h"
+#include "passes/pass_setup.h"
+#include "stats/distribution.h"
+#include "stats/domain_check.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+// How far the data pass has come. The bytes are those on disk: compressed ones for a compressed
+// file, so that they add up to the files' sizes.
+struct PassProgress {
+  size_t files_done = 0;
+  size_t files_total = 0;
+  const std::string* file = nullptr;  // the current one
+  uint64_t bytes_read = 0;
+  uint64_t bytes_total = 0;
+};
+
+// Called after each file and block in order; may be empty.
+using ProgressSink = std::function<void(const PassProgress& progress)>;
+
+// What the record lines of all files were, so that a run that pools nothing can say why.
+struct PassSummary {
+  long records = 0;      // lines with values, also of month 0
+  long month_zero = 0;   // of those, records of month 0
+  long not_records = 0;  // lines that are neither records nor blank
+};
+
+struct DataPassOptions {
+  PassOptions pass;
+  ProgressSink progress;
+  CellCounts* bound_counts = nullptr;    // counts values at or below the log-normal bound
+  CellCounts* missing_counts = nullptr;  // counts missing values
+  PassSummary* summary = nullptr;        // counts the lines
+  const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
+};
+
+// Reads the record lines of every entry and accumulates them into `table` (whose column count is
+// the count N of the first file). Malformed lines and files whose header names another number of
+// columns, and files without records, give warnings. Stops at the first file that cannot be opened
+// or read.
+InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
+                           StatsTable& table, WarningSink& warnings,
+                           const DataPassOptions& options);
+
+}  // namespace pctlfit

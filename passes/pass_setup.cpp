@@ -1,0 +1,32 @@
+#include "passes/pass_setup.h"
+
+#include "input/record/record_parser.h"
+#include "passes/block_source.h"
+#include "platform/platform.h"
+
+namespace pctlfit {
+
+PassFiles pass_files(const std::vector<std::string>& entries, int columns) {
+  uint64_t total = 0;
+  for (const std::string& entry : entries) {
+    uint64_t size = 0;
+    if (file_size(entry, size)) total += size;
+  }
+  return {entries, columns, total};
+}
+
+int pass_threads(const PassOptions& options, const PassFiles& files) {
+  return files.total_bytes >= options.min_bytes_for_threads ? options.threads : 1;
+}
+
+void run_pass(const PassFiles& files, const PassOptions& options, const ParseItem& parse,
+              const ConsumeItem& consume) {
+  BlockSource source;
+  source.entries = &files.entries;
+  source.block_size = options.block_size;
+  source.longest_line = longest_record_line(files.columns);
+  run_pipeline(source, pass_threads(options, files), parse, consume);
+  close_block_source(source);
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,39 @@
+#pragma once
+// What every pass over the listed files shares: its threads and block size, and the set-up of
+// the block source and the pipeline that it runs over the files.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "passes/pipeline.h"
+
+namespace pctlfit {
+
+struct PassOptions {
+  int threads = 1;                            // parsing threads; 1 reads on the calling thread only
+  uint64_t min_bytes_for_threads = 8u << 20;  // smaller inputs are read on the calling thread
+  // A block's values (8 bytes for each 6 or so of text) stay in the second-level cache between
+  // parsing and summing: 256 KiB ran 10 % faster than 1 MiB. Compressed files: four times as
+  // much (see block_source.cpp).
+  size_t block_size = 256u << 10;
+};
+
+// The files of a pass and what is known of them before it starts.
+struct PassFiles {
+  const std::vector<std::string>& entries;
+  int columns;           // the column count N: it bounds a record line
+  uint64_t total_bytes;  // the entries' sizes on disk, summed (a file without one counts 0)
+};
+
+PassFiles pass_files(const std::vector<std::string>& entries, int columns);
+
+// The parsing threads for a pass: small inputs are read on the calling thread.
+int pass_threads(const PassOptions& options, const PassFiles& files);
+
+// Runs one pass over the files: `parse` on every item on any thread, `consume` on each in
+// sequence until it returns false (see run_pipeline).
+void run_pass(const PassFiles& files, const PassOptions& options, const ParseItem& parse,
+              const ConsumeItem& consume);
+
+}  // namespace pctlfit
