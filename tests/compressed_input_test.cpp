@@ -30,13 +30,8 @@ std::string member_text(int member) {
   return test::data_file(6, records);
 }
 
-class CompressedInput : public ::testing::Test {
+class CompressedInput : public test::WithTempDir {
  protected:
-  test::TempDir dir;
-  std::string file(const std::string& name, const std::string& bytes) {
-    test::write_file(dir / name, bytes);
-    return dir / name;
-  }
   // The pass over `entries` in small blocks, so that files span several; 1 or 3 threads.
   StatsTable pass(const std::vector<std::string>& entries, int threads, InputError& error) {
     StatsTable table = allocate_table(6);

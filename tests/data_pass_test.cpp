@@ -38,14 +38,7 @@ PassResult pass(const std::vector<std::string>& entries, int columns,
   return result;
 }
 
-class DataPass : public ::testing::Test {
- protected:
-  test::TempDir dir;
-  std::string file(const std::string& name, const std::string& text) {
-    test::write_file(dir / name, text);
-    return dir / name;
-  }
-};
+class DataPass : public test::WithTempDir {};
 
 TEST_F(DataPass, MissingValuesAndMonthZero) {
   const auto a = file("a.dat", data_file(3,

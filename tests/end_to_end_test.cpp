@@ -3,6 +3,7 @@
 
 #include <cstdio>
 
+#include "input/record/readings.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -11,12 +12,8 @@ namespace {
 using test::data_file;
 using test::kBanner;
 
-class EndToEnd : public ::testing::Test {
+class EndToEnd : public test::WithTempDir {
  protected:
-  test::TempDir dir;
-  void file(const std::string& name, const std::string& text) {
-    test::write_file(dir / name, text);
-  }
   std::string report(const std::string& name = "list.sta") { return test::read_file(dir / name); }
 };
 
@@ -282,26 +279,63 @@ TEST_F(EndToEnd, ArgumentOrders) {
     std::string report;  // the report's name, and the start of its title's distribution
     std::string title;
     std::string err;  // a part of standard error, if any
+    std::string out;  // a part of standard output: a failure's message
   };
   const Case cases[] = {
-      {"runs.txt -l 0.5", 0, "runs.sta", "Log-Gaussian distribution (LN3)", ""},
-      {"runs.txt LN2 -o x.sta --table t.csv", 0, "x.sta", "Log-Gaussian distribution (LN2)", ""},
-      {"-q runs.txt NV", 0, "runs.sta", "Gaussian distribution for", ""},
+      {"runs.txt -l 0.5", 0, "runs.sta", "Log-Gaussian distribution (LN3)", "", "ready.."},
+      {"runs.txt LN2 -o x.sta --table t.csv", 0, "x.sta", "Log-Gaussian distribution (LN2)", "",
+       "ready.."},
+      {"-q runs.txt NV", 0, "runs.sta", "Gaussian distribution for", "", ""},
       {"runs.txt NV LN3", 0, "runs.sta", "Gaussian distribution for",
-       "pctlfit: warning: ignored: \"LN3\"\n"},
-      {"-- -x NV", 0, "-x.sta", "Gaussian distribution for", ""},
-      {"runs.txt -o", 1, "", "", ""},
-      {"runs.txt LN2 -l 0.5", 1, "", "", ""},  // a limit is for LN3
+       "pctlfit: warning: ignored: \"LN3\"\n", "ready.."},
+      {"-- -x NV", 0, "-x.sta", "Gaussian distribution for", "", "ready.."},
+      {"runs.txt -o", 1, "", "", "", "pctlfit: option -o needs a value\n"},
+      {"runs.txt LN2 -l 0.5", 1, "", "", "",  // a limit is for LN3
+       "pctlfit: --lower-limit is for LN3, but the mode word is LN2\n"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.args);
     const auto r = run_binary(dir, c.args);
     EXPECT_EQ(r.status, c.status);
     EXPECT_NE(r.err.find(c.err), std::string::npos) << r.err;
+    EXPECT_NE(r.out.find(c.out), std::string::npos) << r.out;
     if (c.report.empty()) continue;
     EXPECT_NE(report(c.report).find(c.title), std::string::npos) << report(c.report);
   }
   EXPECT_NE(test::read_file(dir / "t.csv").find("column,heading"), std::string::npos);
+}
+
+// PCTLFIT_READING forces a reading for the whole run: each one this machine has gives the
+// report of the default run; one it lacks, or a name that is none, is refused before anything
+// is read.
+TEST_F(EndToEnd, ForcedReadingsGiveTheSameReport) {
+  std::string records;
+  for (int r = 0; r < 40; ++r) {
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0";
+    for (int c = 0; c < 19; ++c) records += " " + std::to_string(r * 19 + c) + ".25";
+    records += r % 7 == 0 ? " 1e3\n" : " -12.5\n";
+  }
+  file("a.dat", data_file(20, records));
+  file("list.txt", "a.dat\n");
+  ASSERT_EQ(run_binary(dir, "list.txt").status, 0);
+  const std::string expected = report();
+  for (const Reading& reading : value_readings()) {
+    SCOPED_TRACE(reading.name);
+    const auto r = run_binary(dir, "list.txt", "", std::string("PCTLFIT_READING=") + reading.name);
+    if (reading.available()) {
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(report(), expected);
+    } else {
+      EXPECT_EQ(r.status, 1);
+      EXPECT_NE(r.out.find("lacks the " + std::string(reading.name) + " reading"),
+                std::string::npos)
+          << r.out;
+    }
+  }
+  const auto unknown = run_binary(dir, "list.txt", "", "PCTLFIT_READING=sse");
+  EXPECT_EQ(unknown.status, 1);
+  EXPECT_EQ(unknown.out.rfind("PCTLFIT_READING=sse: no such reading; use one of byte", 0), 0u)
+      << unknown.out;
 }
 
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {

@@ -1,6 +1,8 @@
 #pragma once
 // Helpers for tests that work with files: a temporary directory, file contents, running pctlfit.
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -43,6 +45,17 @@ struct TempDir {
     std::filesystem::remove_all(path, ec);
   }
   std::string operator/(const std::string& name) const { return (path / name).string(); }
+};
+
+// A test with a fresh directory of its own.
+class WithTempDir : public ::testing::Test {
+ protected:
+  TempDir dir;
+  // Writes the file `name` in the directory; returns its path.
+  std::string file(const std::string& name, const std::string& bytes) {
+    std::ofstream(dir / name, std::ios::binary) << bytes;
+    return dir / name;
+  }
 };
 
 // Changes into a directory for the scope, so that relative names work as for a user.

@@ -10,10 +10,6 @@
 #include "input/record/wide16.h"
 #include "input/record/window_reading.h"
 
-// GCC 12's AVX-512 intrinsics start their results from _mm512_undefined_*(), which its
-// maybe-uninitialized analysis takes for an unset variable once they are inlined here.
-#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
-
 namespace pctlfit {
 
 namespace {
