@@ -132,14 +132,15 @@ void parse_block_values(std::string_view block, int columns, ParsedBlock& out) {
   parse_lines(block, columns, {nullptr, false}, out);
 }
 
-void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing) {
+void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts& missing,
+                        size_t first, size_t end) {
   const size_t width = static_cast<size_t>(table.columns);
   if (width == 0) return;
   const double* row = block.values.data();
   for (unsigned char month : block.months) {
     MonthStats* cells = &table_cell(table, 1, month);
     uint32_t* missing_in_month = &missing.counts[cell_index(missing, 1, month)];
-    for (size_t c = 0; c < width; ++c) {
+    for (size_t c = first; c < end; ++c) {
       if (!is_not_accumulated(row[c])) {
         accumulate_value(cells[c], row[c]);
       } else if (std::bit_cast<uint64_t>(row[c]) == kMissingBits) {
@@ -148,6 +149,10 @@ void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& m
     }
     row += width;
   }
+}
+
+void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing) {
+  accumulate_columns(block, table, missing, 0, static_cast<size_t>(table.columns));
 }
 
 }  // namespace pctlfit

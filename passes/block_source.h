@@ -15,9 +15,10 @@ enum class ItemKind { file_begin, block, file_end, failure, done };
 
 struct WorkItem {
   ItemKind kind = ItemKind::done;
-  size_t file = 0;    // index into the entries
-  size_t slot = 0;    // the pipeline's slot that holds the item, below pipeline_slots(threads)
-  std::string bytes;  // block: whole record lines in bytes[0, length)
+  size_t file = 0;  // index into the entries
+  size_t slot = 0;  // the pipeline's slot that holds the item, below pipeline_slots(threads)
+  uint32_t block_number = 0;  // block: its place among the pass's blocks (multi-threaded passes)
+  std::string bytes;          // block: whole record lines in bytes[0, length)
   size_t length = 0;
   ParsedBlock parsed;        // block: filled by parse_block
   int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)

@@ -30,15 +30,15 @@ void place_block(ParsedBlock& block, const Distribution& dist, const FitCheck& c
   }
 }
 
-// Counts a placed block, row by row, in order.
-void count_block(const ParsedBlock& block, const std::vector<unsigned char>& block_sides,
-                 FitCheck& check) {
+// Counts a placed block's columns [first, end), row by row, in order.
+void count_columns(const ParsedBlock& block, const std::vector<unsigned char>& block_sides,
+                   FitCheck& check, size_t first, size_t end) {
   const size_t width = static_cast<size_t>(check.columns);
   const double* row = block.values.data();
   const unsigned char* sides = block_sides.data();
   for (unsigned char month : block.months) {
     FitCell* cells = &check_cell(check, 1, month);
-    for (size_t c = 0; c < width; ++c) count_value(cells[c], ValueSide(sides[c]), row[c]);
+    for (size_t c = first; c < end; ++c) count_value(cells[c], ValueSide(sides[c]), row[c]);
     row += width;
     sides += width;
   }
@@ -57,13 +57,15 @@ InputError check_data_files(const std::vector<std::string>& entries, const Distr
     parse_block_values({item.bytes.data(), item.length}, columns, item.parsed);
     place_block(item.parsed, dist, check, sides[item.slot]);
   };
+  const auto apply = [&](const WorkItem& item, size_t first, size_t end) {
+    count_columns(item.parsed, sides[item.slot], check, first, end);
+  };
   InputError error;
-  const auto apply = [&](const WorkItem& item) {
+  const auto in_order = [&](const WorkItem& item) {
     if (item.kind == ItemKind::failure) error = item.error;
-    if (item.kind == ItemKind::block) count_block(item.parsed, sides[item.slot], check);
     return item.kind != ItemKind::done && item.kind != ItemKind::failure;
   };
-  run_pass(files, options, parse, apply);
+  run_pass(files, options, {parse, apply, in_order});
   return error;
 }
 

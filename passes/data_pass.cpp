@@ -67,7 +67,6 @@ void apply_block(Consumer& consumer, const WorkItem& item, const std::string& fi
   consumer.summary.month_zero += parsed.month_zero;
   consumer.summary.not_records += parsed.not_records;
   consumer.file_lines_used += parsed.records + parsed.not_records;
-  accumulate_block(item.parsed, consumer.table, consumer.missing_counts);
   count_bound_hits(consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
   consumer.lines_done += item.parsed.lines;
@@ -141,8 +140,13 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
     }
   };
-  const auto apply = [&consumer](const WorkItem& item) { return consume(consumer, item); };
-  run_pass(files, options.pass, parse, apply);
+  StatsTable& table_ref = table;
+  CellCounts& missing = consumer.missing_counts;
+  const auto apply = [&table_ref, &missing](const WorkItem& item, size_t first, size_t end) {
+    accumulate_columns(item.parsed, table_ref, missing, first, end);
+  };
+  const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
+  run_pass(files, options.pass, {parse, apply, in_order});
   return consumer.error;
 }
 

@@ -19,13 +19,13 @@ int pass_threads(const PassOptions& options, const PassFiles& files) {
   return files.total_bytes >= options.min_bytes_for_threads ? options.threads : 1;
 }
 
-void run_pass(const PassFiles& files, const PassOptions& options, const ParseItem& parse,
-              const ConsumeItem& consume) {
+void run_pass(const PassFiles& files, const PassOptions& options, PassSteps steps) {
   BlockSource source;
   source.entries = &files.entries;
   source.block_size = options.block_size;
   source.longest_line = longest_record_line(files.columns);
-  run_pipeline(source, pass_threads(options, files), parse, consume);
+  steps.columns = static_cast<size_t>(files.columns < 0 ? 0 : files.columns);
+  run_pipeline(source, pass_threads(options, files), steps);
   close_block_source(source);
 }
 

@@ -31,9 +31,8 @@ PassFiles pass_files(const std::vector<std::string>& entries, int columns);
 // The parsing threads for a pass: small inputs are read on the calling thread.
 int pass_threads(const PassOptions& options, const PassFiles& files);
 
-// Runs one pass over the files: `parse` on every item on any thread, `consume` on each in
-// sequence until it returns false (see run_pipeline).
-void run_pass(const PassFiles& files, const PassOptions& options, const ParseItem& parse,
-              const ConsumeItem& consume);
+// Runs one pass over the files with its steps (see run_pipeline); `apply` gets the files'
+// columns in ranges.
+void run_pass(const PassFiles& files, const PassOptions& options, PassSteps steps);
 
 }  // namespace pctlfit
