@@ -1,6 +1,10 @@
 #include "passes/block_source.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "input/header.h"
+#include "platform/platform.h"
 
 namespace pctlfit {
 
@@ -15,6 +19,39 @@ void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
   close_splitter(source.splitter);
   source.reading = false;
   source.finished = true;
+}
+
+// A plain regular file's records are read at offsets from here on: the source keeps the file
+// open for the extents, the splitter lets go of it.
+void read_on_at_offsets(BlockSource& source) {
+  TextStream& stream = source.splitter.stream;
+  uint64_t size = 0;
+  if (!source.read_at_offsets || stream.format != nullptr || !regular_file_size(stream.fd, size)) {
+    return;
+  }
+  auto file = std::make_shared<PositionedFile>();
+  file->fd = std::exchange(stream.fd, -1);
+  file->end = size;
+  source.positioned = std::move(file);
+  source.next_offset = text_consumed(source.splitter);
+  source.first_extent = true;
+}
+
+// The next extent of the file read at offsets, or its end.
+void next_extent(BlockSource& source, WorkItem& item) {
+  const uint64_t end = source.positioned->end;
+  if (source.next_offset >= end) {
+    item.kind = ItemKind::file_end;
+    source.positioned.reset();
+    source.reading = false;
+    return;
+  }
+  const uint64_t length = std::min<uint64_t>(source.block_size, end - source.next_offset);
+  item.kind = ItemKind::extent;
+  item.extent = {source.positioned, source.next_offset, length, source.first_extent};
+  item.file_bytes = length;
+  source.first_extent = false;
+  source.next_offset += length;
 }
 
 // Opens the next file and reads its three header lines; only the second is kept.
@@ -32,7 +69,8 @@ void begin_file(BlockSource& source, WorkItem& item) {
   item.has_records = has_header && skip_line(splitter);
   if (read_failed(splitter)) return fail(source, item, InputErrorKind::data_cannot_read);
   source.reading = item.has_records;
-  if (!source.reading) close_splitter(splitter);
+  if (source.reading) read_on_at_offsets(source);
+  if (!source.reading || source.positioned) close_splitter(splitter);
 }
 
 // A compressed file's blocks are four times as large: its decompressor's state (a window of
@@ -66,10 +104,11 @@ void next_item(BlockSource& source, WorkItem& item) {
     }
     source.bytes_reported = 0;
     begin_file(source, item);
-    item.file_bytes = take_file_bytes(source);
+    item.file_bytes = source.positioned ? source.next_offset : take_file_bytes(source);
     return;
   }
   item.file = source.next_file - 1;
+  if (source.positioned) return next_extent(source, item);
   if (read_block(source.splitter, item.bytes, item.length, block_size(source),
                  source.longest_line)) {
     item.kind = ItemKind::block;
@@ -83,7 +122,22 @@ void next_item(BlockSource& source, WorkItem& item) {
   source.reading = false;
 }
 
+void complete_item(const BlockSource& source, WorkItem& item) {
+  if (item.kind != ItemKind::extent) return;
+  const size_t capacity = std::max(source.block_size, source.longest_line + 1);
+  int error_number = 0;
+  const bool read = read_extent_lines(item.extent, capacity, item.bytes, item.length, error_number);
+  item.extent.file.reset();  // the file closes with the last extent read
+  if (read) {
+    item.kind = ItemKind::block;
+    return;
+  }
+  item.kind = ItemKind::failure;
+  item.error = {InputErrorKind::data_cannot_read, (*source.entries)[item.file], error_number, {}};
+}
+
 void close_block_source(BlockSource& source) {
+  source.positioned.reset();
   close_splitter(source.splitter);
   source.reading = false;
 }

@@ -6,20 +6,26 @@
 #include <vector>
 
 #include "input/input_error.h"
+#include "input/stream/line_extent.h"
 #include "input/stream/line_splitter.h"
 #include "passes/block_parser.h"
 
 namespace pctlfit {
 
-enum class ItemKind { file_begin, block, file_end, failure, done };
+// An extent is a block still to be read (see complete_item); the consumer never sees one.
+enum class ItemKind { file_begin, extent, block, file_end, failure, done };
 
 struct WorkItem {
   ItemKind kind = ItemKind::done;
   size_t file = 0;  // index into the entries
   size_t slot = 0;  // the pipeline's slot that holds the item, below pipeline_slots(threads)
-  uint32_t block_number = 0;  // block: its place among the pass's blocks (multi-threaded passes)
-  std::string bytes;          // block: whole record lines in bytes[0, length)
+  // An extent or block: its place among the pass's blocks (multi-threaded passes), held also by
+  // an extent whose reading failed, so that the blocks after it do not wait for it.
+  uint32_t block_number = 0;
+  bool numbered = false;
+  std::string bytes;  // block: whole record lines in bytes[0, length)
   size_t length = 0;
+  LineExtent extent;         // extent: the bytes to read
   ParsedBlock parsed;        // block: filled by parse_block
   int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)
   bool has_records = false;  // file_begin: false for a file of fewer than three lines
@@ -37,11 +43,21 @@ struct BlockSource {
   bool finished = false;
   Line header_line;
   uint64_t bytes_reported = 0;  // of the current file, in items handed out
+  // Plain files are read in extents, each by the worker that parses it, at offsets; compressed
+  // ones in blocks, in turn, by the one stream that decompresses them.
+  bool read_at_offsets = true;
+  std::shared_ptr<const PositionedFile> positioned;  // the current file, read at offsets
+  uint64_t next_offset = 0;                          // of its next extent
+  bool first_extent = false;                         // the next extent is the records' first
 };
 
 // Fills `item` with the next item; buffers in `item` are reused. After a failure or the last
 // file's end, every further item is `done`.
 void next_item(BlockSource& source, WorkItem& item);
+
+// Reads an extent's lines, turning it into a block (or a failure); any other item stays as it
+// is. Runs on any thread, outside the source's lock.
+void complete_item(const BlockSource& source, WorkItem& item);
 
 // Releases what the source still holds open.
 void close_block_source(BlockSource& source);

@@ -1,36 +1,41 @@
 #include "passes/pipeline.h"
 
 #include <algorithm>
-#include <atomic>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 namespace pctlfit {
 
 namespace {
 
-// A range of columns that takes the blocks in turn: `applied` counts the blocks applied to it
-// so far, and block k may be applied once it reads k. Each on a cache line of its own.
-struct alignas(64) ColumnTurn {
+// A range of the columns, to which the blocks are applied one after another in file order.
+struct ColumnRange {
   size_t first = 0;
   size_t end = 0;
-  std::atomic<uint32_t> applied{0};
+  uint32_t next_block = 0;  // the block to apply next
+  bool busy = false;        // a worker is applying a block to it
 };
 
-// Workers take items from the source in turn, parse them in parallel, and apply each block to
-// the column ranges one after another, each range waiting for the block before. Whichever worker
-// hands in the item that is next in sequence consumes it and those ready after it, one worker at
-// a time, so that no thread waits only to consume; the calling thread is one of the workers. At
-// most `slots.size()` items are in flight, which bounds the memory. Reading has a lock of its
-// own, so that a worker handing in a parsed block never waits for another one's read.
+// Workers take items from the source in turn, read and parse them in parallel, and apply each
+// block to the column ranges: a range takes the blocks strictly in turn, and whichever worker
+// is free takes the next block of a free range, so that nobody waits for the block before its
+// own. Whichever worker finds the item that is next in sequence done consumes it and those done
+// after it, one worker at a time; the calling thread is one of the workers. At most
+// `slots.size()` items are in flight, which bounds the memory. Reading has a lock of its own, so
+// that a worker handing in a parsed block never waits for another one's read.
 struct Pipeline {
   std::mutex source_mutex;  // taken before `mutex` when both are held
   std::mutex mutex;
   std::condition_variable slot_freed;
   std::vector<WorkItem> slots;
-  std::vector<char> ready;
-  std::vector<ColumnTurn> turns;
+  std::vector<char> parsed;            // the slot's block is parsed
+  std::vector<uint32_t> parsed_block;  // and its number
+  std::vector<size_t> ranges_left;     // the ranges the slot's block is still to be applied to
+  std::vector<char> done;              // the slot's item may be consumed
+  std::vector<size_t> slot_of_block;   // by block number modulo the slots
+  std::vector<ColumnRange> ranges;
   uint32_t blocks_taken = 0;  // under source_mutex
   size_t next_sequence = 0;
   size_t next_consumed = 0;
@@ -39,72 +44,70 @@ struct Pipeline {
   bool stop = false;
 };
 
-// Fewer columns than this in a range cost more in waiting than they share out.
-constexpr size_t kLeastColumnsInTurn = 16;
+// Fewer columns than this in a range cost more in bookkeeping than they share out.
+constexpr size_t kLeastColumnsInRange = 16;
 
-std::vector<ColumnTurn> column_turns(size_t columns, int threads) {
+std::vector<ColumnRange> column_ranges(size_t columns, int threads) {
   const size_t most = 2 * static_cast<size_t>(threads);
-  const size_t count = std::clamp<size_t>(columns / kLeastColumnsInTurn, 1, most);
-  std::vector<ColumnTurn> turns(count);
-  for (size_t t = 0; t < count; ++t) {
-    turns[t].first = columns * t / count;
-    turns[t].end = columns * (t + 1) / count;
+  const size_t count = std::clamp<size_t>(columns / kLeastColumnsInRange, 1, most);
+  std::vector<ColumnRange> ranges(count);
+  for (size_t r = 0; r < count; ++r) {
+    ranges[r].first = columns * r / count;
+    ranges[r].end = columns * (r + 1) / count;
   }
-  return turns;
+  return ranges;
 }
 
-// Waits until the range has taken `block` - 1 blocks. The wait is for one range of one block,
-// mostly microseconds: a short spin spares the sleep and wake-up.
-void wait_for_turn(const ColumnTurn& turn, uint32_t block) {
-  constexpr int kSpins = 4000;
-  uint32_t applied = turn.applied.load(std::memory_order_acquire);
-  for (int spin = 0; applied != block && spin < kSpins; ++spin) {
-    applied = turn.applied.load(std::memory_order_acquire);
+// The slot of a range's next block when that block is parsed and waits for the range.
+std::optional<size_t> waiting_block(const Pipeline& pipeline, const ColumnRange& range) {
+  if (range.busy) return std::nullopt;
+  const size_t slot = pipeline.slot_of_block[range.next_block % pipeline.slots.size()];
+  if (pipeline.parsed[slot] == 0 || pipeline.parsed_block[slot] != range.next_block) {
+    return std::nullopt;
   }
-  while (applied != block) {
-    turn.applied.wait(applied, std::memory_order_acquire);
-    applied = turn.applied.load(std::memory_order_acquire);
+  return slot;
+}
+
+// Applies parsed blocks to free ranges while there are any, the range just done first (its
+// columns are in this core's cache). An extent that could not be read takes its turns without
+// applying anything. `lock` holds `mutex`.
+void apply_waiting(Pipeline& pipeline, const ApplyColumns& apply,
+                   std::unique_lock<std::mutex>& lock) {
+  size_t r = 0;
+  for (size_t looked = 0; looked < pipeline.ranges.size();) {
+    ColumnRange& range = pipeline.ranges[r];
+    const std::optional<size_t> slot = waiting_block(pipeline, range);
+    if (!slot) {
+      r = (r + 1) % pipeline.ranges.size();
+      ++looked;
+      continue;
+    }
+    range.busy = true;
+    const WorkItem& item = pipeline.slots[*slot];
+    lock.unlock();
+    if (item.kind == ItemKind::block) apply(item, range.first, range.end);
+    lock.lock();
+    range.busy = false;
+    ++range.next_block;
+    if (--pipeline.ranges_left[*slot] == 0) pipeline.done[*slot] = 1;
+    looked = 0;
   }
 }
 
-// Applies a block to every column range in turn, after the block before it.
-void apply_in_turn(Pipeline& pipeline, const WorkItem& item, const ApplyColumns& apply) {
-  for (ColumnTurn& turn : pipeline.turns) {
-    wait_for_turn(turn, item.block_number);
-    apply(item, turn.first, turn.end);
-    turn.applied.store(item.block_number + 1, std::memory_order_release);
-    turn.applied.notify_all();
-  }
-}
-
-// The next item into the slot, with its block's number.
-WorkItem& take_item(Pipeline& pipeline, BlockSource& source, size_t slot) {
-  WorkItem& item = pipeline.slots[slot];
-  next_item(source, item);
-  if (item.kind == ItemKind::block) item.block_number = pipeline.blocks_taken++;
-  if (item.kind == ItemKind::done || item.kind == ItemKind::failure) {
-    std::lock_guard lock(pipeline.mutex);
-    pipeline.source_done = true;
-    pipeline.slot_freed.notify_all();
-  }
-  return item;
-}
-
-// Marks the slot's item ready; then, unless another worker is consuming, consumes every ready
-// item in sequence. `lock` holds `mutex`.
-void hand_in(Pipeline& pipeline, size_t slot, const ConsumeItem& consume,
-             std::unique_lock<std::mutex>& lock) {
-  pipeline.ready[slot] = 1;
+// Consumes every done item in sequence, unless another worker is at it. `lock` holds `mutex`.
+void consume_done(Pipeline& pipeline, const ConsumeItem& consume,
+                  std::unique_lock<std::mutex>& lock) {
   if (pipeline.consuming) return;
   pipeline.consuming = true;
   const size_t capacity = pipeline.slots.size();
-  while (!pipeline.stop && pipeline.ready[pipeline.next_consumed % capacity] != 0) {
+  while (!pipeline.stop && pipeline.done[pipeline.next_consumed % capacity] != 0) {
     const size_t next = pipeline.next_consumed % capacity;
     // The slot is the consumer's until it is released below: no worker touches it meanwhile.
     lock.unlock();
     const bool going = consume(pipeline.slots[next]);
     lock.lock();
-    pipeline.ready[next] = 0;
+    pipeline.done[next] = 0;
+    pipeline.parsed[next] = 0;
     ++pipeline.next_consumed;
     if (!going) pipeline.stop = true;
     pipeline.slot_freed.notify_all();
@@ -112,36 +115,69 @@ void hand_in(Pipeline& pipeline, size_t slot, const ConsumeItem& consume,
   pipeline.consuming = false;
 }
 
+// A slot for the next item, once one is free; nullopt when the pass is over.
+std::optional<size_t> free_slot(Pipeline& pipeline) {
+  std::unique_lock lock(pipeline.mutex);
+  pipeline.slot_freed.wait(lock, [&] {
+    return pipeline.stop || pipeline.source_done ||
+           pipeline.next_sequence < pipeline.next_consumed + pipeline.slots.size();
+  });
+  if (pipeline.stop || pipeline.source_done) return std::nullopt;
+  return pipeline.next_sequence++ % pipeline.slots.size();
+}
+
+// The next item into the slot, with its block's number.
+WorkItem& take_item(Pipeline& pipeline, BlockSource& source, size_t slot) {
+  WorkItem& item = pipeline.slots[slot];
+  next_item(source, item);
+  item.numbered = item.kind == ItemKind::block || item.kind == ItemKind::extent;
+  if (item.numbered) item.block_number = pipeline.blocks_taken++;
+  std::lock_guard lock(pipeline.mutex);
+  if (item.numbered) {
+    pipeline.slot_of_block[item.block_number % pipeline.slots.size()] = slot;
+  }
+  if (item.kind == ItemKind::done || item.kind == ItemKind::failure) {
+    pipeline.source_done = true;
+    pipeline.slot_freed.notify_all();
+  }
+  return item;
+}
+
 void work(Pipeline& pipeline, BlockSource& source, const PassSteps& steps) {
-  const size_t capacity = pipeline.slots.size();
+  const bool applies = static_cast<bool>(steps.apply);
   for (;;) {
     std::unique_lock source_lock(pipeline.source_mutex);
-    size_t slot;
-    {
-      std::unique_lock lock(pipeline.mutex);
-      pipeline.slot_freed.wait(lock, [&] {
-        return pipeline.stop || pipeline.source_done ||
-               pipeline.next_sequence < pipeline.next_consumed + capacity;
-      });
-      if (pipeline.stop || pipeline.source_done) return;
-      slot = pipeline.next_sequence++ % capacity;
-    }
-    WorkItem& item = take_item(pipeline, source, slot);
+    const std::optional<size_t> slot = free_slot(pipeline);
+    if (!slot) return;
+    WorkItem& item = take_item(pipeline, source, *slot);
     source_lock.unlock();
+    complete_item(source, item);
     steps.parse(item);
-    // Every block taken is applied, whatever the consumer does: a later block waits for it.
-    if (item.kind == ItemKind::block && steps.apply) apply_in_turn(pipeline, item, steps.apply);
     std::unique_lock lock(pipeline.mutex);
-    hand_in(pipeline, slot, steps.consume, lock);
+    if (item.numbered && applies) {
+      // Every block taken is applied, whatever the consumer does: a later block waits for it.
+      pipeline.parsed[*slot] = 1;
+      pipeline.parsed_block[*slot] = item.block_number;
+      pipeline.ranges_left[*slot] = pipeline.ranges.size();
+      apply_waiting(pipeline, steps.apply, lock);
+    } else {
+      pipeline.done[*slot] = 1;
+    }
+    consume_done(pipeline, steps.consume, lock);
   }
 }
 
 void run_threads(BlockSource& source, int threads, const PassSteps& steps) {
   Pipeline pipeline;
-  pipeline.slots.resize(pipeline_slots(threads));
-  for (size_t slot = 0; slot < pipeline.slots.size(); ++slot) pipeline.slots[slot].slot = slot;
-  pipeline.ready.assign(pipeline.slots.size(), 0);
-  pipeline.turns = column_turns(steps.columns, threads);
+  const size_t capacity = pipeline_slots(threads);
+  pipeline.slots.resize(capacity);
+  for (size_t slot = 0; slot < capacity; ++slot) pipeline.slots[slot].slot = slot;
+  pipeline.parsed.assign(capacity, 0);
+  pipeline.parsed_block.assign(capacity, 0);
+  pipeline.ranges_left.assign(capacity, 0);
+  pipeline.done.assign(capacity, 0);
+  pipeline.slot_of_block.assign(capacity, 0);
+  pipeline.ranges = column_ranges(steps.columns, threads);
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t) {
     workers.emplace_back(work, std::ref(pipeline), std::ref(source), std::cref(steps));
@@ -161,6 +197,7 @@ void run_pipeline(BlockSource& source, int threads, const PassSteps& steps) {
   WorkItem item;
   do {
     next_item(source, item);
+    complete_item(source, item);
     steps.parse(item);
     if (item.kind == ItemKind::block && steps.apply) steps.apply(item, 0, steps.columns);
   } while (steps.consume(item));

@@ -15,6 +15,12 @@ int open_for_reading(const std::string& path);
 // Up to `want` bytes into `to`: the count, 0 at the end, -1 with errno set.
 int64_t read_some(int fd, void* to, size_t want);
 void close_for_reading(int fd);
+// Up to `want` bytes from `offset` of the file into `to`, leaving the descriptor's position
+// alone, so that several threads may read one file at once: the count, 0 at the end, -1 with
+// errno set.
+int64_t read_at(int fd, void* to, size_t want, uint64_t offset);
+// The size of the open file when it is a regular file (one that can be read at any offset).
+bool regular_file_size(int fd, uint64_t& size);
 
 // A file created or truncated for writing, in text mode (lines end in CR LF on Windows) or as
 // bytes; nullptr with errno set.

@@ -31,6 +31,21 @@ int64_t read_some(int fd, void* to, size_t want) {
 
 void close_for_reading(int fd) { ::close(fd); }
 
+int64_t read_at(int fd, void* to, size_t want, uint64_t offset) {
+  ssize_t got;
+  do {
+    got = ::pread(fd, to, want, static_cast<off_t>(offset));
+  } while (got < 0 && errno == EINTR);
+  return got;
+}
+
+bool regular_file_size(int fd, uint64_t& size) {
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  size = static_cast<uint64_t>(status.st_size);
+  return true;
+}
+
 std::FILE* open_for_writing(const std::string& path, bool) { return std::fopen(path.c_str(), "w"); }
 
 bool file_size(const std::string& path, uint64_t& size) {

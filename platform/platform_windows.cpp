@@ -82,6 +82,28 @@ int64_t read_some(int fd, void* to, size_t want) {
 
 void close_for_reading(int fd) { _close(fd); }
 
+int64_t read_at(int fd, void* to, size_t want, uint64_t offset) {
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  OVERLAPPED at{};
+  at.Offset = static_cast<DWORD>(offset);
+  at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  const DWORD count = want > 0x7fffffff ? 0x7fffffff : static_cast<DWORD>(want);
+  DWORD got = 0;
+  if (ReadFile(file, to, count, &got, &at)) return got;
+  if (GetLastError() == ERROR_HANDLE_EOF) return 0;
+  errno = EIO;
+  return -1;
+}
+
+bool regular_file_size(int fd, uint64_t& size) {
+  const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+  if (GetFileType(file) != FILE_TYPE_DISK) return false;
+  LARGE_INTEGER bytes{};
+  if (!GetFileSizeEx(file, &bytes)) return false;
+  size = static_cast<uint64_t>(bytes.QuadPart);
+  return true;
+}
+
 std::FILE* open_for_writing(const std::string& path, bool text) {
   return _wfopen(widen(path).c_str(), text ? L"w" : L"wb");  // text mode: lines end in CR LF
 }

@@ -308,6 +308,60 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
   }
 }
 
+// Plain files read at offsets, by any number of threads, against the files read in turn: lines
+// that cross the extents' edges, lines longer than the longest a record may be (cut, the rest
+// skipped), CR LF, blank and malformed lines (the warnings' line numbers), a last line without
+// its newline, files without records; 100 columns, so that the sums are shared out in ranges.
+TEST_F(DataPass, ExtentsReadAsTheStream) {
+  constexpr int kColumns = 100;
+  std::mt19937 random(11);
+  const auto record = [&](int month, const char* end) {
+    std::string line = "1990 " + std::to_string(month) + " 1 0";
+    for (int c = 0; c < kColumns; ++c) {
+      line += (random() % 4 == 0 ? "\t" : " ") + std::to_string(int(random() % 20000) - 100);
+      if (random() % 3 == 0) line += "." + std::to_string(random() % 1000);
+    }
+    return line + end;
+  };
+  std::string mixed;
+  for (int l = 0; l < 300; ++l) {
+    const auto kind = random() % 20;
+    mixed += kind == 0   ? std::string("\n")
+             : kind == 1 ? std::string("text\n")
+             : kind == 2 ? record(int(random() % 13), " 4.7O1\n")
+             : kind == 3 ? "1990 1 1 0" + std::string(200000, ' ') + "5\n"
+                         : record(1 + l % 12, l % 5 == 0 ? "\r\n" : "\n");
+  }
+  const std::vector<std::string> entries = {
+      file("mixed.dat", data_file(kColumns, mixed)),
+      file("no_newline.dat", data_file(kColumns, record(3, "\n") + record(4, ""))),
+      file("header_only.dat", data_file(kColumns, "")),
+      file("long_last.dat", data_file(kColumns, record(5, "\n") + std::string(300000, '9'))),
+      file("mixed_again.dat", data_file(kColumns, mixed)),
+  };
+  for (const size_t block_size : {size_t{64}, size_t{1000}, size_t{65536}}) {
+    DataPassOptions in_turn;
+    in_turn.pass.read_at_offsets = false;
+    in_turn.pass.block_size = block_size;
+    const PassResult expected = pass(entries, kColumns, {DistributionMode::LN2, 0.0}, in_turn);
+    for (const int threads : {1, 2, 3, 8}) {
+      SCOPED_TRACE(std::to_string(block_size) + " bytes a block, threads " +
+                   std::to_string(threads));
+      DataPassOptions at_offsets;
+      at_offsets.pass.threads = threads;
+      at_offsets.pass.min_bytes_for_threads = 0;
+      at_offsets.pass.block_size = block_size;
+      const PassResult r = pass(entries, kColumns, {DistributionMode::LN2, 0.0}, at_offsets);
+      EXPECT_EQ(r.warnings, expected.warnings);
+      EXPECT_EQ(r.missing.counts, expected.missing.counts);
+      ASSERT_EQ(r.table.cells.size(), expected.table.cells.size());
+      EXPECT_EQ(std::memcmp(r.table.cells.data(), expected.table.cells.data(),
+                            r.table.cells.size() * sizeof(MonthStats)),
+                0);
+    }
+  }
+}
+
 TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
   const auto a = file("a.dat", data_file(1, std::string(20000, '\n') + "junk\n"));
   DataPassOptions threaded;

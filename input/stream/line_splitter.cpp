@@ -20,6 +20,7 @@ bool fill(LineSplitter& splitter, size_t want) {
     return false;
   }
   splitter.end += static_cast<size_t>(got);
+  splitter.text_read += static_cast<uint64_t>(got);
   return true;
 }
 
@@ -106,6 +107,7 @@ bool open_splitter(LineSplitter& splitter, const std::string& path) {
   splitter.text_end = false;
   splitter.skipping = false;
   splitter.lines_read = 0;
+  splitter.text_read = 0;
   return open_text_stream(splitter.stream, path);
 }
 

@@ -15,10 +15,16 @@ struct LineSplitter {
   std::string buffer;  // text read, not yet handed out: [begin, end); its storage is reused
   size_t begin = 0;
   size_t end = 0;
-  bool text_end = false;  // the stream has no more text
-  bool skipping = false;  // the rest of a cut line is still to be skipped
-  long lines_read = 0;    // lines handed out or skipped by read_line and skip_line
+  bool text_end = false;   // the stream has no more text
+  bool skipping = false;   // the rest of a cut line is still to be skipped
+  long lines_read = 0;     // lines handed out or skipped by read_line and skip_line
+  uint64_t text_read = 0;  // bytes of text read into the buffer so far
 };
+
+// The bytes of text handed out or skipped so far: where the next line starts.
+inline uint64_t text_consumed(const LineSplitter& splitter) {
+  return splitter.text_read - (splitter.end - splitter.begin);
+}
 
 struct Line {
   std::string text;  // without its newline; at most the caller's bound of bytes
