@@ -3,38 +3,19 @@
 #include <algorithm>
 #include <utility>
 
-#include "input/header.h"
-#include "platform/platform.h"
+#include "passes/file_opening.h"
 
 namespace pctlfit {
 
 namespace {
 
-void fail(BlockSource& source, WorkItem& item, InputErrorKind kind) {
+void fail(BlockSource& source, WorkItem& item, const InputError& error) {
   item.kind = ItemKind::failure;
-  const TextStream& stream = source.splitter.stream;
-  const int error_number =
-      kind == InputErrorKind::data_cannot_open ? stream.open_errno : stream.read_errno;
-  item.error = {kind, (*source.entries)[item.file], error_number, stream.problem};
+  item.error = error;
   close_splitter(source.splitter);
+  source.positioned.reset();
   source.reading = false;
   source.finished = true;
-}
-
-// A plain regular file's records are read at offsets from here on: the source keeps the file
-// open for the extents, the splitter lets go of it.
-void read_on_at_offsets(BlockSource& source) {
-  TextStream& stream = source.splitter.stream;
-  uint64_t size = 0;
-  if (!source.read_at_offsets || stream.format != nullptr || !regular_file_size(stream.fd, size)) {
-    return;
-  }
-  auto file = std::make_shared<PositionedFile>();
-  file->fd = std::exchange(stream.fd, -1);
-  file->end = size;
-  source.positioned = std::move(file);
-  source.next_offset = text_consumed(source.splitter);
-  source.first_extent = true;
 }
 
 // The next extent of the file read at offsets, or its end.
@@ -54,23 +35,18 @@ void next_extent(BlockSource& source, WorkItem& item) {
   source.next_offset += length;
 }
 
-// Opens the next file and reads its three header lines; only the second is kept.
-void begin_file(BlockSource& source, WorkItem& item) {
-  item.file = source.next_file++;
-  const std::string& path = (*source.entries)[item.file];
-  LineSplitter& splitter = source.splitter;
-  if (!open_splitter(splitter, path)) return fail(source, item, InputErrorKind::data_cannot_open);
+// Takes in how the file opened: a failure, its start, and how its records are read.
+void begin_file(BlockSource& source, WorkItem& item, FileOpening opening) {
+  if (failed(opening.error)) return fail(source, item, opening.error);
   item.kind = ItemKind::file_begin;
-  item.header_columns = -2;
-  Line& header = source.header_line;
-  const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
-  if (has_header && header.cut) return fail(source, item, InputErrorKind::header_too_long);
-  if (has_header) item.header_columns = count_header_columns(header.text, header.had_newline);
-  item.has_records = has_header && skip_line(splitter);
-  if (read_failed(splitter)) return fail(source, item, InputErrorKind::data_cannot_read);
-  source.reading = item.has_records;
-  if (source.reading) read_on_at_offsets(source);
-  if (!source.reading || source.positioned) close_splitter(splitter);
+  item.header_columns = opening.header_columns;
+  item.has_records = opening.has_records;
+  item.file_bytes = opening.bytes;
+  source.bytes_reported = opening.bytes;
+  source.reading = opening.has_records;
+  source.positioned = std::move(opening.positioned);
+  source.next_offset = opening.records_offset;
+  source.first_extent = true;
 }
 
 // A compressed file's blocks are four times as large: its decompressor's state (a window of
@@ -88,7 +64,49 @@ uint64_t take_file_bytes(BlockSource& source) {
   return bytes;
 }
 
+// The next block of the file read through the source's own stream, or its end.
+void next_streamed(BlockSource& source, WorkItem& item) {
+  if (read_block(source.splitter, item.bytes, item.length, block_size(source),
+                 source.longest_line)) {
+    item.kind = ItemKind::block;
+    item.file_bytes = take_file_bytes(source);
+    return;
+  }
+  const std::string& path = (*source.entries)[item.file];
+  if (read_failed(source.splitter)) {
+    return fail(source, item,
+                stream_error(source.splitter, InputErrorKind::data_cannot_read, path));
+  }
+  item.kind = ItemKind::file_end;
+  item.file_bytes = take_file_bytes(source);
+  close_splitter(source.splitter);
+  source.reading = false;
+}
+
+// The next block of the file that the readahead streams, or its end.
+void next_read_ahead(BlockSource& source, WorkItem& item) {
+  DecodedBlock block{std::move(item.bytes), 0, 0};
+  InputError error;
+  const DecodedItem got = take_decoded(*source.readahead, item.file, block, error);
+  item.bytes = std::move(block.bytes);
+  item.length = block.length;
+  item.file_bytes = block.file_bytes;
+  if (got == DecodedItem::failure) return fail(source, item, error);
+  item.kind = got == DecodedItem::block ? ItemKind::block : ItemKind::file_end;
+  if (got == DecodedItem::end) source.reading = false;
+}
+
 }  // namespace
+
+void read_ahead_of(BlockSource& source, int threads) {
+  source.readahead = std::make_unique<Readahead>();
+  Readahead& readahead = *source.readahead;
+  readahead.entries = source.entries;
+  readahead.block_size = source.block_size;
+  readahead.longest_line = source.longest_line;
+  readahead.read_at_offsets = source.read_at_offsets;
+  start_readahead(readahead, threads);
+}
 
 void next_item(BlockSource& source, WorkItem& item) {
   item.file_bytes = 0;
@@ -97,29 +115,25 @@ void next_item(BlockSource& source, WorkItem& item) {
     return;
   }
   if (!source.reading) {
+    if (source.readahead && source.next_file > 0)
+      leave_file(*source.readahead, source.next_file - 1);
     if (source.next_file == source.entries->size()) {
       source.finished = true;
       item.kind = ItemKind::done;
       return;
     }
-    source.bytes_reported = 0;
-    begin_file(source, item);
-    item.file_bytes = source.positioned ? source.next_offset : take_file_bytes(source);
+    item.file = source.next_file++;
+    const std::string& path = (*source.entries)[item.file];
+    begin_file(source, item,
+               source.readahead ? take_opening(*source.readahead, item.file)
+                                : open_listed_file(source.splitter, path, source.header_line,
+                                                   source.read_at_offsets));
     return;
   }
   item.file = source.next_file - 1;
   if (source.positioned) return next_extent(source, item);
-  if (read_block(source.splitter, item.bytes, item.length, block_size(source),
-                 source.longest_line)) {
-    item.kind = ItemKind::block;
-    item.file_bytes = take_file_bytes(source);
-    return;
-  }
-  if (read_failed(source.splitter)) return fail(source, item, InputErrorKind::data_cannot_read);
-  item.kind = ItemKind::file_end;
-  item.file_bytes = take_file_bytes(source);
-  close_splitter(source.splitter);
-  source.reading = false;
+  if (source.readahead) return next_read_ahead(source, item);
+  next_streamed(source, item);
 }
 
 void complete_item(const BlockSource& source, WorkItem& item) {
@@ -137,6 +151,8 @@ void complete_item(const BlockSource& source, WorkItem& item) {
 }
 
 void close_block_source(BlockSource& source) {
+  if (source.readahead) stop_readahead(*source.readahead);
+  source.readahead.reset();
   source.positioned.reset();
   close_splitter(source.splitter);
   source.reading = false;

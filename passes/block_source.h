@@ -9,6 +9,7 @@
 #include "input/stream/line_extent.h"
 #include "input/stream/line_splitter.h"
 #include "passes/block_parser.h"
+#include "passes/readahead.h"
 
 namespace pctlfit {
 
@@ -49,11 +50,17 @@ struct BlockSource {
   std::shared_ptr<const PositionedFile> positioned;  // the current file, read at offsets
   uint64_t next_offset = 0;                          // of its next extent
   bool first_extent = false;                         // the next extent is the records' first
+  // Files opened and compressed ones decompressed ahead on threads of their own (a pass on
+  // several threads); without it the source opens and decompresses each file itself.
+  std::unique_ptr<Readahead> readahead;
 };
 
 // Fills `item` with the next item; buffers in `item` are reused. After a failure or the last
 // file's end, every further item is `done`.
 void next_item(BlockSource& source, WorkItem& item);
+
+// Opens the files and decompresses compressed ones ahead of the source on `threads` threads.
+void read_ahead_of(BlockSource& source, int threads);
 
 // Reads an extent's lines, turning it into a block (or a failure); any other item stays as it
 // is. Runs on any thread, outside the source's lock.

@@ -178,6 +178,7 @@ void run_threads(BlockSource& source, int threads, const PassSteps& steps) {
   pipeline.done.assign(capacity, 0);
   pipeline.slot_of_block.assign(capacity, 0);
   pipeline.ranges = column_ranges(steps.columns, threads);
+  read_ahead_of(source, threads);
   std::vector<std::thread> workers;
   for (int t = 1; t < threads; ++t) {
     workers.emplace_back(work, std::ref(pipeline), std::ref(source), std::cref(steps));

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <random>
 
+#include "compression_util.h"
 #include "input/header.h"
 #include "input/record/record_parser.h"
 #include "test_util.h"
@@ -311,7 +312,8 @@ TEST_F(DataPass, ThreadsGiveIdenticalSums) {
 // Plain files read at offsets, by any number of threads, against the files read in turn: lines
 // that cross the extents' edges, lines longer than the longest a record may be (cut, the rest
 // skipped), CR LF, blank and malformed lines (the warnings' line numbers), a last line without
-// its newline, files without records; 100 columns, so that the sums are shared out in ranges.
+// its newline, files without records, compressed files among them; 100 columns, so that the sums
+// are shared out in ranges.
 TEST_F(DataPass, ExtentsReadAsTheStream) {
   constexpr int kColumns = 100;
   std::mt19937 random(11);
@@ -338,6 +340,10 @@ TEST_F(DataPass, ExtentsReadAsTheStream) {
       file("header_only.dat", data_file(kColumns, "")),
       file("long_last.dat", data_file(kColumns, record(5, "\n") + std::string(300000, '9'))),
       file("mixed_again.dat", data_file(kColumns, mixed)),
+      // Compressed files stream through the readahead, several at once.
+      file("mixed.dat.gz", test::gzip_member(data_file(kColumns, mixed))),
+      file("no_newline.dat.gz", test::gzip_member(data_file(kColumns, record(6, "")))),
+      file("mixed_last.dat.gz", test::gzip_member(data_file(kColumns, mixed))),
   };
   for (const size_t block_size : {size_t{64}, size_t{1000}, size_t{65536}}) {
     DataPassOptions in_turn;

@@ -1,0 +1,60 @@
+#include "passes/file_opening.h"
+
+#include <utility>
+
+#include "input/header.h"
+#include "platform/platform.h"
+
+namespace pctlfit {
+
+namespace {
+
+FileOpening failure(LineSplitter& splitter, InputErrorKind kind, const std::string& path) {
+  FileOpening opening;
+  opening.error = stream_error(splitter, kind, path);
+  close_splitter(splitter);
+  return opening;
+}
+
+// A plain regular file's records are read at offsets: the opening keeps the file open for the
+// extents, the splitter lets go of it.
+void read_on_at_offsets(LineSplitter& splitter, FileOpening& opening) {
+  TextStream& stream = splitter.stream;
+  uint64_t size = 0;
+  if (stream.format != nullptr || !regular_file_size(stream.fd, size)) return;
+  auto file = std::make_shared<PositionedFile>();
+  file->fd = std::exchange(stream.fd, -1);
+  file->end = size;
+  opening.positioned = std::move(file);
+  opening.records_offset = text_consumed(splitter);
+  opening.bytes = opening.records_offset;
+}
+
+}  // namespace
+
+InputError stream_error(const LineSplitter& splitter, InputErrorKind kind,
+                        const std::string& path) {
+  const TextStream& stream = splitter.stream;
+  const int error_number =
+      kind == InputErrorKind::data_cannot_open ? stream.open_errno : stream.read_errno;
+  return {kind, path, error_number, stream.problem};
+}
+
+FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Line& header,
+                             bool read_at_offsets) {
+  if (!open_splitter(splitter, path)) {
+    return failure(splitter, InputErrorKind::data_cannot_open, path);
+  }
+  FileOpening opening;
+  const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
+  if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
+  if (has_header) opening.header_columns = count_header_columns(header.text, header.had_newline);
+  opening.has_records = has_header && skip_line(splitter);
+  if (read_failed(splitter)) return failure(splitter, InputErrorKind::data_cannot_read, path);
+  opening.bytes = splitter.stream.bytes_read;
+  if (opening.has_records && read_at_offsets) read_on_at_offsets(splitter, opening);
+  if (!opening.has_records || opening.positioned) close_splitter(splitter);
+  return opening;
+}
+
+}  // namespace pctlfit

@@ -1,0 +1,34 @@
+#pragma once
+// A listed file opened for a pass: its three header lines read (only the second is kept), and
+// the way its records are to be read: a plain regular file at offsets, in extents, anything else
+// (a compressed file, a pipe) through its stream.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "input/input_error.h"
+#include "input/stream/line_extent.h"
+#include "input/stream/line_splitter.h"
+
+namespace pctlfit {
+
+struct FileOpening {
+  InputError error;          // data_cannot_open, header_too_long or data_cannot_read; else none
+  int header_columns = -2;   // the columns its header names (-1 too short, -2 none)
+  bool has_records = false;  // false for a file of fewer than three lines
+  std::shared_ptr<const PositionedFile> positioned;  // records read at offsets from here
+  uint64_t records_offset = 0;                       // where they start
+  uint64_t bytes = 0;  // bytes of the file read so far (compressed ones if it is)
+};
+
+// Opens `path` through the splitter and reads its header lines into `header`. The splitter
+// stays open only when the records are to be read through it: has_records, no failure and not
+// `positioned` (which plain regular files are when `read_at_offsets`).
+FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Line& header,
+                             bool read_at_offsets);
+
+// The splitter's failure for `path` as an input error of `kind`.
+InputError stream_error(const LineSplitter& splitter, InputErrorKind kind, const std::string& path);
+
+}  // namespace pctlfit
