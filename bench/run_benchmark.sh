@@ -9,24 +9,7 @@ set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-$here/../build}" && pwd)
 files=${2:-40}; columns=${3:-500}; years=${4:-100}; runs=${5:-5}; mode=${6:-LN2}
-work="$here/work/${files}x${columns}x${years}"
-
-for tool in /usr/bin/time gzip zstd; do
-  if ! command -v "$tool" > /dev/null; then
-    echo "run_benchmark.sh: needs $tool (Debian: apt-get install time gzip zstd)" >&2
-    exit 1
-  fi
-done
-if [ ! -f "$work/plain/list.txt" ]; then
-  mkdir -p "$work/plain" "$work/gzip" "$work/zstd"
-  "$build/bench/generate_workload" "$work/plain" "$files" "$columns" "$years" 42
-  for file in $(cat "$work/plain/list.txt"); do
-    gzip -6 -c "$work/plain/$file" > "$work/gzip/$file.gz"
-    zstd -q -3 -c "$work/plain/$file" > "$work/zstd/$file.zst"
-  done
-  sed 's/$/.gz/' "$work/plain/list.txt" > "$work/gzip/list.txt"
-  sed 's/$/.zst/' "$work/plain/list.txt" > "$work/zstd/list.txt"
-fi
+work=$("$here/make_workload.sh" "$build" "$files" "$columns" "$years")
 bytes=$(cd "$work/plain" && cat $(cat list.txt) | wc -c)
 echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode," \
   "threads ${PCTLFIT_THREADS:-default}"
