@@ -25,7 +25,7 @@ std::string_view list_entry(std::string_view line) {
 }
 
 InputError read_list_file(const std::string& path, std::vector<std::string>& entries,
-                          std::vector<long>* lines) {
+                          std::vector<long>* lines, bool* cr_line_ends) {
   LineSplitter splitter;
   if (!open_splitter(splitter, path)) {
     return {InputErrorKind::list_cannot_open, path, splitter.stream.open_errno};
@@ -47,6 +47,7 @@ InputError read_list_file(const std::string& path, std::vector<std::string>& ent
     if (lines != nullptr) lines->push_back(number);
   }
   close_splitter(splitter);
+  if (cr_line_ends != nullptr) *cr_line_ends = splitter.cr_line_ends;
   if (read_failed(splitter)) {
     return {InputErrorKind::list_cannot_read, path, splitter.stream.read_errno,
             splitter.stream.problem};

@@ -18,8 +18,10 @@ std::string_view list_entry(std::string_view line);
 // written otherwise. Fails with list_cannot_open, list_cannot_read, or list_line_too_long for a
 // first word longer than the longest file name the system takes (the rest of a long line, a
 // comment, is skipped unread).
+// `cr_line_ends` (if given) tells whether its lines end in a carriage return alone, each read
+// as a line end.
 InputError read_list_file(const std::string& path, std::vector<std::string>& entries,
-                          std::vector<long>* lines = nullptr);
+                          std::vector<long>* lines = nullptr, bool* cr_line_ends = nullptr);
 
 // Whether the file at `path`, given as a list, is rather a data file: its second line holds a
 // tab and the lines after its third (a few are read) are records.

@@ -28,6 +28,11 @@ std::string describe_column_count(int columns, int first_columns);
 // A data file without any record: empty, only its header lines, or blank lines.
 constexpr std::string_view kNoRecords = "no records";
 
+// A file whose lines end in a carriage return alone (as old Mac editors saved them): each is
+// read as a line end.
+constexpr std::string_view kCarriageReturnLineEnds =
+    "lines end in a carriage return alone; each is read as a line end";
+
 // Line warnings shown per file; more are counted only.
 constexpr int kLineWarningsShownPerFile = 20;
 

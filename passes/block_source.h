@@ -26,12 +26,13 @@ struct WorkItem {
   bool numbered = false;
   std::string bytes;  // block: whole record lines in bytes[0, length)
   size_t length = 0;
-  LineExtent extent;         // extent: the bytes to read
-  ParsedBlock parsed;        // block: filled by parse_block
-  int header_columns = -2;   // file_begin: the columns its header names (-1 too short, -2 none)
-  bool has_records = false;  // file_begin: false for a file of fewer than three lines
-  InputError error;          // failure
-  uint64_t file_bytes = 0;   // bytes of the file read for this item (compressed ones if it is)
+  LineExtent extent;          // extent: the bytes to read
+  ParsedBlock parsed;         // block: filled by parse_block
+  int header_columns = -2;    // file_begin: the columns its header names (-1 too short, -2 none)
+  bool has_records = false;   // file_begin: false for a file of fewer than three lines
+  bool cr_line_ends = false;  // file_begin: its lines end in a carriage return alone
+  InputError error;           // failure
+  uint64_t file_bytes = 0;    // bytes of the file read for this item (compressed ones if it is)
 };
 
 struct BlockSource {

@@ -21,7 +21,10 @@ FileOpening failure(LineSplitter& splitter, InputErrorKind kind, const std::stri
 void read_on_at_offsets(LineSplitter& splitter, FileOpening& opening) {
   TextStream& stream = splitter.stream;
   uint64_t size = 0;
-  if (stream.format != nullptr || !regular_file_size(stream.fd, size)) return;
+  // Carriage returns become line ends in the stream only.
+  if (stream.format != nullptr || splitter.cr_line_ends || !regular_file_size(stream.fd, size)) {
+    return;
+  }
   auto file = std::make_shared<PositionedFile>();
   file->fd = std::exchange(stream.fd, -1);
   file->end = size;
@@ -52,6 +55,7 @@ FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Li
   opening.has_records = has_header && skip_line(splitter);
   if (read_failed(splitter)) return failure(splitter, InputErrorKind::data_cannot_read, path);
   opening.bytes = splitter.stream.bytes_read;
+  opening.cr_line_ends = splitter.cr_line_ends;
   if (opening.has_records && read_at_offsets) read_on_at_offsets(splitter, opening);
   if (!opening.has_records || opening.positioned) close_splitter(splitter);
   return opening;

@@ -300,8 +300,11 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
   if (!choose_distribution(options, context, status)) return status;
 
   context.list_name = *options.list_name;
-  const InputError error = read_list_file(context.list_name, context.entries, &context.entry_lines);
+  bool cr_line_ends = false;
+  const InputError error =
+      read_list_file(context.list_name, context.entries, &context.entry_lines, &cr_line_ends);
   if (failed(error)) return fail_input(context, error);
+  if (cr_line_ends) warn(context, warning_text(context.list_name, kCarriageReturnLineEnds));
   // A data file given as the list names its own lines: one hint instead of a warning for each.
   const std::string data_file_hint = data_file_as_list_hint(context.list_name, context.entries);
   std::fputs(data_file_hint.c_str(), context.console.err);

@@ -1,8 +1,10 @@
 // Runs the built pctlfit binary in a temporary directory, as a user's script would.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 
+#include "compression_util.h"
 #include "input/record/readings.h"
 #include "test_util.h"
 
@@ -336,6 +338,88 @@ TEST_F(EndToEnd, ForcedReadingsGiveTheSameReport) {
   EXPECT_EQ(unknown.status, 1);
   EXPECT_EQ(unknown.out.rfind("PCTLFIT_READING=sse: no such reading; use one of byte", 0), 0u)
       << unknown.out;
+}
+
+// UTF-16 or UTF-32 text, by its byte-order mark or by NUL bytes between its characters, is
+// refused as a file that cannot be read, whichever file it is, with a reason that says what to do.
+TEST_F(EndToEnd, WideTextIsRefused) {
+  const std::string text = data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n");
+  const auto wide = [](const std::string& ascii, int width, bool big_endian, bool mark) {
+    std::string out;
+    const auto put = [&](unsigned code) {
+      for (int b = 0; b < width; ++b) {
+        const int shift = 8 * (big_endian ? width - 1 - b : b);
+        out += static_cast<char>((code >> shift) & 0xFF);
+      }
+    };
+    if (mark) put(0xFEFF);
+    for (char c : ascii) put(static_cast<unsigned char>(c));
+    return out;
+  };
+  file("a.dat", text);
+  struct Case {
+    std::string name, bytes, encoding;
+  };
+  const Case cases[] = {
+      {"utf16le_mark.dat", wide(text, 2, false, true), "UTF-16"},
+      {"utf16be_mark.dat", wide(text, 2, true, true), "UTF-16"},
+      {"utf16le.dat", wide(text, 2, false, false), "UTF-16"},
+      {"utf16be.dat", wide(text, 2, true, false), "UTF-16"},
+      {"utf32le_mark.dat", wide(text, 4, false, true), "UTF-32"},
+      {"utf32be.dat", wide(text, 4, true, false), "UTF-32"},
+  };
+  for (const Case& c : cases) {
+    file(c.name, c.bytes);
+    for (const std::string& list : {c.name + "\n", "a.dat\n" + c.name + "\n"}) {
+      SCOPED_TRACE(list);
+      file("list.txt", list);
+      const auto r = run_binary(dir, "-q list.txt");
+      EXPECT_EQ(r.status, 2);
+      EXPECT_EQ(r.out, "error reading " + c.name + " \n");
+      EXPECT_EQ(r.err, "pctlfit: " + c.name + ": " + c.encoding + " text: save it as UTF-8\n");
+    }
+  }
+  file("wide_list.txt", wide("a.dat\n", 2, false, true));
+  const auto list = run_binary(dir, "-q wide_list.txt");
+  EXPECT_EQ(list.status, 2);
+  EXPECT_EQ(list.err, "pctlfit: wide_list.txt: UTF-16 text: save it as UTF-8\n");
+}
+
+// Lines that end in a carriage return alone, in the list and in data files, plain or
+// compressed, first or later: read as line ends, one warning a file, the report that of the
+// same files with newlines.
+TEST_F(EndToEnd, CarriageReturnLineEndsAreLineEnds) {
+  const std::string text = data_file(2, "2001 1 1 0 1 2\n2001 2 1 0 3 4\n2001 1 1 0 5 6\n");
+  std::string cr = text;
+  std::replace(cr.begin(), cr.end(), '\n', '\r');
+  file("a.dat", text);
+  file("b.dat", text);
+  file("list.txt", "a.dat\nb.dat\n");
+  ASSERT_EQ(run_binary(dir, "-q list.txt").status, 0);
+  const std::string expected = report().substr(report().find("\n1\t"));
+  const std::string warning =
+      ": lines end in a carriage return alone; each is read as a line end\n";
+  struct Case {
+    std::string list;  // "\r" for the list's own line ends
+    std::string warned;
+  };
+  const Case cases[] = {
+      {"cr.dat\nb.dat\n", "pctlfit: warning: cr.dat" + warning},
+      {"a.dat\ncr.dat\n", "pctlfit: warning: cr.dat" + warning},
+      {"a.dat\rb.dat\r", "pctlfit: warning: list.txt" + warning},
+      {"a.dat\ncr.dat.gz\n", "pctlfit: warning: cr.dat.gz" + warning},
+  };
+  file("cr.dat", cr);
+  file("cr.dat.gz", test::gzip_member(cr));
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    file("list.txt", c.list);
+    const auto r = run_binary(dir, "-q list.txt");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(report().substr(report().find("\n1\t")), expected);
+    EXPECT_NE(r.err.find(c.warned), std::string::npos) << r.err;
+    EXPECT_EQ(run_binary(dir, "-q --strict list.txt").status, 5);
+  }
 }
 
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {

@@ -19,6 +19,13 @@ bool fill(LineSplitter& splitter, size_t want) {
     splitter.text_end = got == 0;
     return false;
   }
+  char* const text = splitter.buffer.data() + splitter.end;
+  const std::string_view read(text, static_cast<size_t>(got));
+  if (splitter.text_read == 0) {
+    splitter.cr_line_ends =
+        read.find('\r') != std::string_view::npos && read.find('\n') == std::string_view::npos;
+  }
+  if (splitter.cr_line_ends) std::replace(text, text + got, '\r', '\n');
   splitter.end += static_cast<size_t>(got);
   splitter.text_read += static_cast<uint64_t>(got);
   return true;
@@ -108,6 +115,7 @@ bool open_splitter(LineSplitter& splitter, const std::string& path) {
   splitter.skipping = false;
   splitter.lines_read = 0;
   splitter.text_read = 0;
+  splitter.cr_line_ends = false;
   return open_text_stream(splitter.stream, path);
 }
 

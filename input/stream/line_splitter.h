@@ -19,6 +19,9 @@ struct LineSplitter {
   bool skipping = false;   // the rest of a cut line is still to be skipped
   long lines_read = 0;     // lines handed out or skipped by read_line and skip_line
   uint64_t text_read = 0;  // bytes of text read into the buffer so far
+  // The text's first read held a carriage return and no newline: each carriage return is read
+  // as a newline (a file saved with CR line ends, as by old Mac editors).
+  bool cr_line_ends = false;
 };
 
 // The bytes of text handed out or skipped so far: where the next line starts.

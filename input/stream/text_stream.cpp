@@ -156,6 +156,25 @@ int64_t read_compressed(TextStream& stream, char* to, size_t want) {
   return static_cast<int64_t>(produced);
 }
 
+// The text's encoding when its first bytes show it as UTF-16 or UTF-32 (a spreadsheet's "Unicode
+// text"): by its byte-order mark, or by NUL bytes between the first characters; else nullptr.
+const char* wide_encoding(std::string_view head) {
+  if (head.starts_with(std::string_view("\xFF\xFE\0\0", 4))) return "UTF-32";
+  if (head.starts_with(std::string_view("\0\0\xFE\xFF", 4))) return "UTF-32";
+  if (head.starts_with("\xFF\xFE") || head.starts_with("\xFE\xFF")) return "UTF-16";
+  // Without a mark: a NUL after every character (UTF-16) or three (UTF-32), little or big endian.
+  const auto nul = [&](size_t i) { return i < head.size() && head[i] == '\0'; };
+  const auto text = [&](size_t i) { return i < head.size() && head[i] != '\0'; };
+  if ((text(0) && nul(1) && text(2) && nul(3)) || (nul(0) && text(1) && nul(2) && text(3))) {
+    return "UTF-16";
+  }
+  if ((text(0) && nul(1) && nul(2) && nul(3) && text(4)) ||
+      (nul(0) && nul(1) && nul(2) && text(3) && nul(4) && nul(5) && nul(6) && text(7))) {
+    return "UTF-32";
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 bool open_text_stream(TextStream& stream, const std::string& path) {
@@ -178,6 +197,9 @@ bool open_text_stream(TextStream& stream, const std::string& path) {
                               stream.packed_end);
   stream.format = detect_compression(head);
   if (stream.format != nullptr) start_library(stream);  // a failure is kept for the first read
+  if (const char* encoding = stream.format == nullptr ? wide_encoding(head) : nullptr) {
+    fail_stream(stream, std::string(encoding) + " text: save it as UTF-8");
+  }
   return true;
 }
 
