@@ -33,6 +33,10 @@ constexpr std::string_view kNoRecords = "no records";
 constexpr std::string_view kCarriageReturnLineEnds =
     "lines end in a carriage return alone; each is read as a line end";
 
+// A third header line that reads as a record (a file with two header lines, most likely).
+constexpr std::string_view kThirdLineLooksLikeRecord =
+    "looks like a record; the three header lines are skipped whole";
+
 // Line warnings shown per file; more are counted only.
 constexpr int kLineWarningsShownPerFile = 20;
 

@@ -42,6 +42,7 @@ void begin_file(BlockSource& source, WorkItem& item, FileOpening opening) {
   item.header_columns = opening.header_columns;
   item.has_records = opening.has_records;
   item.cr_line_ends = opening.cr_line_ends;
+  item.third_line_is_record = opening.third_line_is_record;
   item.file_bytes = opening.bytes;
   source.bytes_reported = opening.bytes;
   source.reading = opening.has_records;

@@ -31,8 +31,9 @@ struct WorkItem {
   int header_columns = -2;    // file_begin: the columns its header names (-1 too short, -2 none)
   bool has_records = false;   // file_begin: false for a file of fewer than three lines
   bool cr_line_ends = false;  // file_begin: its lines end in a carriage return alone
-  InputError error;           // failure
-  uint64_t file_bytes = 0;    // bytes of the file read for this item (compressed ones if it is)
+  bool third_line_is_record = false;  // file_begin: its third header line reads as a record
+  InputError error;                   // failure
+  uint64_t file_bytes = 0;  // bytes of the file read for this item (compressed ones if it is)
 };
 
 struct BlockSource {

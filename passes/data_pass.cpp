@@ -97,6 +97,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     consumer.file_lines_used = 0;
     consumer.extra_warned = false;
     if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
+    if (item.third_line_is_record) warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
     check_column_count(consumer, item, file);
     if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
   } else if (item.kind == ItemKind::block) {

@@ -1,8 +1,10 @@
 #include "passes/file_opening.h"
 
 #include <utility>
+#include <vector>
 
 #include "input/header.h"
+#include "input/record/record_parser.h"
 #include "platform/platform.h"
 
 namespace pctlfit {
@@ -33,6 +35,17 @@ void read_on_at_offsets(LineSplitter& splitter, FileOpening& opening) {
   opening.bytes = opening.records_offset;
 }
 
+// The third header line is read this far to tell whether it is a record; a longer one is not
+// judged (the rest of it is skipped, as before).
+constexpr size_t kLongestThirdLine = 1 << 16;
+
+// Whether a line reads as a record of the file's own columns (one at least).
+bool reads_as_record(const std::string& line, int columns) {
+  const int wanted = columns > 0 ? columns : 1;
+  std::vector<double> values(static_cast<size_t>(wanted));
+  return parse_record(line, wanted, values.data()).status == RecordStatus::record;
+}
+
 }  // namespace
 
 InputError stream_error(const LineSplitter& splitter, InputErrorKind kind,
@@ -52,11 +65,15 @@ FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Li
   const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
   if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
   if (has_header) opening.header_columns = count_header_columns(header.text, header.had_newline);
-  opening.has_records = has_header && skip_line(splitter);
+  opening.has_records = has_header && read_line(splitter, header, kLongestThirdLine);
+  if (opening.has_records && !header.cut) {
+    opening.third_line_is_record = reads_as_record(header.text, opening.header_columns);
+  }
   if (read_failed(splitter)) return failure(splitter, InputErrorKind::data_cannot_read, path);
   opening.bytes = splitter.stream.bytes_read;
   opening.cr_line_ends = splitter.cr_line_ends;
-  if (opening.has_records && read_at_offsets) read_on_at_offsets(splitter, opening);
+  // A third line cut short is skipped by the stream's next read: the records start later.
+  if (opening.has_records && read_at_offsets && !header.cut) read_on_at_offsets(splitter, opening);
   if (!opening.has_records || opening.positioned) close_splitter(splitter);
   return opening;
 }

@@ -19,8 +19,9 @@ struct FileOpening {
   bool has_records = false;  // false for a file of fewer than three lines
   std::shared_ptr<const PositionedFile> positioned;  // records read at offsets from here
   uint64_t records_offset = 0;                       // where they start
-  uint64_t bytes = 0;         // bytes of the file read so far (compressed ones if it is)
-  bool cr_line_ends = false;  // see LineSplitter
+  uint64_t bytes = 0;                 // bytes of the file read so far (compressed ones if it is)
+  bool cr_line_ends = false;          // see LineSplitter
+  bool third_line_is_record = false;  // a header of two lines above the records, most likely
 };
 
 // Opens `path` through the splitter and reads its header lines into `header`. The splitter

@@ -169,6 +169,11 @@ ExitStatus read_all_data(RunContext& context) {
        domain_warnings(context.table, context.bound_counts, context.distribution)) {
     std::fputs(line.c_str(), context.console.err);
   }
+  // Negative discharges from a normal fit are wrong figures of well-formed input: --strict
+  // counts them.
+  for (const std::string& line : negative_fit_warnings(context.table, context.distribution)) {
+    warn(context, line);
+  }
   return kExitOk;
 }
 

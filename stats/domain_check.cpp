@@ -86,7 +86,36 @@ void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable&
   }
 }
 
+// A month whose values are all at or above 0 and whose fitted 5 % figure is below 0.
+bool fits_below_zero(const MonthStats& sums, const Distribution& dist) {
+  if (sums.count == 0 || !(sums.min >= 0)) return false;
+  MonthStats cell = sums;
+  finalize_stats(cell);
+  return percentile(dist, cell, 5.0) < 0;
+}
+
 }  // namespace
+
+std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Distribution& dist,
+                                               int limit) {
+  std::vector<std::string> lines;
+  if (dist.mode != DistributionMode::NV) return lines;
+  LimitedLines limited{lines, limit};
+  for (int column = 1; column <= table.columns; ++column) {
+    const std::vector<int> months = months_where(
+        [&](int month) { return fits_below_zero(table_cell(table, column, month), dist); });
+    if (months.empty()) continue;
+    limited.add(warning_text("column " + std::to_string(column),
+                             "values all at or above 0, but the normal fit's 5 % figure is "
+                             "below 0 in months " +
+                                 month_list(months) + "; LN2 or LN3 keeps figures above 0"));
+  }
+  if (limited.more > 0) {
+    lines.push_back(warning_text(
+        "", std::to_string(limited.more) + " more columns whose normal fit goes below 0"));
+  }
+  return lines;
+}
 
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist, int limit) {

@@ -25,4 +25,10 @@ inline bool is_at_or_below_bound(double transformed) {
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist, int limit = 20);
 
+// NV only: the columns whose values are all at or above 0 in a month whose fitted 5 % figure
+// lies below 0 (negative discharges from a normal fit), with those months; at most `limit`
+// lines, then one that counts the rest. The table need not be finalised.
+std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Distribution& dist,
+                                               int limit = 20);
+
 }  // namespace pctlfit

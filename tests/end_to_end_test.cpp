@@ -102,7 +102,12 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
         "pctlfit: warning: ignored: \"ignored\"\n"
         "pctlfit: warning: ignored: \"extra\"\n"
         "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
-        "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n");
+        "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n" +
+            std::string(std::string(c.mode) == "NV"
+                            ? "pctlfit: warning: column 1: values all at or above 0, but the "
+                              "normal fit's 5 % figure is below 0 in months 1; LN2 or LN3 keeps "
+                              "figures above 0\n"
+                            : ""));
     std::string expected =
         "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\t2_Min\t2_5%\t2_50%\t2_95%\t2_Max\n";
     expected += c.title;
@@ -419,6 +424,51 @@ TEST_F(EndToEnd, CarriageReturnLineEndsAreLineEnds) {
     EXPECT_EQ(report().substr(report().find("\n1\t")), expected);
     EXPECT_NE(r.err.find(c.warned), std::string::npos) << r.err;
     EXPECT_EQ(run_binary(dir, "-q --strict list.txt").status, 5);
+  }
+}
+
+// Two holes that gave status 0 with wrong figures and no word: a file with two header lines
+// (its first record taken as the third), and negative 5 % figures of a normal fit to values
+// that are never negative. Each is warned of, counts for --strict, and leaves the figures as
+// the formulas give them.
+TEST_F(EndToEnd, WarnsOfRecordsAsHeaderAndNegativeNormalFits) {
+  const std::string header = "monthly values\nYYYY MM DD H\tQ1\tQ2\n";
+  const std::string records = "2001 1 1 0 1 -1\n2001 1 1 0 1.5 2\n2001 1 1 0 9 3\n";
+  const std::string third =
+      "a.dat:3: looks like a record; the three header lines are skipped whole";
+  const std::string negative =
+      "column 1: values all at or above 0, but the normal fit's 5 % figure is below 0 in months "
+      "1; LN2 or LN3 keeps figures above 0";
+  struct Case {
+    std::string name, data, mode;
+    std::vector<std::string> warned, not_warned;
+  };
+  const Case cases[] = {
+      {"three header lines, NV", header + "units\n" + records, "NV", {negative}, {third}},
+      {"two header lines, NV", header + records, "NV", {third}, {negative}},  // 1.5, 9 fit above 0
+      {"two header lines, LN2", header + records, "LN2", {third}, {negative}},
+      {"a third line of words",
+       header + "year month day hour\n" + records,
+       "LN2",
+       {},
+       {third, negative}},
+      {"a third line of too few fields", header + "2001 1 1\n" + records, "LN2", {}, {third}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    file("a.dat", c.data);
+    file("list.txt", "a.dat\n");
+    const auto r = run_binary(dir, "-q list.txt " + c.mode);
+    EXPECT_EQ(r.status, 0);
+    for (const std::string& w : c.warned) {
+      EXPECT_NE(r.err.find("pctlfit: warning: " + w + "\n"), std::string::npos) << r.err;
+    }
+    for (const std::string& w : c.not_warned) {
+      EXPECT_EQ(r.err.find(w), std::string::npos) << r.err;
+    }
+    if (!c.warned.empty()) {
+      EXPECT_EQ(run_binary(dir, "-q --strict list.txt " + c.mode).status, 5);
+    }
   }
 }
 
