@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "stats/distribution.h"
@@ -17,6 +18,10 @@ const char* report_title(DistributionMode mode);
 // Writes the column header line and the title line naming every entry. False if a write failed.
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
                        const std::vector<std::string>& entries);
+
+// Whether `title_line` (a report's second line, without its newline) is a report title that
+// names other files than `entries`, in any mode; false for a line that is no report title.
+bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries);
 
 // Writes the twelve month rows from a finalised table. False if a write failed.
 bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist);

@@ -244,6 +244,11 @@ std::string no_lower_limit_warning(const std::optional<std::string>& word) {
   return warning_text("", "no lower limit read for LN3 (" + what + "); using 0");
 }
 
+std::string report_replaced_warning(const std::string& report_name) {
+  return warning_text(report_name,
+                      "replaced, though it is the report of other files (-o chooses another name)");
+}
+
 std::string report_placement_warning(const std::string& report_name) {
   return warning_text("", "the report is " + report_name +
                               " (the name is cut at its first point; -o chooses another)");

@@ -56,5 +56,7 @@ std::string unknown_mode_warning(const std::string& word);
 std::string ignored_word_warning(const std::string& word);
 std::string no_lower_limit_warning(const std::optional<std::string>& word);
 std::string report_placement_warning(const std::string& report_name);
+// An existing report of other files that this run replaces.
+std::string report_replaced_warning(const std::string& report_name);
 
 }  // namespace pctlfit

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cerrno>
 
+#include "input/stream/line_splitter.h"
 #include "platform/platform.h"
+#include "report/report_writer.h"
 #include "run/messages.h"
 
 namespace pctlfit {
@@ -34,6 +36,29 @@ bool report_leaves_the_list_folder(const std::string& list_name) {
                      is_path_separator);
 }
 
+// The second line of an existing report, at most `bound` bytes of it; empty when there is none.
+std::string existing_title_line(const std::string& path, size_t bound) {
+  LineSplitter splitter;
+  Line line;
+  const bool read = open_splitter(splitter, path) && skip_line(splitter) &&
+                    read_line(splitter, line, bound);
+  close_splitter(splitter);
+  return read && !line.cut ? line.text : std::string();
+}
+
+// Scripts rely on the name rule, so the run goes on; but a report of other files that is about
+// to be replaced (two lists named alike up to their first point) is named first.
+void warn_if_replacing_other_files(RunContext& context) {
+  uint64_t size = 0;
+  if (!file_size(context.report_name, size)) return;
+  std::string names;
+  for (const std::string& entry : context.entries) names += entry + ' ';
+  const std::string title = existing_title_line(context.report_name, names.size() + 128);
+  if (!title_names_other_files(title, context.entries)) return;
+  std::fputs(report_replaced_warning(context.report_name).c_str(), context.console.err);
+  ++context.input_warnings;
+}
+
 ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file) {
   file.reset(open_for_writing(name));
   if (file) return kExitOk;
@@ -58,6 +83,7 @@ ExitStatus open_report(RunContext& context, const Options& options) {
   if (is_an_input(context, context.report_name)) {
     return report_report_is_input(context.console.out, context.report_name);
   }
+  warn_if_replacing_other_files(context);
   return open_output(context, context.report_name, context.report);
 }
 

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <filesystem>
 
 #include "compression_util.h"
 #include "input/record/readings.h"
@@ -378,6 +379,7 @@ TEST_F(EndToEnd, WideTextIsRefused) {
     for (const std::string& list : {c.name + "\n", "a.dat\n" + c.name + "\n"}) {
       SCOPED_TRACE(list);
       file("list.txt", list);
+      std::filesystem::remove(dir.path / "list.sta");  // no report of other files replaced
       const auto r = run_binary(dir, "-q list.txt");
       EXPECT_EQ(r.status, 2);
       EXPECT_EQ(r.out, "error reading " + c.name + " \n");
@@ -470,6 +472,43 @@ TEST_F(EndToEnd, WarnsOfRecordsAsHeaderAndNegativeNormalFits) {
       EXPECT_EQ(run_binary(dir, "-q --strict list.txt " + c.mode).status, 5);
     }
   }
+}
+
+// Two lists named alike up to their first point share a report name: the run that replaces the
+// other's report says so (and goes on, as scripts expect); its own earlier report, in any
+// mode, or a file that is no report, is replaced without a word.
+TEST_F(EndToEnd, ReplacingTheReportOfOtherFilesIsNamed) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n"));
+  file("b.dat", data_file(1, "2001 1 1 0 3\n"));
+  file("run_v1.2_hist.txt", "a.dat\n");
+  file("run_v1.2_fut.txt", "a.dat\nb.dat\n");
+  const std::string warning = "pctlfit: warning: run_v1.sta: replaced, though it is the report of "
+                              "other files (-o chooses another name)\n";
+  struct Case {
+    std::string before;  // the arguments of the run before, or the report's text
+    std::string args;
+    bool warned;
+  };
+  const Case cases[] = {
+      {"run_v1.2_hist.txt", "run_v1.2_fut.txt", true},
+      {"run_v1.2_fut.txt NV", "run_v1.2_fut.txt", false},  // the same files, another mode
+      {"run_v1.2_fut.txt", "run_v1.2_fut.txt", false},
+      {"=notes of mine\nnot a report\n", "run_v1.2_fut.txt", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.before + " then " + c.args);
+    if (c.before.starts_with("=")) {
+      file("run_v1.sta", c.before.substr(1));
+    } else {
+      ASSERT_EQ(run_binary(dir, "-q " + c.before).status, 0);
+    }
+    const auto r = run_binary(dir, "-q " + c.args);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err.find(warning) != std::string::npos, c.warned) << r.err;
+    EXPECT_NE(report("run_v1.sta").find("froma.dat b.dat \n"), std::string::npos);
+  }
+  ASSERT_EQ(run_binary(dir, "-q run_v1.2_hist.txt").status, 0);
+  EXPECT_EQ(run_binary(dir, "-q --strict run_v1.2_fut.txt").status, 5);
 }
 
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
