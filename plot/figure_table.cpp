@@ -96,6 +96,7 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
                              kTableColumnNames.begin() + static_cast<std::ptrdiff_t>(fields));
   };
   const size_t fields = is_header(kTableColumns)               ? kTableColumns
+                        : is_header(kTableColumnsWithoutMode)  ? kTableColumnsWithoutMode
                         : is_header(kTableColumnsWithoutCheck) ? kTableColumnsWithoutCheck
                                                                : 0;
   if (fields == 0) {

@@ -33,7 +33,8 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries) {
   std::string names;
   for (const std::string& entry : entries) names += entry + ' ';
-  for (DistributionMode mode : {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
+  for (DistributionMode mode :
+       {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
     const std::string_view title = report_title(mode);
     if (title_line.starts_with(title)) return title_line.substr(title.size()) != names;
   }

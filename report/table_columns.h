@@ -29,17 +29,23 @@ enum class TableColumn : size_t {
   above_p95,  // pooled values above p95
   skew,       // of the transformed values about the fitted mean (G1)
   misfit,     // 1 when either count lies outside the 99 % band of a true 5 % line, else 0
+  // The run's fit, so that tables of several runs can be told apart.
+  mode,         // NV, LN2 or LN3
+  lower_limit,  // LN3's lower limit; empty in the other modes
 };
 
-inline constexpr std::array<std::string_view, 17> kTableColumnNames = {
-    "column", "heading", "month", "n",   "missing",  "at_or_below_bound", "mean", "sd",    "min",
-    "p5",     "p50",     "p95",   "max", "below_p5", "above_p95",         "skew", "misfit"};
-static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::misfit) + 1,
+inline constexpr std::array<std::string_view, 19> kTableColumnNames = {
+    "column", "heading", "month",      "n",   "missing", "at_or_below_bound", "mean",      "sd",
+    "min",    "p5",      "p50",        "p95", "max",     "below_p5",          "above_p95", "skew",
+    "misfit", "mode",    "lower_limit"};
+static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::lower_limit) + 1,
               "a name for every column");
 
 inline constexpr size_t kTableColumns = kTableColumnNames.size();
-// Tables written before the check's columns end after `max`; readers take both.
+// Tables written before the check's columns end after `max`, those before the mode's after
+// `misfit`; readers take all three.
 inline constexpr size_t kTableColumnsWithoutCheck = static_cast<size_t>(TableColumn::max) + 1;
+inline constexpr size_t kTableColumnsWithoutMode = static_cast<size_t>(TableColumn::misfit) + 1;
 
 constexpr size_t index_of(TableColumn column) { return static_cast<size_t>(column); }
 

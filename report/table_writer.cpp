@@ -26,6 +26,18 @@ std::string shortest_double(double value) {
 
 namespace {
 
+std::string mode_name(DistributionMode mode) {
+  switch (mode) {
+    case DistributionMode::NV:
+      return "NV";
+    case DistributionMode::LN2:
+      return "LN2";
+    case DistributionMode::LN3:
+      return "LN3";
+  }
+  return {};
+}
+
 // One row's data: its place, its counts, and the finalised cell.
 struct TableRow {
   const FigureTableInput& input;
@@ -89,6 +101,10 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::skew:
     case TableColumn::misfit:
       return check_text(row, column);
+    case TableColumn::mode:
+      return mode_name(dist.mode);
+    case TableColumn::lower_limit:
+      return dist.mode == DistributionMode::LN3 ? shortest_double(dist.lower_limit) : "";
   }
   return {};
 }

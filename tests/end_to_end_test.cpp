@@ -482,8 +482,9 @@ TEST_F(EndToEnd, ReplacingTheReportOfOtherFilesIsNamed) {
   file("b.dat", data_file(1, "2001 1 1 0 3\n"));
   file("run_v1.2_hist.txt", "a.dat\n");
   file("run_v1.2_fut.txt", "a.dat\nb.dat\n");
-  const std::string warning = "pctlfit: warning: run_v1.sta: replaced, though it is the report of "
-                              "other files (-o chooses another name)\n";
+  const std::string warning =
+      "pctlfit: warning: run_v1.sta: replaced, though it is the report of "
+      "other files (-o chooses another name)\n";
   struct Case {
     std::string before;  // the arguments of the run before, or the report's text
     std::string args;
@@ -544,16 +545,16 @@ TEST_F(EndToEnd, FigureTableHoldsTheReportsFiguresInFull) {
   ASSERT_EQ(rows.size(), 1u + 2 * 12);
   EXPECT_EQ(rows[0],
             "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max,"
-            "below_p5,above_p95,skew,misfit");  // the check's columns are empty without it
+            "below_p5,above_p95,skew,misfit,mode,lower_limit");  // no check: its columns empty
   // Counted by hand: n, missing, at or below the bound.
   EXPECT_TRUE(rows[1].starts_with("1,\"SB,1\",1,3,1,0,0.69")) << rows[1];
   EXPECT_TRUE(rows[2].starts_with("1,\"SB,1\",2,2,0,1,-inf,0,")) << rows[2];  // 0.5 and 0
   EXPECT_TRUE(rows[13].starts_with("2,\"say \"\"hi\"\"\",1,1,3,0,1.09861")) << rows[13];
-  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,");  // no values: empty figures
+  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,,LN2,");  // no values: no figures
   for (size_t i = 1; i < rows.size(); ++i) {
     SCOPED_TRACE(rows[i]);
     const std::vector<std::string> fields = csv_fields(rows[i]);
-    ASSERT_EQ(fields.size(), 17u);
+    ASSERT_EQ(fields.size(), 19u);
     const int column = std::stoi(fields[0]);
     const int month = std::stoi(fields[2]);
     if (fields[3] == "0") continue;

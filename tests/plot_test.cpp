@@ -8,6 +8,7 @@
 #include "plot/figure_table.h"
 #include "plot/plot_run.h"
 #include "plot/report_file.h"
+#include "report/table_columns.h"
 #include "test_util.h"
 
 namespace pctlfit::plot {
@@ -384,6 +385,47 @@ TEST(PlotTable, ReadsTheTablePctlfitWrites) {
   EXPECT_EQ(table.counts[1][0], 1u);  // -9999 is missing, not pooled
   EXPECT_EQ(table.counts[0][6], 1u);
   EXPECT_EQ(table.counts[0][1], 0u);
+}
+
+// Tables of every version are read: as written now (with the run's mode and limit), before the
+// mode's columns, and before the fit check's; the run's own mode and limit are in each row.
+TEST(PlotTable, ReadsTablesOfEveryVersion) {
+  test::TempDir dir;
+  test::ScopedChdir inside(dir.path);
+  test::write_file("a.dat", "t\nYYYY MM DD H\tQ1\nu\n2001 1 1 0 1\n2001 1 1 0 3\n");
+  test::write_file("list.txt", "a.dat\n");
+  struct Case {
+    std::vector<std::string> args;
+    std::string mode_and_limit;
+  };
+  const Case cases[] = {
+      {{"list.txt", "NV"}, ",NV,"},
+      {{"list.txt"}, ",LN2,"},
+      {{"-l", "-2.25", "list.txt"}, ",LN3,-2.25"},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> args = {"-q", "--table", "t.csv"};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    ASSERT_EQ(test::run_in_process(args).status, 0);
+    const std::string text = test::read_file("t.csv");
+    const std::string first_row = text.substr(
+        text.find('\n') + 1, text.find('\n', text.find('\n') + 1) - text.find('\n') - 1);
+    EXPECT_TRUE(first_row.ends_with(c.mode_and_limit)) << first_row;
+    std::vector<std::vector<std::string>> records = parse_csv(text);
+    for (const size_t fields : {pctlfit::kTableColumns, pctlfit::kTableColumnsWithoutMode,
+                                pctlfit::kTableColumnsWithoutCheck}) {
+      SCOPED_TRACE(fields);
+      std::string older;
+      for (const auto& record : records) {
+        for (size_t f = 0; f < fields; ++f) older += (f > 0 ? "," : "") + record[f];
+        older += "\n";
+      }
+      FigureTable table;
+      std::string error;
+      EXPECT_TRUE(parse_figure_table(older, "t.csv", table, error)) << error;
+      EXPECT_EQ(table.fields, fields);
+    }
+  }
 }
 
 }  // namespace
