@@ -1,25 +1,68 @@
 #include "input/warnings.h"
 
+#include <algorithm>
+
 #include "text/warning_text.h"
 
 namespace pctlfit {
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+// A field such as "3,887" or "-0,5": digits, one comma, digits.
+bool is_decimal_comma(std::string_view field) {
+  if (field.starts_with('-')) field.remove_prefix(1);
+  const size_t comma = field.find(',');
+  if (comma == std::string_view::npos || comma == 0 || comma + 1 == field.size()) return false;
+  const auto digits = [](std::string_view part) {
+    return std::all_of(part.begin(), part.end(), is_digit);
+  };
+  return digits(field.substr(0, comma)) && digits(field.substr(comma + 1));
+}
+
+// The field with its comma as a point.
+std::string decimal_hint(std::string_view field) {
+  std::string point(field);
+  point[point.find(',')] = '.';
+  return " (a decimal comma: values are written with a point, " + point + ")";
+}
+
+// What a line that is no record holds instead of blanks or tabs between its fields.
+std::string separator_hint(std::string_view line_start) {
+  if (line_start.find(';') != std::string_view::npos) {
+    return "; its fields are separated by ';', where blanks or tabs belong";
+  }
+  if (line_start.find(',') != std::string_view::npos) {
+    return "; its fields are separated by ',', where blanks or tabs belong";
+  }
+  return {};
+}
+
+std::string bad_value_text(const RecordParse& parse, const std::string& field,
+                           const std::vector<std::string>& headings) {
+  const size_t index = static_cast<size_t>(parse.bad_column);
+  const bool named = index < headings.size() && !headings[index].empty();
+  const std::string more = parse.bad_values > 1
+                               ? "it and " + std::to_string(parse.bad_values - 1) + " more are"
+                               : "it is";
+  return "value " + std::to_string(parse.bad_column + 1) +
+         (named ? " (" + headings[index] + ")" : "") + " is not a number: \"" + field + "\"; " +
+         more + " left out as missing";
+}
+
+}  // namespace
 
 std::string describe_record_problem(const RecordParse& parse, const std::string& field, int columns,
                                     const std::vector<std::string>& headings) {
   switch (parse.status) {
     case RecordStatus::not_a_record:
-      return "not a record";
+      return "not a record: \"" + field + "\"" + separator_hint(field);
     case RecordStatus::month_out_of_range:
       return "month " + std::to_string(parse.month) + " outside 1..12";
     case RecordStatus::bad_value: {
-      const size_t index = static_cast<size_t>(parse.bad_column);
-      const bool named = index < headings.size() && !headings[index].empty();
-      const std::string more = parse.bad_values > 1
-                                   ? "it and " + std::to_string(parse.bad_values - 1) + " more are"
-                                   : "it is";
-      return "value " + std::to_string(parse.bad_column + 1) +
-             (named ? " (" + headings[index] + ")" : "") + " is not a number: \"" + field + "\"; " +
-             more + " left out as missing";
+      const std::string text = bad_value_text(parse, field, headings);
+      return is_decimal_comma(field) ? text + decimal_hint(field) : text;
     }
     case RecordStatus::short_record:
       return "only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +

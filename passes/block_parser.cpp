@@ -41,7 +41,6 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
 
 // The bad field's text for a warning: at most kShownFieldLength bytes, control bytes as '?'.
 std::string shown_field(std::string_view line, const RecordParse& parse) {
-  if (parse.status != RecordStatus::bad_value) return {};
   std::string field(line.substr(parse.bad_field_begin, parse.bad_field_length));
   if (field.size() > kShownFieldLength) field = field.substr(0, kShownFieldLength - 3) + "...";
   for (char& c : field) {
@@ -50,13 +49,39 @@ std::string shown_field(std::string_view line, const RecordParse& parse) {
   return field;
 }
 
+// The start of a line that is no record, for a warning: at most kShownLineLength bytes, a tab
+// as \t, other control bytes as \xNN, quotes and backslashes escaped, "..." where it is cut.
+std::string shown_line_start(std::string_view line) {
+  static constexpr char kHex[] = "0123456789abcdef";
+  std::string text;
+  for (const char c : line.substr(0, kShownLineLength)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (c == '\t') {
+      text += "\\t";
+    } else if (c == '"' || c == '\\') {
+      text += {'\\', c};
+    } else if (byte < 0x20 || byte == 0x7f) {
+      text += {'\\', 'x', kHex[byte >> 4], kHex[byte & 15]};
+    } else {
+      text += c;
+    }
+  }
+  return line.size() > kShownLineLength ? text + "..." : text;
+}
+
+std::string shown_text(std::string_view line, const RecordParse& parse) {
+  if (parse.status == RecordStatus::bad_value) return shown_field(line, parse);
+  if (parse.status == RecordStatus::not_a_record) return shown_line_start(line);
+  return {};
+}
+
 // Notes what a line was: its warning (the first ones kept, the rest counted), the first line
 // with extra values, and the counts of records and of lines that are none.
 void note_line(ParsedBlock& out, std::string_view line, long line_index, const RecordParse& parse,
                int columns, bool has_values) {
   if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
     if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
-      out.warnings.push_back({line_index, parse, shown_field(line, parse)});
+      out.warnings.push_back({line_index, parse, shown_text(line, parse)});
     } else {
       ++out.unshown_warnings;
     }

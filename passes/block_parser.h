@@ -20,11 +20,14 @@ namespace pctlfit {
 struct BlockWarning {
   long line = 0;  // 0-based line within the block
   RecordParse parse;
-  std::string field;  // bad_value: the field's text, shortened to kShownFieldLength
+  std::string field;  // bad_value: the field's text, shortened to kShownFieldLength;
+                      // not_a_record: the line's start, escaped (kShownLineLength)
 };
 
 // The longest text of a bad field that a warning shows; a longer one is cut and ends in "...".
 constexpr size_t kShownFieldLength = 40;
+// The longest start of a line that is no record that a warning shows.
+constexpr size_t kShownLineLength = 60;
 
 // The first line of a block that holds more values than the header names columns.
 struct ExtraValues {

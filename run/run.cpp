@@ -165,13 +165,14 @@ ExitStatus read_all_data(RunContext& context) {
     return report_nothing_pooled(context.console.out, context.console.err, summary,
                                  total(context.missing_counts), context.column_count);
   }
-  for (const std::string& line :
-       domain_warnings(context.table, context.bound_counts, context.distribution)) {
+  for (const std::string& line : domain_warnings(context.table, context.bound_counts,
+                                                 context.distribution, context.headings)) {
     std::fputs(line.c_str(), context.console.err);
   }
   // Negative discharges from a normal fit are wrong figures of well-formed input: --strict
   // counts them.
-  for (const std::string& line : negative_fit_warnings(context.table, context.distribution)) {
+  for (const std::string& line :
+       negative_fit_warnings(context.table, context.distribution, context.headings)) {
     warn(context, line);
   }
   return kExitOk;

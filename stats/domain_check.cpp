@@ -24,6 +24,20 @@ std::string bound_text(const Distribution& dist) {
   return text;
 }
 
+// "column 181 (SB181)", or "column 181" where the column has no heading.
+std::string column_name(int column, const std::vector<std::string>& headings) {
+  const size_t index = static_cast<size_t>(column - 1);
+  const std::string number = "column " + std::to_string(column);
+  return index < headings.size() && !headings[index].empty() ? number + " (" + headings[index] + ")"
+                                                             : number;
+}
+
+// After the shown lines of a kind: how many columns more, and where all of them are.
+std::string more_columns(int more, const std::string& what) {
+  return warning_text("", std::to_string(more) + " more columns " + what +
+                              " (the figure table, --table, lists every column and month)");
+}
+
 // Lines of one kind, at most `limit` of them; the rest are counted in `more`.
 struct LimitedLines {
   std::vector<std::string>& lines;
@@ -51,7 +65,8 @@ std::vector<int> months_where(Holds holds) {
 }
 
 void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table,
-                        const CellCounts& counts, const Distribution& dist, int limit) {
+                        const CellCounts& counts, const Distribution& dist,
+                        const std::vector<std::string>& headings, int limit) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
     const auto count = [&](int month) { return counts.counts[cell_index(counts, column, month)]; };
@@ -59,31 +74,27 @@ void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table
     if (months.empty()) continue;
     uint64_t total = 0;
     for (int month : months) total += count(month);
-    limited.add(warning_text("column " + std::to_string(column),
+    limited.add(warning_text(column_name(column, headings),
                              std::to_string(total) + " values at or below " + bound_text(dist) +
                                  "; months " + month_list(months) +
                                  " report non-finite or zero percentiles"));
   }
   if (limited.more > 0) {
-    lines.push_back(warning_text("", std::to_string(limited.more) +
-                                         " more columns with values at or below " +
-                                         bound_text(dist)));
+    lines.push_back(more_columns(limited.more, "with values at or below " + bound_text(dist)));
   }
 }
 
-void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table, int limit) {
+void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table,
+                              const std::vector<std::string>& headings, int limit) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
     const std::vector<int> months =
         months_where([&](int month) { return table_cell(table, column, month).count == 0; });
     if (months.empty()) continue;
-    limited.add(warning_text("column " + std::to_string(column),
-                             "no values in months " + month_list(months)));
+    limited.add(
+        warning_text(column_name(column, headings), "no values in months " + month_list(months)));
   }
-  if (limited.more > 0) {
-    lines.push_back(warning_text(
-        "", std::to_string(limited.more) + " more columns with months without values"));
-  }
+  if (limited.more > 0) lines.push_back(more_columns(limited.more, "with months without values"));
 }
 
 // A month whose values are all at or above 0 and whose fitted 5 % figure is below 0.
@@ -97,6 +108,7 @@ bool fits_below_zero(const MonthStats& sums, const Distribution& dist) {
 }  // namespace
 
 std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Distribution& dist,
+                                               const std::vector<std::string>& headings,
                                                int limit) {
   std::vector<std::string> lines;
   if (dist.mode != DistributionMode::NV) return lines;
@@ -105,25 +117,25 @@ std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Di
     const std::vector<int> months = months_where(
         [&](int month) { return fits_below_zero(table_cell(table, column, month), dist); });
     if (months.empty()) continue;
-    limited.add(warning_text("column " + std::to_string(column),
+    limited.add(warning_text(column_name(column, headings),
                              "values all at or above 0, but the normal fit's 5 % figure is "
                              "below 0 in months " +
                                  month_list(months) + "; LN2 or LN3 keeps figures above 0"));
   }
   if (limited.more > 0) {
-    lines.push_back(warning_text(
-        "", std::to_string(limited.more) + " more columns whose normal fit goes below 0"));
+    lines.push_back(more_columns(limited.more, "whose normal fit goes below 0"));
   }
   return lines;
 }
 
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
-                                         const Distribution& dist, int limit) {
+                                         const Distribution& dist,
+                                         const std::vector<std::string>& headings, int limit) {
   std::vector<std::string> lines;
   if (dist.mode != DistributionMode::NV && counts.columns == table.columns) {
-    add_bound_warnings(lines, table, counts, dist, limit);
+    add_bound_warnings(lines, table, counts, dist, headings, limit);
   }
-  add_empty_month_warnings(lines, table, limit);
+  add_empty_month_warnings(lines, table, headings, limit);
   return lines;
 }
 

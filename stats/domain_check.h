@@ -22,13 +22,17 @@ inline bool is_at_or_below_bound(double transformed) {
 // The warning lines, each ending in a newline: first the columns with values at or below the
 // bound (LN2 and LN3 only; `counts` holds how many per column and month), then the columns with
 // months without values; at most `limit` lines of each kind, then one line that counts the rest.
+// A column is named with its heading from `headings` (the first file's; may be empty).
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
-                                         const Distribution& dist, int limit = 20);
+                                         const Distribution& dist,
+                                         const std::vector<std::string>& headings = {},
+                                         int limit = 20);
 
 // NV only: the columns whose values are all at or above 0 in a month whose fitted 5 % figure
 // lies below 0 (negative discharges from a normal fit), with those months; at most `limit`
 // lines, then one that counts the rest. The table need not be finalised.
 std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Distribution& dist,
+                                               const std::vector<std::string>& headings = {},
                                                int limit = 20);
 
 }  // namespace pctlfit

@@ -62,7 +62,7 @@ TEST(BoundedInput, BombsEndWithBoundedMemory) {
   const Case cases[] = {
       {"a gigabyte of blanks after the values",
        gzip_with_blanks(kHead + "2001 1 1 0 1.5 2.5", 1024, "\n2001 2 1 0 3 4\n"), 0, "ready..\n",
-       "pctlfit: warning: column 1: no values in months 3,"},
+       "pctlfit: warning: column 1 (Q1): no values in months 3,"},
       {"a gigabyte of blanks between two values",
        gzip_with_blanks(kHead + "2001 1 1 0 1.5", 1024, "2.5\n" + kRecords), 0, "ready..\n",
        too_long},

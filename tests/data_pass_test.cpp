@@ -97,7 +97,7 @@ TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
                                          "2001 2 1 0 8 9 10\n"));
   const PassResult r = pass({a}, 3);
   EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
-                            ":5: not a record\n"
+                            ":5: not a record: \"not a record\"\n"
                             "pctlfit: warning: " +
                             a +
                             ":6: month 13 outside 1..12\n"
@@ -128,7 +128,11 @@ TEST_F(DataPass, ValueFields) {
        {1, 0, 0},
        {1, 0, 0},
        "value 2 (B) is not a number: \"4.7O1\"; it and 1 more are left out as missing"},
-      {"1 2 1,0", {1, 1, 0}, {1, 2, 0}, "value 3 (C) is not a number: \"1,0" + one},
+      {"1 2 1,0",
+       {1, 1, 0},
+       {1, 2, 0},
+       "value 3 (C) is not a number: \"1,0" + one +
+           " (a decimal comma: values are written with a point, 1.0)"},
       {"1.5x 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"1.5x" + one},
       {"2.0e 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"2.0e" + one},
       {"abc 2 3", {0, 1, 1}, {0, 2, 3}, "value 1 (A) is not a number: \"abc" + one},
@@ -138,7 +142,7 @@ TEST_F(DataPass, ValueFields) {
       {"1e1 +2 -9999", {1, 1, 0}, {10, 2, 0}, ""},  // exponent, plus sign, missing
       {"0x10 inf 2.", {1, 1, 1}, {16, INFINITY, 2}, ""},
       // The four integers are whole fields too: "0.5" as the hour is no record.
-      {"", {0, 0, 0}, {0, 0, 0}, "not a record"},
+      {"", {0, 0, 0}, {0, 0, 0}, "not a record: \"2001 1 1 0.5 1 2 3\""},
       {"1 2 3 4 5",
        {1, 1, 1},
        {1, 2, 3},
@@ -183,17 +187,43 @@ TEST_F(DataPass, ExtraValuesNamedOncePerFileAndBadFieldsShortened) {
                 ":5: 2 values, the header names 1 columns; values after the 1st are not read\n");
 }
 
+// A line that is no record is quoted (its start, escaped), with the separator it holds where
+// blanks or tabs belong; a value with a decimal comma is named as one.
+TEST_F(DataPass, WarningsQuoteTheLineAndNameItsSeparator) {
+  struct Case {
+    std::string line;
+    std::string warning;  // after "FILE:4: "
+  };
+  const std::string semicolons = "; its fields are separated by ';', where blanks or tabs belong";
+  const Case cases[] = {
+      {"2001;1;1;0;12,5;3,25", "not a record: \"2001;1;1;0;12,5;3,25\"" + semicolons},
+      {"2001,1,1,0,12.5,3.25",
+       "not a record: \"2001,1,1,0,12.5,3.25\"; its fields are separated by ',', where blanks "
+       "or tabs belong"},
+      {"2001-01-01\t12.5 \"x\"\\\x01", "not a record: \"2001-01-01\\t12.5 \\\"x\\\"\\\\\\x01\""},
+      {std::string(70, 'z'), "not a record: \"" + std::string(60, 'z') + "...\""},
+      {"2001 1 1 0 -0,5 2",
+       "value 1 (Q1) is not a number: \"-0,5\"; it is left out as missing (a decimal comma: "
+       "values are written with a point, -0.5)"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    const auto a = file("a.dat", data_file(2, c.line + "\n"));
+    EXPECT_EQ(pass({a}, 2).warnings, "pctlfit: warning: " + a + ":4: " + c.warning + "\n");
+  }
+}
+
 TEST_F(DataPass, WarningsAreLimitedPerFile) {
   std::string records;
   for (int i = 0; i < 25; ++i) records += "junk\n";
   const auto a = file("a.dat", data_file(1, records));
   const auto b = file("b.dat", data_file(1, "junk\n"));
   const PassResult r = pass({a, b}, 1);
-  EXPECT_NE(r.warnings.find(a + ":23: not a record\n"), std::string::npos);
+  EXPECT_NE(r.warnings.find(a + ":23: not a record: \"junk\"\n"), std::string::npos);
   EXPECT_EQ(r.warnings.find(a + ":24:"), std::string::npos);
   EXPECT_NE(r.warnings.find("pctlfit: warning: " + a + ": 5 more warnings not shown\n"),
             std::string::npos);
-  EXPECT_NE(r.warnings.find(b + ":4: not a record\n"), std::string::npos);
+  EXPECT_NE(r.warnings.find(b + ":4: not a record: \"junk\"\n"), std::string::npos);
 }
 
 TEST_F(DataPass, ColumnCountOfLaterFiles) {
@@ -219,7 +249,7 @@ TEST_F(DataPass, FilesWithoutRecordsAreNamed) {
   const std::string warning = "pctlfit: warning: ";
   EXPECT_EQ(r.warnings, warning + empty + ": no records\n" + warning + two + ": no records\n" +
                             warning + blank + ": no records\n" + warning + bad +
-                            ":4: not a record\n");
+                            ":4: not a record: \"x\"\n");
 }
 
 TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {
@@ -264,7 +294,7 @@ TEST_F(DataPass, LongLines) {
     options.pass.block_size = 4096;
     const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
     EXPECT_EQ(table_cell(r.table, 1, 1).sum, c.sum);
-    const std::string at_6 = "pctlfit: warning: " + a + ":6: not a record\n";
+    const std::string at_6 = "pctlfit: warning: " + a + ":6: not a record: \"bad\"\n";
     const std::string at_4 = "pctlfit: warning: " + a + ":4: " + c.warning_at_4;
     EXPECT_EQ(r.warnings, c.warning_at_4.empty() ? at_6 : at_4 + "; the line is skipped\n" + at_6);
   }
@@ -378,9 +408,9 @@ TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
   EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
   // The warnings of the files before the failure come in order, each file once.
   EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
-                            ":20004: not a record\n"
+                            ":20004: not a record: \"junk\"\n"
                             "pctlfit: warning: " +
-                            a + ":20004: not a record\n");
+                            a + ":20004: not a record: \"junk\"\n");
 }
 
 }  // namespace

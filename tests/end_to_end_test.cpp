@@ -102,10 +102,11 @@ TEST_F(EndToEnd, TwoColumnsInEveryMode) {
         r.err,
         "pctlfit: warning: ignored: \"ignored\"\n"
         "pctlfit: warning: ignored: \"extra\"\n"
-        "pctlfit: warning: column 1: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
-        "pctlfit: warning: column 2: no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n" +
+        "pctlfit: warning: column 1 (Q1): no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
+        "pctlfit: warning: column 2 (Q2): no values in months 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, "
+        "12\n" +
             std::string(std::string(c.mode) == "NV"
-                            ? "pctlfit: warning: column 1: values all at or above 0, but the "
+                            ? "pctlfit: warning: column 1 (Q1): values all at or above 0, but the "
                               "normal fit's 5 % figure is below 0 in months 1; LN2 or LN3 keeps "
                               "figures above 0\n"
                             : ""));
@@ -439,7 +440,8 @@ TEST_F(EndToEnd, WarnsOfRecordsAsHeaderAndNegativeNormalFits) {
   const std::string third =
       "a.dat:3: looks like a record; the three header lines are skipped whole";
   const std::string negative =
-      "column 1: values all at or above 0, but the normal fit's 5 % figure is below 0 in months "
+      "column 1 (Q1): values all at or above 0, but the normal fit's 5 % figure is below 0 in "
+      "months "
       "1; LN2 or LN3 keeps figures above 0";
   struct Case {
     std::string name, data, mode;
@@ -630,7 +632,7 @@ TEST_F(EndToEnd, WarningsGoToStandardErrorOnly) {
   const auto r = run_binary(dir, "list.txt");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kBanner + "ready..\n");
-  EXPECT_EQ(r.err, "pctlfit: warning: a.dat:16: not a record\n");
+  EXPECT_EQ(r.err, "pctlfit: warning: a.dat:16: not a record: \"garbage\"\n");
 }
 
 TEST_F(EndToEnd, ReportThatCannotBeWritten) {
@@ -682,23 +684,25 @@ TEST_F(EndToEnd, DomainWarningsOnStandardError) {
   file("b.dat", data_file(2, "2001 1 1 0 2 5\n2001 2 1 0 3 6\n"));
   file("list.txt", "a.dat\nb.dat\n");
   const std::string empty =
-      "pctlfit: warning: column 1: no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
-      "pctlfit: warning: column 2: no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n";
+      "pctlfit: warning: column 1 (Q1): no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n"
+      "pctlfit: warning: column 2 (Q2): no values in months 3, 4, 5, 6, 7, 8, 9, 10, 11, 12\n";
   auto r = run_binary(dir, "list.txt LN2");
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kBanner + "ready..\n");
-  EXPECT_EQ(r.err,
-            "pctlfit: warning: column 1: 2 values at or below 0; months 1 report non-finite or "
-            "zero percentiles\n" +
-                empty);
+  EXPECT_EQ(
+      r.err,
+      "pctlfit: warning: column 1 (Q1): 2 values at or below 0; months 1 report non-finite or "
+      "zero percentiles\n" +
+          empty);
   r = run_binary(dir, "list.txt LN3", "0.5\n");
   EXPECT_EQ(r.status, 0);
-  EXPECT_EQ(r.err,
-            "pctlfit: warning: column 1: 2 values at or below 0.5; months 1 report non-finite or "
-            "zero percentiles\n"
-            "pctlfit: warning: column 2: 1 values at or below 0.5; months 1 report non-finite or "
-            "zero percentiles\n" +
-                empty);
+  EXPECT_EQ(
+      r.err,
+      "pctlfit: warning: column 1 (Q1): 2 values at or below 0.5; months 1 report non-finite or "
+      "zero percentiles\n"
+      "pctlfit: warning: column 2 (Q2): 1 values at or below 0.5; months 1 report non-finite or "
+      "zero percentiles\n" +
+          empty);
 }
 
 // Under a terminal the progress line shows on standard error; standard output and the report

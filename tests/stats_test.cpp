@@ -197,7 +197,9 @@ TEST(DomainWarnings, LimitedToTwentyLinesOfEachKind) {
   StatsTable table = allocate_table(25);
   const auto lines = domain_warnings(table, allocate_cell_counts(25), {DistributionMode::NV, 0.0});
   ASSERT_EQ(lines.size(), 21u);
-  EXPECT_EQ(lines.back(), "pctlfit: warning: 5 more columns with months without values\n");
+  EXPECT_EQ(lines.back(),
+            "pctlfit: warning: 5 more columns with months without values (the figure table, "
+            "--table, lists every column and month)\n");
 }
 
 }  // namespace
