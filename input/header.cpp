@@ -15,12 +15,20 @@ std::string_view trim(std::string_view text) {
 }
 }  // namespace
 
-int count_header_columns(std::string_view line, bool had_newline) {
+// The label's length: the first 12 characters, or in the date layout the first field up to its
+// tab; npos when the line is too short for a label and headings.
+size_t label_length(std::string_view line, bool had_newline, FileLayout layout) {
+  if (layout == FileLayout::date) return line.find('\t');
   const size_t length = line.size() + (had_newline ? 1 : 0);
-  if (length <= kSkippedHeaderChars) return -1;
+  return length <= kSkippedHeaderChars ? std::string_view::npos : kSkippedHeaderChars;
+}
+
+int count_header_columns(std::string_view line, bool had_newline, FileLayout layout) {
+  const size_t skipped = label_length(line, had_newline, layout);
+  if (skipped == std::string_view::npos) return -1;
   int columns = 0;
   size_t piece_length = 0;
-  for (size_t i = kSkippedHeaderChars; i < line.size(); ++i) {
+  for (size_t i = skipped; i < line.size(); ++i) {
     if (line[i] == '\t') {
       if (piece_length > 0) ++columns;
       piece_length = 0;
@@ -33,10 +41,13 @@ int count_header_columns(std::string_view line, bool had_newline) {
   return columns;
 }
 
-std::vector<std::string> column_headings(std::string_view line, bool had_newline) {
+std::vector<std::string> column_headings(std::string_view line, bool had_newline,
+                                         FileLayout layout) {
   std::vector<std::string> headings;
-  if (count_header_columns(line, had_newline) < 0) return headings;
-  const std::string_view rest = line.substr(kSkippedHeaderChars);
+  const size_t skipped = label_length(line, had_newline, layout);
+  if (skipped == std::string_view::npos) return headings;
+  // In the date layout the label's tab is the first separator, not a heading's end.
+  const std::string_view rest = line.substr(layout == FileLayout::date ? skipped + 1 : skipped);
   size_t start = 0;
   for (size_t i = 0; i <= rest.size(); ++i) {
     if (i < rest.size() && rest[i] != '\t') continue;
@@ -50,8 +61,12 @@ std::vector<std::string> column_headings(std::string_view line, bool had_newline
 
 namespace {
 // Why a header line is too short, for a user who wrote one by hand.
-std::string too_short_reason(bool has_header, const Line& line) {
+std::string too_short_reason(bool has_header, const Line& line, FileLayout layout) {
   if (!has_header) return "the file has no second line, the column header line";
+  if (layout == FileLayout::date) {
+    return "the column header line (line 2) has no tab; in the date layout it is a first word "
+           "such as DATE, then the column headings, separated by tabs";
+  }
   const size_t length = line.text.size() + (line.had_newline ? 1 : 0);
   return "the column header line (line 2) has " + std::to_string(length) +
          " characters with its newline; it needs more than 12: 12 for the label of the date "
@@ -60,7 +75,8 @@ std::string too_short_reason(bool has_header, const Line& line) {
 }  // namespace
 
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
-                         int& columns, std::vector<std::string>& headings, std::string* label) {
+                         int& columns, std::vector<std::string>& headings, std::string* label,
+                         FileLayout layout) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
   LineSplitter splitter;
@@ -75,12 +91,13 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
             splitter.stream.problem};
   }
   if (has_header && line.cut) return {InputErrorKind::header_too_long, path};
-  columns = has_header ? count_header_columns(line.text, line.had_newline) : -1;
+  columns = has_header ? count_header_columns(line.text, line.had_newline, layout) : -1;
   if (columns < 0) {
-    return {InputErrorKind::header_too_short, path, 0, too_short_reason(has_header, line)};
+    return {InputErrorKind::header_too_short, path, 0, too_short_reason(has_header, line, layout)};
   }
-  headings = column_headings(line.text, line.had_newline);
-  if (label != nullptr) *label = line.text.substr(0, kSkippedHeaderChars);
+  headings = column_headings(line.text, line.had_newline, layout);
+  if (label != nullptr)
+    *label = line.text.substr(0, label_length(line.text, line.had_newline, layout));
   return {};
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "input/input_error.h"
+#include "input/layout.h"
 
 namespace pctlfit {
 
@@ -18,12 +19,16 @@ constexpr size_t kLongestHeaderLine = size_t{16} << 20;
 // are skipped; the rest, with a tab appended, is split at its tabs and every non-empty piece is a
 // column. So an empty heading between two tabs is no column, while a tab right before the
 // newline makes the newline alone a column.
-int count_header_columns(std::string_view line, bool had_newline);
+// In the date layout the label is the line's first field, up to its first tab (no tab: too
+// short).
+int count_header_columns(std::string_view line, bool had_newline,
+                         FileLayout layout = FileLayout::standard);
 
 // The headings of the columns that count_header_columns counts, in order, each with surrounding
 // white space (the newline of a last piece included) trimmed; a heading may be empty. Empty for
 // a line that is too short.
-std::vector<std::string> column_headings(std::string_view line, bool had_newline);
+std::vector<std::string> column_headings(std::string_view line, bool had_newline,
+                                         FileLayout layout = FileLayout::standard);
 
 // The column count N of the data files and their headings, from the header line of the first
 // entry of the list `list_name`, and in `label` (if given) the line's first 12 characters,
@@ -32,6 +37,6 @@ std::vector<std::string> column_headings(std::string_view line, bool had_newline
 // what the line needs) or header_too_long.
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
                          int& columns, std::vector<std::string>& headings,
-                         std::string* label = nullptr);
+                         std::string* label = nullptr, FileLayout layout = FileLayout::standard);
 
 }  // namespace pctlfit

@@ -37,6 +37,11 @@ constexpr std::string_view kCarriageReturnLineEnds =
 constexpr std::string_view kThirdLineLooksLikeRecord =
     "looks like a record; the three header lines are skipped whole";
 
+// The same in a file whose second line starts with DATE and whose third with a date.
+constexpr std::string_view kThirdLineLooksDated =
+    "a dated record below a DATE line: files of one date field a record are read with "
+    "--layout=date";
+
 // Line warnings shown per file; more are counted only.
 constexpr int kLineWarningsShownPerFile = 20;
 

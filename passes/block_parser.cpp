@@ -102,6 +102,7 @@ void note_line(ParsedBlock& out, std::string_view line, long line_index, const R
 struct BlockReading {
   const Distribution* dist;  // nullptr: values as read
   bool note_lines;
+  FileLayout layout;
 };
 
 void clear_block(ParsedBlock& out) {
@@ -131,7 +132,7 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
     if (out.values.size() < row_start + width) out.values.resize(2 * (row_start + width));
     double* const row = out.values.data() + row_start;
     const size_t after_line = block.size() - std::min(pos, block.size());
-    const RecordParse parse = parse_record(line, columns, row, after_line);
+    const RecordParse parse = parse_record(line, columns, row, after_line, reading.layout);
     const bool has_values = parse.status == RecordStatus::record ||
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;
@@ -149,12 +150,13 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
 
 }  // namespace
 
-void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out) {
-  parse_lines(block, columns, {&dist, true}, out);
+void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
+                 FileLayout layout) {
+  parse_lines(block, columns, {&dist, true, layout}, out);
 }
 
-void parse_block_values(std::string_view block, int columns, ParsedBlock& out) {
-  parse_lines(block, columns, {nullptr, false}, out);
+void parse_block_values(std::string_view block, int columns, ParsedBlock& out, FileLayout layout) {
+  parse_lines(block, columns, {nullptr, false, layout}, out);
 }
 
 void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts& missing,

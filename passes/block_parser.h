@@ -54,11 +54,13 @@ struct ParsedBlock {
 };
 
 // Parses every line of `block` (whole lines; the last may lack its newline).
-void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out);
+void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
+                 FileLayout layout = FileLayout::standard);
 
 // As parse_block, for a later pass over files whose lines the data pass has described: only the
 // months and the values as read (missing ones marked), no warnings, counts or bound hits.
-void parse_block_values(std::string_view block, int columns, ParsedBlock& out);
+void parse_block_values(std::string_view block, int columns, ParsedBlock& out,
+                        FileLayout layout = FileLayout::standard);
 
 // Adds a parsed block to the table, record by record, column by column, and counts its missing
 // values per column and month into `missing` (laid out for the table's columns).

@@ -43,6 +43,7 @@ void begin_file(BlockSource& source, WorkItem& item, FileOpening opening) {
   item.has_records = opening.has_records;
   item.cr_line_ends = opening.cr_line_ends;
   item.third_line_is_record = opening.third_line_is_record;
+  item.third_line_is_dated = opening.third_line_is_dated;
   item.file_bytes = opening.bytes;
   source.bytes_reported = opening.bytes;
   source.reading = opening.has_records;
@@ -107,6 +108,7 @@ void read_ahead_of(BlockSource& source, int threads) {
   readahead.block_size = source.block_size;
   readahead.longest_line = source.longest_line;
   readahead.read_at_offsets = source.read_at_offsets;
+  readahead.layout = source.layout;
   start_readahead(readahead, threads);
 }
 
@@ -129,7 +131,7 @@ void next_item(BlockSource& source, WorkItem& item) {
     begin_file(source, item,
                source.readahead ? take_opening(*source.readahead, item.file)
                                 : open_listed_file(source.splitter, path, source.header_line,
-                                                   source.read_at_offsets));
+                                                   source.read_at_offsets, source.layout));
     return;
   }
   item.file = source.next_file - 1;

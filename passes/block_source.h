@@ -32,6 +32,7 @@ struct WorkItem {
   bool has_records = false;   // file_begin: false for a file of fewer than three lines
   bool cr_line_ends = false;  // file_begin: its lines end in a carriage return alone
   bool third_line_is_record = false;  // file_begin: its third header line reads as a record
+  bool third_line_is_dated = false;   // file_begin: and as one of the date layout
   InputError error;                   // failure
   uint64_t file_bytes = 0;  // bytes of the file read for this item (compressed ones if it is)
 };
@@ -49,6 +50,7 @@ struct BlockSource {
   // Plain files are read in extents, each by the worker that parses it, at offsets; compressed
   // ones in blocks, in turn, by the one stream that decompresses them.
   bool read_at_offsets = true;
+  FileLayout layout = FileLayout::standard;
   std::shared_ptr<const PositionedFile> positioned;  // the current file, read at offsets
   uint64_t next_offset = 0;                          // of its next extent
   bool first_extent = false;                         // the next extent is the records' first

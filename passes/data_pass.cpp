@@ -6,9 +6,6 @@ namespace pctlfit {
 
 namespace {
 
-// Record lines start after the three header lines.
-constexpr long kHeaderLines = 3;
-
 // Applies items to the table in sequence order; holds what must be known across items.
 struct Consumer {
   const std::vector<std::string>& entries;
@@ -19,6 +16,7 @@ struct Consumer {
   CellCounts& missing_counts;
   const std::vector<std::string>& headings;
   PassSummary& summary;
+  long header_lines = 3;      // record lines start after these
   long lines_done = 0;        // lines of the current file before the next block
   long file_lines_used = 0;   // records and malformed lines of the current file
   bool extra_warned = false;  // the current file's line with extra values has been named
@@ -93,11 +91,15 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   const std::string& file = consumer.entries[item.file];
   consumer.bytes_done += item.file_bytes;
   if (item.kind == ItemKind::file_begin) {
-    consumer.lines_done = kHeaderLines;
+    consumer.lines_done = consumer.header_lines;
     consumer.file_lines_used = 0;
     consumer.extra_warned = false;
     if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
-    if (item.third_line_is_record) warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
+    if (item.third_line_is_dated) {
+      warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);
+    } else if (item.third_line_is_record) {
+      warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
+    }
     check_column_count(consumer, item, file);
     if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
   } else if (item.kind == ItemKind::block) {
@@ -133,13 +135,15 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
           options.missing_counts != nullptr ? *options.missing_counts : missing_counts,
       .headings = options.headings != nullptr ? *options.headings : kNoHeadings,
       .summary = options.summary != nullptr ? *options.summary : summary,
+      .header_lines = header_lines(options.pass.layout),
       .bytes_total = files.total_bytes,
       .error = {},
   };
   const int columns = table.columns;
-  const auto parse = [&dist, columns](WorkItem& item) {
+  const FileLayout layout = options.pass.layout;
+  const auto parse = [&dist, columns, layout](WorkItem& item) {
     if (item.kind == ItemKind::block) {
-      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed);
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout);
     }
   };
   StatsTable& table_ref = table;

@@ -57,17 +57,25 @@ InputError stream_error(const LineSplitter& splitter, InputErrorKind kind,
 }
 
 FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Line& header,
-                             bool read_at_offsets) {
+                             bool read_at_offsets, FileLayout layout) {
   if (!open_splitter(splitter, path)) {
     return failure(splitter, InputErrorKind::data_cannot_open, path);
   }
   FileOpening opening;
   const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
   if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
-  if (has_header) opening.header_columns = count_header_columns(header.text, header.had_newline);
-  opening.has_records = has_header && read_line(splitter, header, kLongestThirdLine);
-  if (opening.has_records && !header.cut) {
-    opening.third_line_is_record = reads_as_record(header.text, opening.header_columns);
+  if (has_header) {
+    opening.header_columns = count_header_columns(header.text, header.had_newline, layout);
+  }
+  if (layout == FileLayout::date) {
+    opening.has_records = has_header;
+  } else {
+    const bool dated_header = has_header && header.text.starts_with("DATE");
+    opening.has_records = has_header && read_line(splitter, header, kLongestThirdLine);
+    if (opening.has_records && !header.cut) {
+      opening.third_line_is_record = reads_as_record(header.text, opening.header_columns);
+      opening.third_line_is_dated = dated_header && starts_with_date(header.text);
+    }
   }
   if (read_failed(splitter)) return failure(splitter, InputErrorKind::data_cannot_read, path);
   opening.bytes = splitter.stream.bytes_read;

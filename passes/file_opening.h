@@ -8,6 +8,7 @@
 #include <string>
 
 #include "input/input_error.h"
+#include "input/layout.h"
 #include "input/stream/line_extent.h"
 #include "input/stream/line_splitter.h"
 
@@ -22,13 +23,15 @@ struct FileOpening {
   uint64_t bytes = 0;                 // bytes of the file read so far (compressed ones if it is)
   bool cr_line_ends = false;          // see LineSplitter
   bool third_line_is_record = false;  // a header of two lines above the records, most likely
+  bool third_line_is_dated = false;   // and a date layout's file at that
 };
 
 // Opens `path` through the splitter and reads its header lines into `header`. The splitter
 // stays open only when the records are to be read through it: has_records, no failure and not
 // `positioned` (which plain regular files are when `read_at_offsets`).
+// The date layout has two header lines.
 FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Line& header,
-                             bool read_at_offsets);
+                             bool read_at_offsets, FileLayout layout = FileLayout::standard);
 
 // The splitter's failure for `path` as an input error of `kind`.
 InputError stream_error(const LineSplitter& splitter, InputErrorKind kind, const std::string& path);

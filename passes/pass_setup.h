@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "input/layout.h"
 #include "passes/pipeline.h"
 
 namespace pctlfit {
@@ -20,6 +21,7 @@ struct PassOptions {
   // Plain files read in extents at offsets, each by the worker that parses it (false: every file
   // through its stream, in turn, as compressed ones are).
   bool read_at_offsets = true;
+  FileLayout layout = FileLayout::standard;
 };
 
 // The files of a pass and what is known of them before it starts.

@@ -68,7 +68,8 @@ void read_ahead(Readahead& readahead) {
   size_t index = 0;
   while (ReadaheadFile* file = claim_file(readahead, index)) {
     const std::string& path = (*readahead.entries)[index];
-    FileOpening opening = open_listed_file(splitter, path, header, readahead.read_at_offsets);
+    FileOpening opening =
+        open_listed_file(splitter, path, header, readahead.read_at_offsets, readahead.layout);
     const bool streamed = !failed(opening.error) && opening.has_records && !opening.positioned;
     {
       std::lock_guard lock(readahead.mutex);

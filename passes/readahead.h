@@ -38,6 +38,7 @@ struct Readahead {
   size_t block_size = 0;    // for a plain stream; four times that for a compressed one
   size_t longest_line = 0;  // see read_block
   bool read_at_offsets = true;
+  FileLayout layout = FileLayout::standard;
   size_t window = 1;  // files open at once, from the one the source is at
   std::mutex mutex;
   std::condition_variable changed;

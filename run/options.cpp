@@ -38,6 +38,42 @@ bool take_value(const OptionValue& option, const std::string& arg,
   return true;
 }
 
+bool read_layout_option(const std::string& text, Options& options, std::string& error) {
+  if (text == "standard" || text == "date") {
+    options.layout = text == "date" ? FileLayout::date : FileLayout::standard;
+    return true;
+  }
+  error = "pctlfit: layout \"" + text + "\" is none of standard and date";
+  return false;
+}
+
+// An option that takes a value at args[i] (i may advance past it): `matched` tells whether
+// args[i] is one. False on a usage error.
+bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Options& options,
+                         bool& matched, std::string& error) {
+  const std::string arg = args[i];
+  matched = true;
+  std::optional<std::string> text;
+  if (const OptionValue limit = option_value(args, i, "-l", "lower-limit");
+      limit.match != OptionMatch::other) {
+    return take_value(limit, arg, text, error) && read_lower_limit_option(*text, options, error);
+  }
+  if (const OptionValue output = option_value(args, i, "-o", "output");
+      output.match != OptionMatch::other) {
+    return take_value(output, arg, options.output, error);
+  }
+  if (const OptionValue table = option_value(args, i, nullptr, "table");
+      table.match != OptionMatch::other) {
+    return take_value(table, arg, options.table, error);
+  }
+  if (const OptionValue layout = option_value(args, i, nullptr, "layout");
+      layout.match != OptionMatch::other) {
+    return take_value(layout, arg, text, error) && read_layout_option(*text, options, error);
+  }
+  matched = false;
+  return true;
+}
+
 // One option at args[i] (i may advance past its value). False on a usage error.
 bool parse_option(const std::vector<std::string>& args, size_t& i, Options& options,
                   std::string& error) {
@@ -52,19 +88,11 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     options.strict = true;
   } else if (arg == "--check-fit") {
     options.check_fit = true;
-  } else if (const OptionValue limit = option_value(args, i, "-l", "lower-limit");
-             limit.match != OptionMatch::other) {
-    std::optional<std::string> text;
-    return take_value(limit, arg, text, error) && read_lower_limit_option(*text, options, error);
-  } else if (const OptionValue output = option_value(args, i, "-o", "output");
-             output.match != OptionMatch::other) {
-    return take_value(output, arg, options.output, error);
-  } else if (const OptionValue table = option_value(args, i, nullptr, "table");
-             table.match != OptionMatch::other) {
-    return take_value(table, arg, options.table, error);
   } else {
-    error = "pctlfit: unknown option " + arg + " (pctlfit --help lists the options)";
-    return false;
+    bool matched = false;
+    const bool parsed = parse_valued_option(args, i, options, matched, error);
+    if (!matched) error = "pctlfit: unknown option " + arg + " (pctlfit --help lists the options)";
+    return parsed && matched;
   }
   return true;
 }

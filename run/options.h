@@ -6,17 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "input/layout.h"
+
 namespace pctlfit {
 
 struct Options {
   bool help = false;
   bool version = false;
-  bool quiet = false;                 // no banner, no "ready.."
-  bool strict = false;                // warnings about the input fail the run
-  bool check_fit = false;             // a second pass holds every fit against its own values
-  std::optional<double> lower_limit;  // LN3's limit without the prompt
-  std::optional<std::string> output;  // the report's name instead of the derived one
-  std::optional<std::string> table;   // the figure table's name
+  bool quiet = false;                        // no banner, no "ready.."
+  bool strict = false;                       // warnings about the input fail the run
+  bool check_fit = false;                    // a second pass holds every fit against its own values
+  std::optional<double> lower_limit;         // LN3's limit without the prompt
+  std::optional<std::string> output;         // the report's name instead of the derived one
+  std::optional<std::string> table;          // the figure table's name
+  FileLayout layout = FileLayout::standard;  // --layout
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
   std::vector<std::string> ignored_words;  // after the mode word

@@ -40,8 +40,8 @@ bool report_leaves_the_list_folder(const std::string& list_name) {
 std::string existing_title_line(const std::string& path, size_t bound) {
   LineSplitter splitter;
   Line line;
-  const bool read = open_splitter(splitter, path) && skip_line(splitter) &&
-                    read_line(splitter, line, bound);
+  const bool read =
+      open_splitter(splitter, path) && skip_line(splitter) && read_line(splitter, line, bound);
   close_splitter(splitter);
   return read && !line.cut ? line.text : std::string();
 }

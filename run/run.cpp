@@ -143,6 +143,7 @@ ExitStatus read_all_data(RunContext& context) {
   warnings.out = context.console.err;
   DataPassOptions options;
   options.pass.threads = context.threads;
+  options.pass.layout = context.layout;
   options.headings = &context.headings;
   context.bound_counts = allocate_cell_counts(context.column_count);
   context.missing_counts = allocate_cell_counts(context.column_count);
@@ -234,6 +235,7 @@ void check_fit(RunContext& context) {
   FitCheck check = prepare_fit_check(context.table, context.distribution);
   PassOptions options;
   options.threads = context.threads;
+  options.layout = context.layout;
   const InputError error = check_data_files(context.entries, context.distribution, check, options);
   std::string left_out;
   if (failed(error)) {
@@ -270,10 +272,14 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
 // The steps once the outputs are open: columns, head, data, rows, table, close.
 ExitStatus write_report(RunContext& context, const Options& options) {
   std::string label;
+  context.layout = options.layout;
   const InputError error = count_columns(context.list_name, context.entries, context.column_count,
-                                         context.headings, &label);
+                                         context.headings, &label, context.layout);
   if (failed(error)) return fail_input(context, error);
-  const std::string hint = header_label_hint(context.entries.front(), label, context.headings);
+  // The hints read the standard layout's 12-character label.
+  const std::string hint = context.layout == FileLayout::standard
+                               ? header_label_hint(context.entries.front(), label, context.headings)
+                               : std::string();
   if (!hint.empty()) warn(context, hint);
   context.table = allocate_table(context.column_count);
   const bool head_written = write_report_head(context.report.get(), context.column_count,

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "input/layout.h"
 #include "platform/platform.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
@@ -34,6 +35,7 @@ struct RunContext {
   int column_count = 0;               // N
   std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
+  FileLayout layout = FileLayout::standard;  // of the data files
   FilePtr report;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;

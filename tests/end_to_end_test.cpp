@@ -514,6 +514,55 @@ TEST_F(EndToEnd, ReplacingTheReportOfOtherFilesIsNamed) {
   EXPECT_EQ(run_binary(dir, "-q --strict run_v1.2_fut.txt").status, 5);
 }
 
+// Model output of one date field a record: one data set in both layouts, in folders of their
+// own under the same names, gives the same report byte for byte in every mode, also compressed;
+// the standard layout's run of such a file is told of --layout=date.
+TEST_F(EndToEnd, DateLayoutGivesTheReportOfTheStandardOne) {
+  const test::TempDir date_dir;  // the same names as in `dir`, the other layout
+  std::string standard = "monthly values\nYYYY MM DD H\tSB1\tSB2\nm3/s\n";
+  std::string dated = "discharge of the subbasins\nDATE\tSB1\tSB2\n";
+  const char* times[] = {"", " 00:00", "T12:30", "T06:00:00"};
+  for (int r = 0; r < 40; ++r) {
+    const int year = 2001 + r / 12, month = 1 + r % 12;
+    const std::string values = std::to_string(1 + r % 7) + ".25\t" +
+                               (r % 9 == 0 ? std::string("-9999") : std::to_string(r) + ".5");
+    standard += std::to_string(year) + " " + std::to_string(month) + " 1 0 " + values + "\n";
+    char date[16];
+    std::snprintf(date, sizeof date, "%04d-%02d-01", year, month);
+    dated += date + std::string(times[r % 4]) + "\t" + values + (r % 5 == 0 ? "\r\n" : "\n");
+  }
+  file("a.dat", standard);
+  file("b.dat.gz", test::gzip_member(standard));
+  file("list.txt", "a.dat\nb.dat.gz\n");
+  test::write_file(date_dir / "a.dat", dated);
+  test::write_file(date_dir / "b.dat.gz", test::gzip_member(dated));
+  test::write_file(date_dir / "list.txt", "a.dat\nb.dat.gz\n");
+  for (const char* mode : {"NV", "LN2"}) {
+    SCOPED_TRACE(mode);
+    const auto plain = run_binary(dir, std::string("-q list.txt ") + mode);
+    ASSERT_EQ(plain.status, 0);
+    const auto date = run_binary(date_dir, std::string("-q --layout=date list.txt ") + mode);
+    EXPECT_EQ(date.status, 0);
+    EXPECT_EQ(date.err, plain.err);
+    EXPECT_EQ(test::read_file(date_dir / "list.sta"), report());
+  }
+  // The date layout's own warnings name its lines; the standard layout hints at it.
+  test::write_file(date_dir / "c.dat",
+                   "x\nDATE\tSB1\tSB2\n2001-13-01 1 2\n2001-01-01;1;2\n2001-02-01 3 4\n");
+  test::write_file(date_dir / "c.txt", "c.dat\n");
+  const auto bad = run_binary(date_dir, "-q --layout=date c.txt");
+  EXPECT_EQ(bad.status, 0);
+  EXPECT_NE(bad.err.find("c.dat:3: month 13 outside 1..12\n"), std::string::npos) << bad.err;
+  EXPECT_NE(bad.err.find("c.dat:4: not a record: \"2001-01-01;1;2\""), std::string::npos);
+  const auto hinted = run_binary(date_dir, "-q c.txt");
+  EXPECT_NE(hinted.err.find("c.dat:3: a dated record below a DATE line: files of one date field "
+                            "a record are read with --layout=date\n"),
+            std::string::npos)
+      << hinted.err;
+  EXPECT_EQ(run_binary(date_dir, "-q --layout=dated c.txt").out,
+            "pctlfit: layout \"dated\" is none of standard and date\n");
+}
+
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   file("list.txt", "a.dat\n");

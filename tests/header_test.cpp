@@ -94,5 +94,26 @@ TEST(CountColumns, FromTheFirstEntry) {
   EXPECT_EQ(no_file.path, "list.txt");
 }
 
+// The date layout's header: a first word up to its tab, then the headings separated by tabs.
+TEST(HeaderColumns, DateLayout) {
+  struct Case {
+    std::string line;
+    int columns;
+    std::vector<std::string> headings;
+  };
+  const Case cases[] = {
+      {"DATE\tSB1\tSB2", 2, {"SB1", "SB2"}},
+      {"Date\t 1 \t\t3", 2, {"1", "3"}},  // an empty heading between two tabs is none
+      {"DATE", -1, {}},                   // no tab: too short
+      {"DATE SB1 SB2", -1, {}},
+      {"\tSB1", 1, {"SB1"}},  // an empty first word
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    EXPECT_EQ(count_header_columns(c.line, false, FileLayout::date), c.columns);
+    EXPECT_EQ(column_headings(c.line, false, FileLayout::date), c.headings);
+  }
+}
+
 }  // namespace
 }  // namespace pctlfit

@@ -36,21 +36,73 @@ const char* bad_field_end(const char* pos, const char* end) {
   return pos;
 }
 
-RecordParse parse_fields(const Reading& reading, std::string_view line, const char* readable_end,
-                         int columns, double* values) {
-  RecordParse result;
+// `count` digits at `pos` into `value`; nullptr unless all are there.
+const char* scan_digits(const char* pos, const char* end, int count, long long& value) {
+  value = 0;
+  for (int i = 0; i < count; ++i, ++pos) {
+    if (pos == end || *pos < '0' || *pos > '9') return nullptr;
+    value = 10 * value + (*pos - '0');
+  }
+  return pos;
+}
+
+// HH:MM or HH:MM:SS at `pos`; the position after it, or nullptr.
+const char* scan_time(const char* pos, const char* end) {
+  long long part;
+  pos = scan_digits(pos, end, 2, part);
+  if (pos == nullptr || pos == end || *pos != ':') return nullptr;
+  pos = scan_digits(pos + 1, end, 2, part);
+  if (pos != nullptr && pos < end && *pos == ':') pos = scan_digits(pos + 1, end, 2, part);
+  return pos;
+}
+
+bool ends_token(const char* pos, const char* end) { return pos == end || is_c_space(*pos); }
+
+// The date field (and a time after it) at `pos`, its month into `month`; the position after it,
+// or nullptr when the line does not start with a date.
+const char* scan_date(const char* pos, const char* end, long long& month) {
+  long long part;
+  pos = scan_digits(skip_space(pos, end), end, 4, part);
+  if (pos == nullptr || pos == end || *pos != '-') return nullptr;
+  pos = scan_digits(pos + 1, end, 2, month);
+  if (pos == nullptr || pos == end || *pos != '-') return nullptr;
+  pos = scan_digits(pos + 1, end, 2, part);
+  if (pos != nullptr && pos < end && *pos == 'T') pos = scan_time(pos + 1, end);
+  if (pos == nullptr || !ends_token(pos, end)) return nullptr;
+  const char* time = skip_space(pos, end);
+  const char* after_time = time < end ? scan_time(time, end) : nullptr;
+  return after_time != nullptr && ends_token(after_time, end) ? after_time : pos;
+}
+
+// The fields before the values: four integers, the second the month, or one date. The position
+// after them, or nullptr when the line has none.
+const char* scan_record_start(std::string_view line, FileLayout layout, long long& month) {
   const char* pos = line.data();
   const char* const end = line.data() + line.size();
+  if (layout == FileLayout::date) {
+    return scan_date(pos, end, month);
+  }
   long long fields[4];
   for (long long& field : fields) {
     pos = scan_integer(pos, end, field);
-    if (pos == nullptr || !ends_field(pos, end)) {
-      result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
-      return result;
-    }
+    if (pos == nullptr || !ends_field(pos, end)) return nullptr;
   }
-  result.month = fields[1];
-  if (result.month < 0 || result.month > 12) {
+  month = fields[1];
+  return pos;
+}
+
+RecordParse parse_fields(const Reading& reading, std::string_view line, const char* readable_end,
+                         int columns, double* values, FileLayout layout) {
+  RecordParse result;
+  const char* const pos = scan_record_start(line, layout, result.month);
+  if (pos == nullptr) {
+    result.month = 0;
+    result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
+    return result;
+  }
+  // Month 0 marks a record to skip in the standard layout; no date has it.
+  const bool no_month = result.month == 0 && layout == FileLayout::date;
+  if (result.month < 0 || result.month > 12 || no_month) {
     result.status = RecordStatus::month_out_of_range;
     return result;
   }
@@ -59,13 +111,15 @@ RecordParse parse_fields(const Reading& reading, std::string_view line, const ch
 }
 
 RecordParse parse_line(const Reading& reading, std::string_view line, size_t readable_after,
-                       int columns, double* values) {
+                       int columns, double* values, FileLayout layout = FileLayout::standard) {
   const size_t longest = longest_record_line(columns);
   const char* const readable_end = line.data() + line.size() + readable_after;
-  if (line.size() <= longest) return parse_fields(reading, line, readable_end, columns, values);
+  if (line.size() <= longest) {
+    return parse_fields(reading, line, readable_end, columns, values, layout);
+  }
   // Only what ends before the cut is known to be whole: a field that reaches it may go on.
   RecordParse result =
-      parse_fields(reading, line.substr(0, longest), readable_end, columns, values);
+      parse_fields(reading, line.substr(0, longest), readable_end, columns, values, layout);
   const bool has_values =
       result.status == RecordStatus::record || result.status == RecordStatus::bad_value;
   if (!has_values || result.values_end >= longest) {
@@ -118,9 +172,14 @@ RecordParse parse_record_with(ValueReading reading, std::string_view line, int c
   return parse_line(reading_of(reading), line, readable_after, columns, values);
 }
 
-RecordParse parse_record(std::string_view line, int columns, double* values,
-                         size_t readable_after) {
-  return parse_line(active_reading(), line, readable_after, columns, values);
+RecordParse parse_record(std::string_view line, int columns, double* values, size_t readable_after,
+                         FileLayout layout) {
+  return parse_line(active_reading(), line, readable_after, columns, values, layout);
+}
+
+bool starts_with_date(std::string_view line) {
+  long long month = 0;
+  return scan_date(line.data(), line.data() + line.size(), month) != nullptr;
 }
 
 }  // namespace pctlfit

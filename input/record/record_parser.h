@@ -3,6 +3,8 @@
 
 #include <string_view>
 
+#include "input/layout.h"
+
 namespace pctlfit {
 
 enum class ValueReading;  // input/record/readings.h
@@ -10,7 +12,7 @@ enum class ValueReading;  // input/record/readings.h
 enum class RecordStatus {
   record,              // four integers and all values
   blank,               // only white space: skipped silently
-  not_a_record,        // the first four fields are not four whole integers
+  not_a_record,        // the first four fields are not four whole integers (or no date)
   month_out_of_range,  // month outside 0..12
   bad_value,           // all values read, but bad_values of them are not whole numbers: NaN
   short_record,        // the line ends after values_read values
@@ -46,8 +48,14 @@ struct RecordParse {
 // The values are read by the active reading (input/record/readings.h); the `readable_after`
 // bytes that follow the line in memory may then be loaded, never parsed, which spares copying
 // the line's end.
+// In the date layout the four integers are one date field instead, YYYY-MM-DD, optionally with
+// a time (YYYY-MM-DDTHH:MM, or HH:MM as a field of its own, seconds allowed), whose month is the
+// record's: one that is not 1..12 is month_out_of_range.
 RecordParse parse_record(std::string_view line, int columns, double* values,
-                         size_t readable_after = 0);
+                         size_t readable_after = 0, FileLayout layout = FileLayout::standard);
+
+// Whether the line starts with a date field as the date layout reads it.
+bool starts_with_date(std::string_view line);
 
 // parse_record with the given reading, which must be available: for the tests and benchmarks
 // that hold the readings against each other.
