@@ -34,6 +34,10 @@ constexpr uint64_t kFewValues = 3;
 // Average glyph widths, for fitting text into a width without measuring it.
 constexpr double kTitleGlyphWidth = 14 * 0.55;
 constexpr double kPanelTitleGlyphWidth = 11 * 0.62;  // bold
+constexpr double kNoteGlyphWidth = 10 * 0.55;
+// A panel's note: its lines, kept this far inside the panel's edges.
+constexpr size_t kNoteLines = 3;
+constexpr double kNoteInset = 10;
 
 // The lines of a panel, in the order of PanelShapes::lines.
 struct LineStyle {
@@ -98,10 +102,12 @@ std::string month_names(const std::vector<int>& months) {
 // Names the months without a figure to draw: those without values, and those whose values all
 // lie at or below the log-normal bound, so that no finite fit exists. Without the figure
 // table's counts the two look alike in the report (an infinite minimum).
-std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts) {
+std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts,
+                     bool log) {
   std::vector<int> empty;
   std::vector<int> no_fit;
   std::vector<int> non_finite;
+  std::vector<int> not_positive;
   for (int m = 0; m < 12; ++m) {
     const auto& month = column.months[size_t(m)];
     if (!has_values(month)) {
@@ -109,6 +115,8 @@ std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>
     } else if (!std::all_of(month.begin(), month.end(),
                             [](double v) { return std::isfinite(v); })) {
       non_finite.push_back(m);
+    } else if (log && !std::all_of(month.begin(), month.end(), [](double v) { return v > 0; })) {
+      not_positive.push_back(m);
     }
   }
   std::vector<std::string> parts;
@@ -119,9 +127,21 @@ std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>
   if (!no_fit.empty())
     parts.push_back("no fit (values at or below the bound): " + month_names(no_fit));
   if (!non_finite.empty()) parts.push_back("non-finite: " + month_names(non_finite));
+  if (!not_positive.empty()) {
+    parts.push_back("figures at or below 0, off the log axis: " + month_names(not_positive));
+  }
   std::string note;
   for (const std::string& part : parts) note.append(note.empty() ? "" : "; ").append(part);
   return note;
+}
+
+// A log axis's tick (log10 of its value) as the value: whole from 1 to a million, else in
+// three significant digits.
+std::string log_tick_text(double tick) {
+  const double value = std::pow(10.0, tick);
+  char text[32];
+  std::snprintf(text, sizeof text, value >= 1 && value < 1e7 ? "%.0f" : "%.3g", value);
+  return text;
 }
 
 int tick_decimals(const std::vector<double>& ticks) {
@@ -154,26 +174,52 @@ std::vector<double> nice_ticks(double low, double high, int wanted) {
   return ticks;
 }
 
+std::vector<double> log_ticks(double low, double high) {
+  if (!(high > low)) return nice_ticks(low, high);
+  constexpr double kEpsilon = 1e-9;
+  // 1, 2 and 5 times the powers of ten that cover the range; the decades alone when those are
+  // too many for a panel.
+  for (const std::vector<double>& mantissas :
+       {std::vector<double>{1, 2, 5}, std::vector<double>{1}}) {
+    std::vector<double> ticks;
+    for (double k = std::floor(low); k <= std::ceil(high); ++k) {
+      for (double m : mantissas) {
+        const double tick = k + std::log10(m);
+        if (tick <= low + kEpsilon) ticks.clear();  // the last at or below the range starts it
+        if (ticks.empty() || ticks.back() < high - kEpsilon) ticks.push_back(tick);
+      }
+    }
+    if (ticks.size() <= 8 || mantissas.size() == 1) return ticks;
+  }
+  return {};
+}
+
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
-                         double height) {
+                         double height, bool log) {
   PanelShapes shapes;
+  shapes.log = log;
+  // On a log axis a figure at or below 0 has no place: it is a gap, named in the note.
+  const auto drawable = [&](const std::array<double, kFigures>& month, Figure f) {
+    return usable(month, f) && (!log || month[size_t(f)] > 0);
+  };
+  const auto scaled = [&](double value) { return log ? std::log10(value) : value; };
   double low = INFINITY, high = -INFINITY;
   for (const auto& month : column.months) {
     for (int f = 0; f < kFigures; ++f) {
-      if (!usable(month, Figure(f))) continue;
-      low = std::min(low, month[size_t(f)]);
-      high = std::max(high, month[size_t(f)]);
+      if (!drawable(month, Figure(f))) continue;
+      low = std::min(low, scaled(month[size_t(f)]));
+      high = std::max(high, scaled(month[size_t(f)]));
     }
   }
   if (low > high) low = 0, high = 1;  // nothing to draw
-  shapes.ticks = nice_ticks(low, high);
+  shapes.ticks = log ? log_ticks(low, high) : nice_ticks(low, high);
   shapes.frame = {left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
   const Frame& frame = shapes.frame;
   const auto at = [&](int m, double value) {
-    return Point{frame_x(frame, m), frame_y(frame, value)};
+    return Point{frame_x(frame, m), frame_y(frame, scaled(value))};
   };
   for (const auto& [first, last] : runs_of([&](int m) {
-         return usable(column.months[size_t(m)], kP5) && usable(column.months[size_t(m)], kP95);
+         return drawable(column.months[size_t(m)], kP5) && drawable(column.months[size_t(m)], kP95);
        })) {
     std::vector<Point> polygon;
     for (int m = first; m <= last; ++m) polygon.push_back(at(m, column.months[size_t(m)][kP95]));
@@ -183,13 +229,13 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
   for (size_t l = 0; l < std::size(kLineStyles); ++l) {
     const Figure figure = kLineStyles[l].figure;
     for (const auto& [first, last] :
-         runs_of([&](int m) { return usable(column.months[size_t(m)], figure); })) {
+         runs_of([&](int m) { return drawable(column.months[size_t(m)], figure); })) {
       std::vector<Point> line;
       for (int m = first; m <= last; ++m) line.push_back(at(m, column.months[size_t(m)][figure]));
       shapes.lines[l].push_back(line);
     }
   }
-  shapes.note = gap_note(column, nullptr);
+  shapes.note = gap_note(column, nullptr, log);
   return shapes;
 }
 
@@ -246,7 +292,7 @@ std::string axes(const PanelShapes& shapes) {
     svg += svg_element("text",
                        {attr("class", "tick"), attr("x", frame.left - 5), attr("y", ty + 4),
                         attr("text-anchor", "end")},
-                       format_number(tick, decimals)) +
+                       shapes.log ? log_tick_text(tick) : format_number(tick, decimals)) +
            "\n";
   }
   for (int m = 0; m < 12; ++m) {
@@ -292,18 +338,21 @@ std::string figure_lines(const PanelShapes& shapes) {
   return svg;
 }
 
-std::string frame_and_note(const PanelShapes& shapes) {
+// The frame, and the note under it in lines that stay inside the panel that starts at x.
+std::string frame_and_note(const PanelShapes& shapes, double x) {
   const Frame& frame = shapes.frame;
   std::string svg = svg_element("rect", {attr("x", frame.left), attr("y", frame.top),
                                          attr("width", frame.width), attr("height", frame.height),
                                          attr("fill", "none"), attr("stroke", kFrameColour)}) +
                     "\n";
-  if (!shapes.note.empty()) {
+  const size_t width = static_cast<size_t>((kPanelWidth - 2 * kNoteInset) / kNoteGlyphWidth);
+  const std::vector<std::string> lines = wrap_text(shapes.note, width, kNoteLines);
+  for (size_t i = 0; i < lines.size(); ++i) {
     svg += svg_element("text",
-                       {attr("class", "note"), attr("x", frame.left),
-                        attr("y", frame.top + frame.height + 34), attr("font-size", "10"),
-                        attr("fill", kNoteColour)},
-                       shapes.note) +
+                       {attr("class", "note"), attr("x", x + kNoteInset),
+                        attr("y", frame.top + frame.height + 30 + 12 * double(i)),
+                        attr("font-size", "10"), attr("fill", kNoteColour)},
+                       lines[i]) +
            "\n";
   }
   return svg;
@@ -348,12 +397,12 @@ std::string misfit_marks(const Frame& frame, const std::array<bool, 12>& misfit,
 }
 
 std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
-                         const std::string& ylabel, double x, double y) {
+                         const ChartOptions& options, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
-  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight);
+  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log);
   const size_t index = size_t(column_number - 1);
   const bool known = table != nullptr && index < table->counts.size();
-  if (known) shapes.note = gap_note(column, &table->counts[index]);
+  if (known) shapes.note = gap_note(column, &table->counts[index], shapes.log);
   const std::vector<int> sparse = known ? sparse_months(table->counts[index]) : std::vector<int>{};
   if (!sparse.empty()) {
     shapes.note += (shapes.note.empty() ? "" : "; ") +
@@ -364,8 +413,9 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
-         sparse_marks(shapes.frame, sparse) + axes(shapes) + axis_label(ylabel, x, shapes.frame) +
-         band_polygons(shapes) + figure_lines(shapes) + frame_and_note(shapes) + misfits + "</g>\n";
+         sparse_marks(shapes.frame, sparse) + axes(shapes) +
+         axis_label(options.ylabel, x, shapes.frame) + band_polygons(shapes) +
+         figure_lines(shapes) + frame_and_note(shapes, x) + misfits + "</g>\n";
 }
 
 // What the band, the lines and (with a figure table) the shading and the misfit marker mean,
@@ -414,6 +464,31 @@ std::string fit_text(const std::string& text, size_t max_chars) {
   return text.substr(0, cut) + "\u2026";
 }
 
+std::vector<std::string> wrap_text(const std::string& text, size_t width, size_t lines) {
+  std::vector<std::string> wrapped;
+  std::string_view rest = text;
+  while (!rest.empty() && wrapped.size() < lines && width > 0) {
+    if (rest.size() <= width) {
+      wrapped.emplace_back(rest);
+      rest = {};
+      break;
+    }
+    // The last "; " that fits ends the line, else the last blank, else the line is cut.
+    size_t cut = rest.substr(0, width + 1).rfind("; ");
+    size_t skip = 2;
+    if (cut == std::string_view::npos || cut == 0) {
+      cut = rest.substr(0, width + 1).rfind(' ');
+      skip = 1;
+    }
+    if (cut == std::string_view::npos || cut == 0) cut = width, skip = 0;
+    wrapped.emplace_back(rest.substr(0, cut + (skip == 2 ? 1 : 0)));
+    rest.remove_prefix(std::min(rest.size(), cut + skip));
+  }
+  if (!rest.empty() && !wrapped.empty())
+    wrapped.back() = fit_text(wrapped.back() + " " + std::string(rest), width);
+  return wrapped;
+}
+
 std::string chart_title(const std::string& report_title) {
   constexpr std::string_view kFrom = "values from";
   const size_t from = report_title.find(kFrom);
@@ -425,7 +500,7 @@ std::string chart_title(const std::string& report_title) {
 }
 
 std::string render_chart(const Report& report, const std::vector<int>& columns,
-                         const FigureTable* table, const std::string& ylabel) {
+                         const FigureTable* table, const ChartOptions& options) {
   const size_t panels = columns.size();
   const size_t per_row = std::max<size_t>(std::min(panels, kPanelsPerRow), 1);
   const size_t rows = (panels + per_row - 1) / per_row;
@@ -439,7 +514,7 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
                    attr("width", width), attr("height", height), attr("viewBox", "0 0 " + size),
                    attr("font-family", "Helvetica, Arial, sans-serif"), attr("font-size", "11")}) +
          "\n";
-  const std::string title = chart_title(report.title);
+  const std::string title = options.title.empty() ? chart_title(report.title) : options.title;
   svg += svg_element("title", {}, title) + "\n";
   svg +=
       svg_element("rect", {attr("width", "100%"), attr("height", "100%"), attr("fill", "white")}) +
@@ -453,7 +528,7 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;
-    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], table, ylabel, x, y);
+    svg += render_panel(report.columns[size_t(columns[i] - 1)], columns[i], table, options, x, y);
   }
   return svg + "</svg>\n";
 }

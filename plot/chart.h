@@ -36,22 +36,39 @@ struct PanelShapes {
   std::vector<double> ticks;                 // y axis values
   Frame frame;       // the plot area, its range from the first to the last tick
   std::string note;  // names the gaps (without values or without a fit), empty without any
+  bool log = false;  // the value axis is logarithmic: frame and ticks hold log10 of the values
+};
+
+// How a chart is drawn, beyond its report and columns.
+struct ChartOptions {
+  std::string ylabel;  // labels every panel's value axis, if not empty
+  std::string title;   // instead of the report's title, if not empty
+  bool log = false;    // a logarithmic value axis; values at or below 0 are left out and named
 };
 
 // Round tick values (steps of 1, 2 or 5 times a power of ten) that cover low..high.
 std::vector<double> nice_ticks(double low, double high, int wanted = 5);
 
+// Ticks for a log axis over log10 values low..high: log10 of 1, 2 and 5 times powers of ten
+// (of the powers of ten alone when those are too many), from the one at or below `low` to the
+// one at or above `high`.
+std::vector<double> log_ticks(double low, double high);
+
 // The shapes of one column's panel whose plot area is at left, top, width, height.
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
-                         double height);
+                         double height, bool log = false);
+
+// `text` broken into lines of at most `width` characters, at "; " and then at blanks (a word
+// longer than a line is cut), at most `lines` of them, the last ending in an ellipsis when text
+// was left over.
+std::vector<std::string> wrap_text(const std::string& text, size_t width, size_t lines);
 
 // The chart of the given columns (1-based numbers), as a self-contained SVG document: four panels
 // a row, as many rows as needed. With a figure table, each panel is labelled with its column's
 // heading, months fitted from fewer than three values are shaded, and months with values but
-// no finite fit are told from months without values. `ylabel`, if not empty, labels every
-// panel's value axis.
+// no finite fit are told from months without values.
 std::string render_chart(const Report& report, const std::vector<int>& columns,
-                         const FigureTable* table = nullptr, const std::string& ylabel = "");
+                         const FigureTable* table = nullptr, const ChartOptions& options = {});
 
 // The report's title as a chart shows it: "values from" apart from the first name, which the
 // report writes right after it.

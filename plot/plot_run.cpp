@@ -23,6 +23,8 @@ constexpr const char* kUsage =
     "      --table=FILE   the figure table of the same run (pctlfit --table): panels named by\n"
     "                     their column headings, months fitted from fewer than 3 values shaded\n"
     "      --ylabel=TEXT  a label for the value axis of every panel, such as its unit (m3/s)\n"
+    "      --title=TEXT   the chart's title (default: the report's)\n"
+    "      --log          a logarithmic value axis (figures at or below 0 are left out)\n"
     "  -h, --help         this text\n"
     "      --version      the version\n"
     "Exit status: 0 written, 1 usage, 2 a file that cannot be read or is not a report or table,\n"
@@ -34,6 +36,8 @@ struct PlotOptions {
   std::optional<std::string> output;
   std::optional<std::string> table;
   std::optional<std::string> ylabel;
+  std::optional<std::string> title;
+  bool log = false;
   std::vector<std::string> operands;  // the report, then the columns
 };
 
@@ -54,6 +58,10 @@ bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& optio
       options.version = true;
       continue;
     }
+    if (arg == "--log") {
+      options.log = true;
+      continue;
+    }
     struct Valued {
       const char* short_name;
       const char* name;
@@ -61,7 +69,8 @@ bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& optio
     };
     const Valued valued[] = {{"-o", "output", &options.output},
                              {nullptr, "table", &options.table},
-                             {nullptr, "ylabel", &options.ylabel}};
+                             {nullptr, "ylabel", &options.ylabel},
+                             {nullptr, "title", &options.title}};
     OptionValue option;
     for (const Valued& v : valued) {
       option = option_value(args, i, v.short_name, v.name);
@@ -167,7 +176,8 @@ int run_plot(const std::vector<std::string>& args, std::FILE* out, std::FILE* er
   }
   const std::string target = options.output.value_or(chart_name(options.operands[0]));
   const std::string chart =
-      render_chart(report, columns, table ? &*table : nullptr, options.ylabel.value_or(""));
+      render_chart(report, columns, table ? &*table : nullptr,
+                   {options.ylabel.value_or(""), options.title.value_or(""), options.log});
   if (!write_text(target, chart)) {
     std::fprintf(err, "pctlfit-plot: cannot write %s\n", target.c_str());
     return 4;

@@ -11,6 +11,7 @@ ci=("${test[@]}"
   libbenchmark-dev time gzip zstd                                 # the benchmarks and their workload
   clang libclang-rt-14-dev                                        # the fuzz targets
   valgrind                                                        # the example under valgrind
+  librsvg2-bin                                                    # the chart as PNG and PDF
   dpkg-dev lintian                                                # the Debian package and its check
   g++-mingw-w64-x86-64-posix libz-mingw-w64-dev googletest wine64 unzip)  # the Windows build
 

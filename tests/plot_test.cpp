@@ -106,6 +106,60 @@ TEST(PlotChart, NonFiniteFiguresLeaveGapsAndANote) {
   for (double tick : shapes.ticks) EXPECT_LT(tick, 100.0);  // 1e100 never sets the scale
 }
 
+// Notes are broken at "; ", then at blanks, into at most so many lines, the last cut with an
+// ellipsis when text is left.
+TEST(PlotChart, NotesWrapInsideThePanel) {
+  struct Case {
+    std::string text;
+    size_t width, lines;
+    std::vector<std::string> wrapped;
+  };
+  const Case cases[] = {
+      {"", 10, 3, {}},
+      {"short", 10, 3, {"short"}},
+      {"no values: Jan; misfit: Feb", 16, 3, {"no values: Jan;", "misfit: Feb"}},
+      {"one two three four", 9, 3, {"one two", "three", "four"}},
+      {"abcdefghijkl", 5, 3, {"abcde", "fghij", "kl"}},  // a word longer than a line is cut
+      {"a; b; c; d; e; f", 4, 2, {"a;", "b; \u2026"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(wrap_text(c.text, c.width, c.lines), c.wrapped);
+  }
+}
+
+// A log axis's ticks: 1, 2 and 5 times powers of ten around the range, decades alone over many.
+TEST(PlotChart, LogTicks) {
+  const auto values = [](const std::vector<double>& ticks) {
+    std::vector<long> out;
+    for (double t : ticks) out.push_back(std::lround(std::pow(10.0, t)));
+    return out;
+  };
+  EXPECT_EQ(values(log_ticks(std::log10(3.0), std::log10(40.0))),
+            (std::vector<long>{2, 5, 10, 20, 50}));
+  EXPECT_EQ(values(log_ticks(0, 2)), (std::vector<long>{1, 2, 5, 10, 20, 50, 100}));
+  EXPECT_EQ(values(log_ticks(0, 6)), (std::vector<long>{1, 10, 100, 1000, 10000, 100000, 1000000}));
+}
+
+// --title replaces the report's title; --log draws log10 of the figures, names the months with
+// figures at or below 0 and leaves them out.
+TEST(PlotChart, TitleAndLogAxis) {
+  Report report = parsed(hand_made_report(1, "values from a.dat"));
+  for (auto& month : report.columns[0].months) month = {1, 2, 10, 50, 1000};
+  report.columns[0].months[2] = {-1, 0, 1, 2, 3};  // March: at or below 0
+  ChartOptions options;
+  options.title = "Ensemble of 30 members, 1971\u20132000";
+  options.log = true;
+  const std::string svg = render_chart(report, {1}, nullptr, options);
+  EXPECT_NE(svg.find("<title>Ensemble of 30 members, 1971\u20132000</title>"), std::string::npos);
+  EXPECT_NE(svg.find(">figures at or below 0, off the log axis: Mar</text>"), std::string::npos);
+  const PanelShapes shapes = panel_shapes(report.columns[0], 0, 0, 110, 150, true);
+  EXPECT_LE(shapes.frame.low, 0.0);   // log10 of 1
+  EXPECT_GE(shapes.frame.high, 3.0);  // log10 of 1000
+  EXPECT_EQ(shapes.band.size(), 2u);  // January to February, April to December
+  EXPECT_NE(svg.find(">1000</text>"), std::string::npos) << svg;
+}
+
 // The figure table's counts tell a month without values from one whose values all lie at or
 // below the log-normal bound; the title reads "from NAME"; --ylabel labels each value axis.
 TEST(PlotChart, NotesTitleAndValueAxis) {
@@ -118,9 +172,12 @@ TEST(PlotChart, NotesTitleAndValueAxis) {
   table.counts.push_back({});
   table.counts[0].fill(9);
   table.counts[0][11] = 0;
-  const std::string svg = render_chart(report, {1}, &table, "m3/s");
-  EXPECT_NE(svg.find(">no values: Dec; no fit (values at or below the bound): Jun</text>"),
-            std::string::npos);
+  ChartOptions options;
+  options.ylabel = "m3/s";
+  const std::string svg = render_chart(report, {1}, &table, options);
+  // The note in lines that stay inside the panel.
+  EXPECT_NE(svg.find(">no values: Dec;</text>"), std::string::npos);
+  EXPECT_NE(svg.find(">no fit (values at or below the bound): Jun</text>"), std::string::npos);
   EXPECT_NE(svg.find("<title>Percentiles for LN2 for monthly values from a.dat b.dat</title>"),
             std::string::npos);
   EXPECT_EQ(count(svg, "rotate(-90)\" text-anchor=\"middle\" font-size=\"10\">m3/s</text>"), 1u);
