@@ -64,6 +64,11 @@ std::string check_text(const TableRow& row, TableColumn column) {
   return row.verdict.misfit ? "1" : "0";
 }
 
+// The percentage of a percentile column.
+double percent_of(TableColumn column) {
+  return column == TableColumn::p5 ? 5.0 : column == TableColumn::p50 ? 50.0 : 95.0;
+}
+
 std::string cell_text(const TableRow& row, TableColumn column) {
   const Distribution& dist = row.input.dist;
   const MonthStats& cell = row.cell;
@@ -89,11 +94,9 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::min:
       return figure(row, month_min(dist, cell));
     case TableColumn::p5:
-      return figure(row, percentile(dist, cell, 5.0));
     case TableColumn::p50:
-      return figure(row, percentile(dist, cell, 50.0));
     case TableColumn::p95:
-      return figure(row, percentile(dist, cell, 95.0));
+      return figure(row, percentile(dist, cell, percent_of(column)));
     case TableColumn::max:
       return figure(row, month_max(dist, cell));
     case TableColumn::below_p5:
