@@ -6,11 +6,8 @@
 # of each, and the decompressors' own speed on the same files.
 #   bench/run_benchmark.sh [BUILD_DIR] [FILES COLUMNS YEARS] [RUNS] [MODE]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build}" && pwd)
-files=${2:-40}; columns=${3:-500}; years=${4:-100}; runs=${5:-5}; mode=${6:-LN2}
-work=$("$here/make_workload.sh" "$build" "$files" "$columns" "$years")
-bytes=$(cd "$work/plain" && cat $(cat list.txt) | wc -c)
+default_runs=5 default_mode=LN2
+source "$(dirname "$0")/workload_args.sh"
 echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode," \
   "threads ${PCTLFIT_THREADS:-default}"
 

@@ -6,11 +6,8 @@
 # in MB/s of uncompressed text and the speed-up over one thread.
 #   bench/thread_scaling.sh [BUILD_DIR] [FILES COLUMNS YEARS] [RUNS] [MODE]
 set -euo pipefail
-here=$(cd "$(dirname "$0")" && pwd)
-build=$(cd "${1:-$here/../build}" && pwd)
-files=${2:-40}; columns=${3:-500}; years=${4:-100}; runs=${5:-7}; mode=${6:-NV}
-work=$("$here/make_workload.sh" "$build" "$files" "$columns" "$years")
-bytes=$(cd "$work/plain" && cat $(cat list.txt) | wc -c)
+default_runs=7 default_mode=NV
+source "$(dirname "$0")/workload_args.sh"
 cores=$(nproc)
 counts=()
 for threads in 1 2 4 8 16; do
