@@ -1,5 +1,6 @@
 #include "plot/figure_table.h"
 
+#include <algorithm>
 #include <charconv>
 
 #include "report/table_columns.h"
@@ -95,7 +96,12 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
                              kTableColumnNames.begin(),
                              kTableColumnNames.begin() + static_cast<std::ptrdiff_t>(fields));
   };
-  const size_t fields = is_header(kTableColumns)               ? kTableColumns
+  // A table of a run with --levels has a column for each further level after all the others.
+  const bool with_levels =
+      !records.empty() && records[0].size() > kTableColumns &&
+      std::equal(kTableColumnNames.begin(), kTableColumnNames.end(), records[0].begin());
+  const size_t fields = with_levels                            ? records[0].size()
+                        : is_header(kTableColumns)             ? kTableColumns
                         : is_header(kTableColumnsWithoutMode)  ? kTableColumnsWithoutMode
                         : is_header(kTableColumnsWithoutCheck) ? kTableColumnsWithoutCheck
                                                                : 0;

@@ -125,22 +125,42 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     if (c > 0) text += ',';
     text += cell_text(row, static_cast<TableColumn>(c));
   }
+  for (double level : input.extra_levels) {
+    text.append(",").append(figure(row, fitted_at_level(input.dist, cell, level)));
+  }
   return text + "\n";
 }
 
 }  // namespace
 
-std::string figure_table_header() {
+std::vector<double> extra_levels(const std::vector<double>& levels) {
+  std::vector<double> extra;
+  for (double level : levels) {
+    if (level != 5.0 && level != 50.0 && level != 95.0) extra.push_back(level);
+  }
+  return extra;
+}
+
+std::string level_column_name(double level) {
+  char text[32];
+  const auto [end, ec] = std::to_chars(text, text + sizeof text, level);
+  std::string name = "p";
+  name.append(text, ec == std::errc() ? end : text);
+  return name;
+}
+
+std::string figure_table_header(const std::vector<double>& extra) {
   std::string text;
   for (const std::string_view name : kTableColumnNames) {
     if (!text.empty()) text += ',';
     text += name;
   }
+  for (double level : extra) text.append(",").append(level_column_name(level));
   return text;
 }
 
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
-  bool ok = std::fprintf(out, "%s\n", figure_table_header().c_str()) >= 0;
+  bool ok = std::fprintf(out, "%s\n", figure_table_header(input.extra_levels).c_str()) >= 0;
   for (int column = 1; column <= input.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
       const std::string text = row_text(input, column, month);

@@ -22,10 +22,19 @@ struct FigureTableInput {
   const CellCounts& missing;                 // values not above -9999 per column and month
   const CellCounts& at_or_below_bound;       // values at or below the log-normal bound
   const FitCheck* check = nullptr;           // --check-fit's counts, if it ran
+  // --levels: the fitted figures at these levels (in percent) in columns p{L} after the others
+  std::vector<double> extra_levels = {};
 };
 
-// The header row, without its newline: the columns' names (report/table_columns.h).
-std::string figure_table_header();
+// The levels of `levels` that have no column of their own (p5, p50, p95), in order.
+std::vector<double> extra_levels(const std::vector<double>& levels);
+
+// A level's column name: "p" and its shortest decimal form (p2.5, p99.9).
+std::string level_column_name(double level);
+
+// The header row, without its newline: the columns' names (report/table_columns.h), then one
+// for each extra level.
+std::string figure_table_header(const std::vector<double>& extra_levels = {});
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

@@ -43,6 +43,8 @@ void print_options_help(std::FILE* out) {
       "                       each for a fit that suits); name the months whose shares are\n"
       "                       implausible, and add the counts, the skewness and a misfit\n"
       "                       flag to the --table\n"
+      "      --levels=LIST    the --table's fitted figures also at these levels in percent\n"
+      "                       (1,10,25,50,75,90,99), each in a column p{L}\n"
       "      --layout=date    data files of a comment line, a line of DATE and the headings\n"
       "                       separated by tabs, then records of a date (YYYY-MM-DD, a time\n"
       "                       may follow) and the values; the default is --layout=standard\n"

@@ -1,5 +1,6 @@
 #include "run/options.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "input/record/number_scan.h"
@@ -38,6 +39,31 @@ bool take_value(const OptionValue& option, const std::string& arg,
   return true;
 }
 
+// "1,10,25.5,99": levels in percent, each above 0 and below 100, none twice.
+bool read_levels_option(const std::string& text, Options& options, std::string& error) {
+  std::vector<double> levels;
+  for (size_t start = 0; start <= text.size();) {
+    const size_t comma = std::min(text.find(',', start), text.size());
+    const std::string item = text.substr(start, comma - start);
+    const std::optional<double> level = parse_whole_number(item);
+    const std::string named = "pctlfit: --levels: ";
+    if (item.empty()) {
+      error = named + "an empty item in \"" + text + "\"";
+    } else if (!level) {
+      error = named + "\"" + item + "\" is not a number";
+    } else if (!(*level > 0 && *level < 100)) {
+      error = named + "level " + item + " is not above 0 and below 100";
+    } else if (std::find(levels.begin(), levels.end(), *level) != levels.end()) {
+      error = named + "level " + item + " is given twice";
+    }
+    if (!error.empty()) return false;
+    levels.push_back(*level);
+    start = comma + 1;
+  }
+  options.levels = levels;
+  return true;
+}
+
 bool read_layout_option(const std::string& text, Options& options, std::string& error) {
   if (text == "standard" || text == "date") {
     options.layout = text == "date" ? FileLayout::date : FileLayout::standard;
@@ -69,6 +95,10 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
   if (const OptionValue layout = option_value(args, i, nullptr, "layout");
       layout.match != OptionMatch::other) {
     return take_value(layout, arg, text, error) && read_layout_option(*text, options, error);
+  }
+  if (const OptionValue levels = option_value(args, i, nullptr, "levels");
+      levels.match != OptionMatch::other) {
+    return take_value(levels, arg, text, error) && read_levels_option(*text, options, error);
   }
   matched = false;
   return true;

@@ -20,6 +20,7 @@ struct Options {
   std::optional<std::string> output;         // the report's name instead of the derived one
   std::optional<std::string> table;          // the figure table's name
   FileLayout layout = FileLayout::standard;  // --layout
+  std::vector<double> levels = {5, 50, 95};  // --levels: percent, for the figure table
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
   std::vector<std::string> ignored_words;  // after the mode word

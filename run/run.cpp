@@ -261,10 +261,13 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
   std::optional<WriteFailure> failure =
       finish_output(context.report, context.report_name, rows_written ? 0 : errno);
   if (failure || !context.table_file) return failure;
-  const FigureTableInput input{
-      context.table,        context.distribution,
-      context.headings,     context.missing_counts,
-      context.bound_counts, context.fit_check ? &*context.fit_check : nullptr};
+  const FigureTableInput input{context.table,
+                               context.distribution,
+                               context.headings,
+                               context.missing_counts,
+                               context.bound_counts,
+                               context.fit_check ? &*context.fit_check : nullptr,
+                               extra_levels(context.levels)};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -273,6 +276,7 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
 ExitStatus write_report(RunContext& context, const Options& options) {
   std::string label;
   context.layout = options.layout;
+  context.levels = options.levels;
   const InputError error = count_columns(context.list_name, context.entries, context.column_count,
                                          context.headings, &label, context.layout);
   if (failed(error)) return fail_input(context, error);

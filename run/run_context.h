@@ -36,6 +36,7 @@ struct RunContext {
   std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
   FileLayout layout = FileLayout::standard;  // of the data files
+  std::vector<double> levels;                // the figure table's levels, in percent
   FilePtr report;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <limits>
 
+#include "stats/normal_quantile.h"
 #include "stats/z_table.h"
 
 namespace pctlfit {
@@ -47,6 +48,18 @@ double percentile(const Distribution& dist, const MonthStats& record, double p) 
     }
   }
   return std::numeric_limits<double>::quiet_NaN();
+}
+
+double fitted_at_level(const Distribution& dist, const MonthStats& record, double level) {
+  const double at_key = percentile(dist, record, level);
+  if (!std::isnan(at_key) || std::isnan(level)) return at_key;
+  // Not in the table (a NaN from the table itself is a figure of its own: its key is there).
+  const double rounded = std::floor(level * 10 + 0.49999);
+  for (const ZEntry& entry : kZTable) {
+    if (entry.key == rounded) return at_key;
+  }
+  const double z = normal_quantile(level / 100);
+  return back_transform(dist, record.mean + z * record.std_dev);
 }
 
 }  // namespace pctlfit

@@ -42,4 +42,9 @@ double month_max(const Distribution& dist, const MonthStats& record);
 // that the z table does not hold.
 double percentile(const Distribution& dist, const MonthStats& record, double p);
 
+// The fitted figure at any level in percent, 0 < level < 100: the z table's figure where the
+// level's key is in it (as percentile), else mean + z * sd with z the standard normal quantile
+// of level / 100, turned back into the data's units.
+double fitted_at_level(const Distribution& dist, const MonthStats& record, double level);
+
 }  // namespace pctlfit

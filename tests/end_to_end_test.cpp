@@ -2,11 +2,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
 #include "compression_util.h"
 #include "input/record/readings.h"
+#include "plot/figure_table.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -561,6 +563,48 @@ TEST_F(EndToEnd, DateLayoutGivesTheReportOfTheStandardOne) {
       << hinted.err;
   EXPECT_EQ(run_binary(date_dir, "-q --layout=dated c.txt").out,
             "pctlfit: layout \"dated\" is none of standard and date\n");
+}
+
+// --levels adds the fitted figures at further levels to the table, after its other columns,
+// named in their shortest form; the report and the chart stay as they are; a bad list is a
+// usage error that names its item.
+TEST_F(EndToEnd, LevelsAddFittedColumns) {
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n2001 2 1 0 3\n"));
+  file("list.txt", "a.dat\n");
+  ASSERT_EQ(run_binary(dir, "-q --table plain.csv list.txt").status, 0);
+  const std::string plain_report = report();
+  const std::string plain_table = test::read_file(dir / "plain.csv");
+  ASSERT_EQ(run_binary(dir, "-q --levels=2.5,5,50,95,99.9 --table t.csv list.txt").status, 0);
+  EXPECT_EQ(report(), plain_report);
+  const std::vector<std::string> rows = lines_of(test::read_file(dir / "t.csv"));
+  const std::vector<std::string> plain_rows = lines_of(plain_table);
+  EXPECT_EQ(rows[0], plain_rows[0] + ",p2.5,p99.9");
+  // January: the logarithms' mean and sd; 2.5 % by the normal quantile, 99.9 % by the table.
+  const std::vector<std::string> january = csv_fields(rows[1]);
+  const double mean = std::stod(january[6]), sd = std::stod(january[7]);
+  EXPECT_EQ(std::stod(january[19]), std::exp(mean + -1.959963984540054 * sd));
+  EXPECT_EQ(std::stod(january[20]), std::exp(3.1 * sd + mean));
+  EXPECT_TRUE(rows[2].starts_with(plain_rows[2]));  // the other columns as without the option
+  plot::FigureTable table;                          // the chart reads it
+  std::string error;
+  EXPECT_TRUE(plot::parse_figure_table(test::read_file(dir / "t.csv"), "t.csv", table, error))
+      << error;
+  struct Case {
+    std::string list, message;
+  };
+  const Case cases[] = {
+      {"5,,95", "an empty item in \"5,,95\""},
+      {"5,ten", "\"ten\" is not a number"},
+      {"0,50", "level 0 is not above 0 and below 100"},
+      {"50,100", "level 100 is not above 0 and below 100"},
+      {"25,25.0", "level 25.0 is given twice"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.list);
+    const auto r = run_binary(dir, "-q --levels=" + c.list + " list.txt");
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "pctlfit: --levels: " + c.message + "\n");
+  }
 }
 
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {

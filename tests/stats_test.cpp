@@ -8,6 +8,7 @@
 #include "stats/distribution.h"
 #include "stats/domain_check.h"
 #include "stats/month_stats.h"
+#include "stats/normal_quantile.h"
 #include "stats/z_table.h"
 #include "test_util.h"
 
@@ -123,7 +124,7 @@ TEST(Distribution, ValuesAtAndBelowTheBound) {
 
 // The standard normal quantile of probability q (0 < q < 1), by bisection on the exact
 // distribution function; independent of the table's constants.
-double normal_quantile(double q) {
+double bisected_quantile(double q) {
   double low = -10.0, high = 10.0;
   for (int i = 0; i < 200; ++i) {
     const double mid = (low + high) / 2;
@@ -140,7 +141,7 @@ TEST(ZTable, EveryConstantIsItsRoundedNormalQuantile) {
     EXPECT_EQ(entry.side, entry.key < 500   ? ZSide::lower
                           : entry.key > 500 ? ZSide::upper
                                             : ZSide::median);
-    const double deviate = std::fabs(normal_quantile(q));
+    const double deviate = std::fabs(bisected_quantile(q));
     EXPECT_NEAR(entry.z, deviate, 0.01);
   }
 }
@@ -200,6 +201,57 @@ TEST(DomainWarnings, LimitedToTwentyLinesOfEachKind) {
   EXPECT_EQ(lines.back(),
             "pctlfit: warning: 5 more columns with months without values (the figure table, "
             "--table, lists every column and month)\n");
+}
+
+// Reference quantiles (to 17 digits) at 2e-15 relative, bisection across the range, and the two
+// tails alike.
+TEST(NormalQuantile, ReferenceValuesAndSymmetry) {
+  struct Case {
+    double p, z;
+  };
+  const Case cases[] = {
+      {0.5, 0.0},
+      {0.975, 1.959963984540054},
+      {0.9, 1.2815515655446004},
+      {0.001, -3.090232306167814},
+      {0.3, -0.52440051270804067},
+      {1e-10, -6.3613409024040557},
+      {0.999999, 4.753424308817089},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.p);
+    EXPECT_NEAR(normal_quantile(c.p), c.z, 2e-15 * std::max(1.0, std::fabs(c.z)));
+  }
+  for (double p = 0.0005; p < 1; p += 0.0125) {  // against bisection on erfc, across the range
+    EXPECT_NEAR(normal_quantile(p), bisected_quantile(p), 1e-14) << p;
+  }
+  // Levels whose 1 - p is exact: the tails are one computation.
+  for (double p : {0.0625, 0.125, 0.25, 0.375})
+    EXPECT_EQ(normal_quantile(p), -normal_quantile(1 - p));
+  for (double p : {0.0, 1.0, -0.5, std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_TRUE(std::isnan(normal_quantile(p)));
+  }
+}
+
+// A level whose key the z table holds gives the table's figure, bit for bit; any other, the
+// normal quantile's, in each mode's units.
+TEST(Distribution, FittedAtAnyLevel) {
+  MonthStats cell;
+  cell.count = 30;
+  cell.mean = 1.5;
+  cell.std_dev = 0.4;
+  for (const Distribution dist :
+       {Distribution{DistributionMode::NV, 0.0}, Distribution{DistributionMode::LN2, 0.0},
+        Distribution{DistributionMode::LN3, 0.25}}) {
+    SCOPED_TRACE(static_cast<int>(dist.mode));
+    for (double level : {0.1, 1.0, 5.0, 4.96, 10.0, 25.0, 50.0, 75.0, 95.0, 99.9}) {
+      EXPECT_EQ(fitted_at_level(dist, cell, level), percentile(dist, cell, level)) << level;
+    }
+    for (double level : {2.5, 33.0, 60.0, 97.5, 99.99}) {
+      const double expected = back_transform(dist, 1.5 + normal_quantile(level / 100) * 0.4);
+      EXPECT_EQ(fitted_at_level(dist, cell, level), expected) << level;
+    }
+  }
 }
 
 }  // namespace
