@@ -60,13 +60,7 @@ InputError check_data_files(const std::vector<std::string>& entries, const Distr
   const auto apply = [&](const WorkItem& item, size_t first, size_t end) {
     count_columns(item.parsed, sides[item.slot], check, first, end);
   };
-  InputError error;
-  const auto in_order = [&](const WorkItem& item) {
-    if (item.kind == ItemKind::failure) error = item.error;
-    return item.kind != ItemKind::done && item.kind != ItemKind::failure;
-  };
-  run_pass(files, options, {parse, apply, in_order});
-  return error;
+  return run_pass_to_failure(files, options, parse, apply);
 }
 
 }  // namespace pctlfit

@@ -31,4 +31,15 @@ void run_pass(const PassFiles& files, const PassOptions& options, PassSteps step
   close_block_source(source);
 }
 
+InputError run_pass_to_failure(const PassFiles& files, const PassOptions& options,
+                               const ParseItem& parse, const ApplyColumns& apply) {
+  InputError error;
+  const auto in_order = [&](const WorkItem& item) {
+    if (item.kind == ItemKind::failure) error = item.error;
+    return item.kind != ItemKind::done && item.kind != ItemKind::failure;
+  };
+  run_pass(files, options, {parse, apply, in_order});
+  return error;
+}
+
 }  // namespace pctlfit

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "input/input_error.h"
 #include "input/layout.h"
 #include "passes/pipeline.h"
 
@@ -39,5 +40,10 @@ int pass_threads(const PassOptions& options, const PassFiles& files);
 // Runs one pass over the files with its steps (see run_pipeline); `apply` gets the files'
 // columns in ranges.
 void run_pass(const PassFiles& files, const PassOptions& options, PassSteps steps);
+
+// A pass whose in-order step only watches for the end: runs it, and returns the failure that
+// ended it, if any (a later pass, whose lines the data pass has described).
+InputError run_pass_to_failure(const PassFiles& files, const PassOptions& options,
+                               const ParseItem& parse, const ApplyColumns& apply);
 
 }  // namespace pctlfit

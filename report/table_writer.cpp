@@ -128,6 +128,13 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
   for (double level : input.extra_levels) {
     text.append(",").append(figure(row, fitted_at_level(input.dist, cell, level)));
   }
+  const size_t levels = input.sample_levels.size();
+  const size_t first =
+      (static_cast<size_t>(column - 1) * kMonths + static_cast<size_t>(month - 1)) * levels;
+  for (size_t l = 0; l < levels; ++l) {
+    text += ',';
+    if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);
+  }
   return text + "\n";
 }
 
@@ -149,18 +156,21 @@ std::string level_column_name(double level) {
   return name;
 }
 
-std::string figure_table_header(const std::vector<double>& extra) {
+std::string figure_table_header(const std::vector<double>& extra,
+                                const std::vector<double>& sample_levels) {
   std::string text;
   for (const std::string_view name : kTableColumnNames) {
     if (!text.empty()) text += ',';
     text += name;
   }
   for (double level : extra) text.append(",").append(level_column_name(level));
+  for (double level : sample_levels) text.append(",sample_").append(level_column_name(level));
   return text;
 }
 
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
-  bool ok = std::fprintf(out, "%s\n", figure_table_header(input.extra_levels).c_str()) >= 0;
+  bool ok = std::fprintf(out, "%s\n",
+                         figure_table_header(input.extra_levels, input.sample_levels).c_str()) >= 0;
   for (int column = 1; column <= input.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
       const std::string text = row_text(input, column, month);

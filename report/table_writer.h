@@ -24,6 +24,10 @@ struct FigureTableInput {
   const FitCheck* check = nullptr;           // --check-fit's counts, if it ran
   // --levels: the fitted figures at these levels (in percent) in columns p{L} after the others
   std::vector<double> extra_levels = {};
+  // --sample: the sample figures at these levels in columns sample_p{L} after those; figures
+  // by cell ((column - 1) * 12 + month - 1), then level; null: the columns stay empty
+  std::vector<double> sample_levels = {};
+  const std::vector<double>* sample = nullptr;
 };
 
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.
@@ -34,7 +38,8 @@ std::string level_column_name(double level);
 
 // The header row, without its newline: the columns' names (report/table_columns.h), then one
 // for each extra level.
-std::string figure_table_header(const std::vector<double>& extra_levels = {});
+std::string figure_table_header(const std::vector<double>& extra_levels = {},
+                                const std::vector<double>& sample_levels = {});
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

@@ -1,5 +1,6 @@
 #include "run/messages.h"
 
+#include <charconv>
 #include <cstring>
 #include <vector>
 
@@ -252,6 +253,22 @@ std::string no_lower_limit_warning(const std::optional<std::string>& word) {
 std::string report_replaced_warning(const std::string& report_name) {
   return warning_text(report_name,
                       "replaced, though it is the report of other files (-o chooses another name)");
+}
+
+std::string sample_note(const SampleMethod& method, const std::vector<double>& levels) {
+  std::string list;
+  for (double level : levels) {
+    char text[32];
+    const auto [end, ec] = std::to_chars(text, text + sizeof text, level);
+    list += (list.empty() ? "" : ", ") + std::string(text, ec == std::errc() ? end : text);
+  }
+  const std::string type =
+      method.type > 0 ? " (Hyndman and Fan type " + std::to_string(method.type) + ")" : "";
+  return "pctlfit: sample percentiles: " + std::string(method.name) + type + " at " + list + " %\n";
+}
+
+std::string sample_left_out_warning(const std::string& file, const std::string& why) {
+  return warning_text(file, why + "; the sample percentiles are left out");
 }
 
 std::string report_placement_warning(const std::string& report_name) {

@@ -10,6 +10,7 @@
 #include "passes/data_pass.h"
 #include "run/exit_status.h"
 #include "stats/fit_check.h"
+#include "stats/sample_percentile.h"
 
 namespace pctlfit {
 
@@ -56,6 +57,10 @@ std::string unknown_mode_warning(const std::string& word);
 std::string ignored_word_warning(const std::string& word);
 std::string no_lower_limit_warning(const std::optional<std::string>& word);
 std::string report_placement_warning(const std::string& report_name);
+// --sample's one line: the method and the levels.
+std::string sample_note(const SampleMethod& method, const std::vector<double>& levels);
+// A file that leaves the sample columns empty, and why.
+std::string sample_left_out_warning(const std::string& file, const std::string& why);
 // An existing report of other files that this run replaces.
 std::string report_replaced_warning(const std::string& report_name);
 

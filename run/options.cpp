@@ -64,6 +64,31 @@ bool read_levels_option(const std::string& text, Options& options, std::string& 
   return true;
 }
 
+bool read_sample_option(const std::string& text, Options& options, std::string& error) {
+  options.sample = find_sample_method(text);
+  if (!options.sample) {
+    error = "pctlfit: --sample: \"" + text + "\" is none of " + sample_method_names();
+  }
+  return options.sample.has_value();
+}
+
+// "64M", "1G", "512K", "1000000": bytes, at least 1 KiB.
+bool read_memory_option(const std::string& text, Options& options, std::string& error) {
+  uint64_t factor = 1;
+  std::string number = text;
+  if (!number.empty() && std::string("KMG").find(number.back()) != std::string::npos) {
+    factor = uint64_t{1} << (10 * (1 + std::string("KMG").find(number.back())));
+    number.pop_back();
+  }
+  const std::optional<double> value = parse_whole_number(number);
+  if (!value || !(*value * double(factor) >= 1024) || *value * double(factor) > 1e18) {
+    error = "pctlfit: --memory: \"" + text + "\" is not a size of at least 1K (K, M, G)";
+    return false;
+  }
+  options.memory = static_cast<uint64_t>(*value * double(factor));
+  return true;
+}
+
 bool read_layout_option(const std::string& text, Options& options, std::string& error) {
   if (text == "standard" || text == "date") {
     options.layout = text == "date" ? FileLayout::date : FileLayout::standard;
@@ -96,6 +121,11 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
       layout.match != OptionMatch::other) {
     return take_value(layout, arg, text, error) && read_layout_option(*text, options, error);
   }
+  if (const OptionValue memory = option_value(args, i, nullptr, "memory");
+      memory.match != OptionMatch::other) {
+    return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
+  }
+  if (arg.starts_with("--sample=")) return read_sample_option(arg.substr(9), options, error);
   if (const OptionValue levels = option_value(args, i, nullptr, "levels");
       levels.match != OptionMatch::other) {
     return take_value(levels, arg, text, error) && read_levels_option(*text, options, error);
@@ -118,6 +148,8 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     options.strict = true;
   } else if (arg == "--check-fit") {
     options.check_fit = true;
+  } else if (arg == "--sample") {
+    options.sample = default_sample_method();
   } else {
     bool matched = false;
     const bool parsed = parse_valued_option(args, i, options, matched, error);

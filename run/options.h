@@ -2,11 +2,13 @@
 // The command line: GNU-style options anywhere ("--" ends them), and among the other words the
 // list file name, an optional mode word and further words, which are ignored with a warning.
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "input/layout.h"
+#include "stats/sample_percentile.h"
 
 namespace pctlfit {
 
@@ -21,6 +23,8 @@ struct Options {
   std::optional<std::string> table;          // the figure table's name
   FileLayout layout = FileLayout::standard;  // --layout
   std::vector<double> levels = {5, 50, 95};  // --levels: percent, for the figure table
+  std::optional<SampleMethod> sample;        // --sample: the sample percentiles' method
+  uint64_t memory = uint64_t{1} << 30;       // --memory: what the sample percentiles may hold
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
   std::vector<std::string> ignored_words;  // after the mode word

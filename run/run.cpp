@@ -11,6 +11,7 @@
 #include "input/warnings.h"
 #include "passes/check_pass.h"
 #include "passes/data_pass.h"
+#include "passes/sample_pass.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"
@@ -253,6 +254,32 @@ void check_fit(RunContext& context) {
   context.fit_check = std::move(check);
 }
 
+// --sample: the exact sample percentiles of every cell for the figure table, with a note of the
+// method and levels on standard error; a file that cannot be read again or changed in between
+// leaves the sample columns empty, with a warning, and the run goes on.
+void sample_percentiles(RunContext& context, const Options& options) {
+  std::fputs(sample_note(*options.sample, context.levels).c_str(), context.console.err);
+  PassOptions pass;
+  pass.threads = context.threads;
+  pass.layout = context.layout;
+  SampleFigures figures;
+  const InputError error =
+      sample_data_files(context.entries, context.table,
+                        {*options.sample, context.levels, options.memory}, pass, figures);
+  std::string left_out;
+  if (failed(error)) {
+    left_out = sample_left_out_warning(error.path, "cannot be read again");
+  } else if (const std::string* changed = changed_file(context)) {
+    left_out = sample_left_out_warning(*changed, "changed between the passes");
+  }
+  if (!left_out.empty()) {
+    std::fputs(left_out.c_str(), context.console.err);
+    ++context.input_warnings;
+    return;
+  }
+  context.sample = std::move(figures.figures);
+}
+
 // The month rows, the figure table (if asked for) and the closing of both; the first file not
 // written whole, if any.
 std::optional<WriteFailure> write_figures(RunContext& context) {
@@ -267,7 +294,9 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
                                context.missing_counts,
                                context.bound_counts,
                                context.fit_check ? &*context.fit_check : nullptr,
-                               extra_levels(context.levels)};
+                               extra_levels(context.levels),
+                               context.sample ? context.levels : std::vector<double>{},
+                               context.sample ? &*context.sample : nullptr};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -289,7 +318,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
   const int head_error = head_written ? 0 : errno;
-  if (options.check_fit) stamp_files(context);
+  if (options.check_fit || options.sample) stamp_files(context);
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {
@@ -298,6 +327,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
 
   finalize_table(context.table);
   if (options.check_fit && head_written) check_fit(context);  // no rows, no use for it
+  if (options.sample && options.table && head_written) sample_percentiles(context, options);
   // A report whose head is incomplete gets no rows, and no table beside it.
   const std::optional<WriteFailure> failure =
       head_written ? write_figures(context) : WriteFailure{context.report_name, head_error};

@@ -35,8 +35,9 @@ struct RunContext {
   int column_count = 0;               // N
   std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
-  FileLayout layout = FileLayout::standard;  // of the data files
-  std::vector<double> levels;                // the figure table's levels, in percent
+  FileLayout layout = FileLayout::standard;   // of the data files
+  std::vector<double> levels;                 // the figure table's levels, in percent
+  std::optional<std::vector<double>> sample;  // --sample: the figures, when they could be made
   FilePtr report;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;

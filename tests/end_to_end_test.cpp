@@ -607,6 +607,42 @@ TEST_F(EndToEnd, LevelsAddFittedColumns) {
   }
 }
 
+// --sample adds the sample percentiles of the values as read (the same in every mode) at every
+// level, after the fitted columns, with one note on standard error; a month without values has
+// empty figures; a method that is none is a usage error listing them.
+TEST_F(EndToEnd, SamplePercentilesInTheTable) {
+  file("a.dat", data_file(1, "2001 1 1 0 4\n2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 8\n"));
+  file("list.txt", "a.dat\n");
+  ASSERT_EQ(run_binary(dir, "-q list.txt").status, 0);
+  const std::string plain_report = report();
+  std::vector<std::string> medians;
+  for (const char* mode : {"NV", "LN2"}) {
+    const auto r = run_binary(
+        dir, std::string("-q --sample=linear --levels=25,50 --table t.csv list.txt ") + mode);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(
+        r.err.find("pctlfit: sample percentiles: linear (Hyndman and Fan type 7) at 25, 50 %\n"),
+        std::string::npos)
+        << r.err;
+    if (std::string(mode) == "LN2") {
+      EXPECT_EQ(report(), plain_report);
+    }
+    const std::vector<std::string> rows = lines_of(test::read_file(dir / "t.csv"));
+    EXPECT_TRUE(rows[0].ends_with(",p25,sample_p25,sample_p50")) << rows[0];
+    const std::vector<std::string> january = csv_fields(rows[1]);
+    // 1, 2, 4, 8: type 7 at 25 % is 1 + 0.75 (2 - 1), at 50 % 2 + 0.5 (4 - 2).
+    EXPECT_EQ(january[january.size() - 2], "1.75");
+    EXPECT_EQ(january.back(), "3");
+    EXPECT_TRUE(rows[2].ends_with(",,,")) << rows[2];  // February: no values
+  }
+  const auto bad = run_binary(dir, "-q --sample=median list.txt");
+  EXPECT_EQ(bad.status, 1);
+  EXPECT_EQ(bad.out.rfind("pctlfit: --sample: \"median\" is none of weibull (6), hazen (5), ", 0),
+            0u)
+      << bad.out;
+  EXPECT_EQ(run_binary(dir, "-q --memory=12 --sample list.txt").status, 1);
+}
+
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {
   file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   file("list.txt", "a.dat\n");

@@ -1,0 +1,153 @@
+// Sample percentiles: every method against a model written from the definitions (sort, then
+// the formula), and the narrowing passes under a tiny budget against the values kept in memory.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <limits>
+#include <random>
+
+#include "passes/data_pass.h"
+#include "passes/sample_pass.h"
+#include "stats/sample_percentile.h"
+#include "test_util.h"
+
+namespace pctlfit {
+namespace {
+
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
+// The definitions as the documentation states them, on x sorted by totalOrder.
+double model(int type, double a, std::vector<double> x, double p) {
+  std::sort(x.begin(), x.end(), [](double l, double r) {
+    return total_order_key(std::bit_cast<uint64_t>(l)) <
+           total_order_key(std::bit_cast<uint64_t>(r));
+  });
+  const double n = double(x.size());
+  const auto at = [&](double i) {  // x_0 = x_1, x_{n+1} = x_n
+    return x[size_t(std::clamp(i, 1.0, n)) - 1];
+  };
+  if (type >= 1 && type <= 3) {
+    const double h = type == 3 ? n * p - 0.5 : n * p;
+    const double j = std::floor(h), g = h - j;
+    if (type == 1) return g == 0 ? at(j) : at(j + 1);
+    if (type == 2) return g == 0 ? 0.5 * (at(j) + at(j + 1)) : at(j + 1);
+    return g == 0 && std::fmod(j, 2) == 0 ? at(j) : at(j + 1);
+  }
+  const double h = type == 4 ? n * p : (n + 1 - 2 * a) * p + a;
+  const double j = std::floor(h), g = h - j;
+  if (j < 1) return x.front();
+  if (j >= n) return x.back();
+  if (g == 0 || at(j) == at(j + 1)) return at(j);
+  return at(j) + g * (at(j + 1) - at(j));
+}
+
+TEST(SamplePercentile, EveryMethodAsDefined) {
+  struct Method {
+    const char* name;
+    int type;
+    double a;
+  };
+  const Method methods[] = {{"1", 1, 0},
+                            {"2", 2, 0},
+                            {"3", 3, 0},
+                            {"4", 4, 0},
+                            {"hazen", 5, 0.5},
+                            {"weibull", 6, 0},
+                            {"linear", 7, 1},
+                            {"median-unbiased", 8, 1.0 / 3},
+                            {"normal-unbiased", 9, 3.0 / 8},
+                            {"cunnane", 0, 0.4},
+                            {"gringorten", 0, 0.44}};
+  const std::vector<std::vector<double>> cells = {
+      {4.5},                                  // n = 1: the value at every level
+      {2, 1},                                 // n = 2
+      {3, 1, 2},                              // n = 3
+      {5, 5, 5, 5},                           // all equal
+      {0.0, -0.0, 1, -0.0, 0.0},              // -0 sorts before 0
+      {1, 2, 2, 2, 2, 3, kInf, 7, 2, -kInf},  // ties and infinities
+      {0.1, 0.7, 0.3, 0.9, 0.5, 0.2, 0.8, 0.4, 0.6, 1.0, 0.05, 0.95},
+  };
+  const double levels[] = {0.1, 1, 2.5, 5, 10, 25, 33.3, 50, 75, 90, 95, 99, 99.9};
+  for (const Method& m : methods) {
+    const std::optional<SampleMethod> method = find_sample_method(m.name);
+    ASSERT_TRUE(method) << m.name;
+    for (const auto& cell : cells) {
+      std::vector<double> sorted = cell;
+      std::sort(sorted.begin(), sorted.end(), [](double l, double r) {
+        return total_order_key(std::bit_cast<uint64_t>(l)) <
+               total_order_key(std::bit_cast<uint64_t>(r));
+      });
+      for (double level : levels) {
+        SCOPED_TRACE(std::string(m.name) + " n=" + std::to_string(cell.size()) + " " +
+                     std::to_string(level));
+        const double got = sample_figure(*method, cell.size(), level / 100,
+                                         [&](uint64_t r) { return sorted[size_t(r - 1)]; });
+        const double expected = model(m.type, m.a, cell, level / 100);
+        EXPECT_EQ(std::bit_cast<uint64_t>(got), std::bit_cast<uint64_t>(expected))
+            << got << " " << expected;
+      }
+    }
+  }
+  for (const char* bad : {"", "0", "10", "Weibull", "type6"}) {
+    EXPECT_FALSE(find_sample_method(bad) && std::string(bad) != "type6") << bad;
+  }
+}
+
+class SamplePass : public test::WithTempDir {};
+
+// The narrowing passes under budgets too small for the values give the figures of the values
+// kept in memory bit for bit, on one value repeated thousands of times among others, -0 and 0,
+// infinities and missing values, plain and gzip files, on 1 and 3 threads.
+TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
+  std::mt19937 random(5);
+  std::string records;
+  for (int r = 0; r < 6000; ++r) {
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0";
+    const auto pick = random() % 10;
+    records += pick < 6    ? " 2.5"
+               : pick == 6 ? " -0"
+               : pick == 7 ? " 0"
+               : pick == 8 ? " -9999"
+                           : " 1e300";
+    records +=
+        " " + std::to_string(int(random() % 1000) - 500) + "." + std::to_string(random() % 10);
+    records += r % 500 == 0 ? " inf\n" : " " + std::to_string(double(random() % 100000) / 7) + "\n";
+  }
+  const std::vector<std::string> entries = {
+      file("a.dat", test::data_file(3, records)),
+      file("b.dat", test::data_file(3, records.substr(0, 9000)))};
+  StatsTable table = allocate_table(3);
+  WarningSink sink;
+  ASSERT_FALSE(failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, {})));
+  const SampleRequest base{default_sample_method(), {0.1, 5, 25, 50, 75, 95, 99.9}, 1 << 30};
+  PassOptions one;
+  SampleFigures kept;
+  ASSERT_FALSE(failed(sample_data_files(entries, table, base, one, kept)));
+  ASSERT_TRUE(kept.kept_in_memory);
+  for (const uint64_t memory : {uint64_t{1024}, uint64_t{1} << 13, uint64_t{1} << 16}) {
+    for (const int threads : {1, 3}) {
+      SCOPED_TRACE(std::to_string(memory) + " bytes, threads " + std::to_string(threads));
+      SampleRequest request = base;
+      request.memory = memory;
+      PassOptions options;
+      options.threads = threads;
+      options.min_bytes_for_threads = 0;
+      options.block_size = 4096;
+      SampleFigures narrowed;
+      ASSERT_FALSE(failed(sample_data_files(entries, table, request, options, narrowed)));
+      EXPECT_FALSE(narrowed.kept_in_memory);
+      EXPECT_GE(narrowed.passes, 4);  // 16 bits a pass at the most
+      ASSERT_EQ(narrowed.figures.size(), kept.figures.size());
+      for (size_t i = 0; i < kept.figures.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<uint64_t>(narrowed.figures[i]),
+                  std::bit_cast<uint64_t>(kept.figures[i]))
+            << i;
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace pctlfit
