@@ -1,0 +1,86 @@
+// Fuzzes the sample percentiles: values, levels, a method and a budget from the input, written
+// as a data file of two columns. Property: the narrowing passes under the budget give the
+// figures of the values kept and sorted in memory, bit for bit.
+#include <fuzzer/FuzzedDataProvider.h>
+#include <unistd.h>
+
+#include <bit>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "passes/data_pass.h"
+#include "passes/sample_pass.h"
+
+using namespace pctlfit;
+
+namespace {
+
+const std::string& data_path() {
+  static const std::string path = [] {
+    char pattern[] = "/tmp/pctlfit_sample_fuzz_XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) std::abort();
+    return std::string(pattern) + "/a.dat";
+  }();
+  return path;
+}
+
+// A value of every kind the files hold: small integers (ties), -0 and 0, infinities, missing,
+// and any double.
+std::string value_text(FuzzedDataProvider& data) {
+  switch (data.ConsumeIntegralInRange(0, 7)) {
+    case 0:
+      return std::to_string(data.ConsumeIntegralInRange(-3, 3));
+    case 1:
+      return "-0";
+    case 2:
+      return data.ConsumeBool() ? "inf" : "-inf";
+    case 3:
+      return "-9999";
+    default: {
+      const double v = data.ConsumeFloatingPoint<double>();
+      char text[40];
+      std::snprintf(text, sizeof text, "%.17g", v);
+      return text;
+    }
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
+  FuzzedDataProvider data(bytes, size);
+  const char* methods[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "cunnane", "gringorten"};
+  const SampleMethod method = *find_sample_method(methods[data.ConsumeIntegralInRange(0, 10)]);
+  std::vector<double> levels;
+  for (int i = data.ConsumeIntegralInRange(1, 4); i > 0; --i) {
+    levels.push_back(data.ConsumeFloatingPointInRange<double>(1e-6, 100 - 1e-6));
+  }
+  const uint64_t memory = data.ConsumeIntegralInRange<uint64_t>(64, 4096);
+  std::string records = "t\nYYYY MM DD H\tA\tB\nu\n";
+  for (int r = data.ConsumeIntegralInRange(1, 300); r > 0 && data.remaining_bytes() > 0; --r) {
+    records += "2001 " + std::to_string(data.ConsumeIntegralInRange(1, 2)) + " 1 0 " +
+               value_text(data) + " " + value_text(data) + "\n";
+  }
+  std::ofstream(data_path(), std::ios::binary) << records;
+  const std::vector<std::string> entries = {data_path()};
+  StatsTable table = allocate_table(2);
+  WarningSink sink;
+  if (failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, {}))) return 0;
+  SampleFigures kept, narrowed;
+  if (failed(sample_data_files(entries, table, {method, levels, uint64_t{1} << 30}, {}, kept)) ||
+      failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed))) {
+    __builtin_trap();
+  }
+  if (kept.figures.size() != narrowed.figures.size()) __builtin_trap();
+  for (size_t i = 0; i < kept.figures.size(); ++i) {
+    if (std::bit_cast<uint64_t>(kept.figures[i]) != std::bit_cast<uint64_t>(narrowed.figures[i])) {
+      __builtin_trap();
+    }
+  }
+  return 0;
+}
