@@ -4,6 +4,7 @@
 #include <bit>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 #include "passes/block_parser.h"
 
@@ -48,6 +49,31 @@ InputError pass_values(const std::vector<std::string>& entries, int columns,
   return run_pass_to_failure(files, options, parse, apply);
 }
 
+// The ranks (1-based, unique, ascending) that a cell's figures read.
+std::vector<uint64_t> cell_ranks(const SampleRequest& request, uint64_t n) {
+  std::vector<uint64_t> ranks;
+  if (n == 0) return ranks;
+  for (double level : request.levels) {
+    const SampleRanks r = sample_ranks(request.method, n, level / 100);
+    ranks.push_back(r.first);
+    ranks.push_back(r.second);
+  }
+  std::sort(ranks.begin(), ranks.end());
+  ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+  return ranks;
+}
+
+// Puts the key of each wanted rank where a sort would: a selection per rank, each in what the
+// one before left above it, instead of sorting the cell (a few ranks of thousands of values).
+void put_ranks_in_place(std::vector<uint64_t>& keys, const std::vector<uint64_t>& ranks) {
+  auto from = keys.begin();
+  for (uint64_t rank : ranks) {
+    const auto at = keys.begin() + static_cast<std::ptrdiff_t>(rank - 1);
+    std::nth_element(from, at, keys.end());
+    from = at + 1;
+  }
+}
+
 // Every cell's ranks that its figures read, unique and sorted, laid out cell after cell.
 struct Targets {
   std::vector<size_t> begin;   // by cell, and one past the last
@@ -61,16 +87,7 @@ Targets wanted_ranks(const StatsTable& table, const SampleRequest& request) {
   const size_t cells = static_cast<size_t>(table.columns) * kMonths;
   for (size_t cell = 0; cell < cells; ++cell) {
     targets.begin.push_back(targets.rank.size());
-    const uint64_t n = cell_count(table, cell);
-    if (n == 0) continue;
-    std::vector<uint64_t> ranks;
-    for (double level : request.levels) {
-      const SampleRanks r = sample_ranks(request.method, n, level / 100);
-      ranks.push_back(r.first);
-      ranks.push_back(r.second);
-    }
-    std::sort(ranks.begin(), ranks.end());
-    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+    const std::vector<uint64_t> ranks = cell_ranks(request, cell_count(table, cell));
     targets.rank.insert(targets.rank.end(), ranks.begin(), ranks.end());
   }
   targets.begin.push_back(targets.rank.size());
@@ -151,6 +168,20 @@ InputError by_narrowing(const std::vector<std::string>& entries, const StatsTabl
   return {};
 }
 
+// A cell's figures at every level into figures[0 ..), from its keys (which it frees).
+void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures) {
+  put_ranks_in_place(keys, cell_ranks(request, keys.size()));
+  const uint64_t n = keys.size();
+  const auto at = [&](uint64_t rank) {
+    return std::bit_cast<double>(total_order_bits(keys[static_cast<size_t>(rank - 1)]));
+  };
+  for (size_t l = 0; l < request.levels.size(); ++l) {
+    figures[l] = n == 0 ? std::numeric_limits<double>::quiet_NaN()
+                        : sample_figure(request.method, n, request.levels[l] / 100, at);
+  }
+  std::vector<uint64_t>().swap(keys);
+}
+
 InputError in_memory(const std::vector<std::string>& entries, const StatsTable& table,
                      const SampleRequest& request, const PassOptions& options, SampleFigures& out) {
   const size_t cells = static_cast<size_t>(table.columns) * kMonths;
@@ -162,19 +193,18 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
     keys[cell].push_back(total_order_key(std::bit_cast<uint64_t>(v)));
   });
   if (failed(error)) return error;
-  for (size_t cell = 0; cell < cells; ++cell) {
-    std::vector<uint64_t>& sorted = keys[cell];
-    std::sort(sorted.begin(), sorted.end());
-    const uint64_t n = sorted.size();
-    const auto at = [&](uint64_t rank) {
-      return std::bit_cast<double>(total_order_bits(sorted[static_cast<size_t>(rank - 1)]));
-    };
-    for (double level : request.levels) {
-      out.figures.push_back(n == 0 ? std::numeric_limits<double>::quiet_NaN()
-                                   : sample_figure(request.method, n, level / 100, at));
+  out.figures.resize(cells * request.levels.size());
+  // The cells are independent: their selections share the pass's threads.
+  const size_t threads = static_cast<size_t>(std::max(options.threads, 1));
+  const auto select = [&](size_t part) {
+    for (size_t cell = part; cell < cells; cell += threads) {
+      select_cell(request, keys[cell], &out.figures[cell * request.levels.size()]);
     }
-    std::vector<uint64_t>().swap(sorted);
-  }
+  };
+  std::vector<std::thread> workers;
+  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part);
+  select(0);
+  for (std::thread& worker : workers) worker.join();
   return {};
 }
 
