@@ -28,6 +28,7 @@ constexpr const char* kGridColour = "#e0e0e0";
 constexpr const char* kFrameColour = "#999999";
 constexpr const char* kNoteColour = "#a50f15";
 constexpr const char* kSparseFill = "#fdd0a2";
+constexpr const char* kSampleColour = "#d94801";
 
 // A month fitted from fewer values than this is marked: its percentiles rest on almost nothing.
 constexpr uint64_t kFewValues = 3;
@@ -381,6 +382,31 @@ std::string misfit_marker(double x, double y) {
          "\n";
 }
 
+// A sample percentile's marker: the median filled, the 5 and 95 % hollow.
+std::string sample_marker(double x, double y, bool median) {
+  return svg_element("circle", {attr("class", median ? "sample-median" : "sample"), attr("cx", x),
+                                attr("cy", y), attr("r", "2.5"),
+                                attr("fill", median ? kSampleColour : "white"),
+                                attr("stroke", kSampleColour), attr("stroke-width", "1.2")}) +
+         "\n";
+}
+
+// The sample 5, 50 and 95 % of each month over the fitted band (pctlfit --sample), where the
+// axis has room for them.
+std::string sample_marks(const PanelShapes& shapes,
+                         const std::array<std::array<double, 3>, 12>& sample) {
+  std::string svg;
+  for (int m = 0; m < 12; ++m) {
+    for (size_t f = 0; f < 3; ++f) {
+      const double value = sample[size_t(m)][f];
+      if (!std::isfinite(value) || (shapes.log && !(value > 0))) continue;
+      const double scaled = shapes.log ? std::log10(value) : value;
+      svg += sample_marker(frame_x(shapes.frame, m), frame_y(shapes.frame, scaled), f == 1);
+    }
+  }
+  return svg;
+}
+
 // The months that --check-fit found misfits, marked and named in the note.
 std::string misfit_marks(const Frame& frame, const std::array<bool, 12>& misfit,
                          std::string& note) {
@@ -410,17 +436,19 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
   }
   const std::string misfits =
       known && table->checked ? misfit_marks(shapes.frame, table->misfit[index], shapes.note) : "";
+  const std::string samples =
+      known && table->sampled ? sample_marks(shapes, table->sample[index]) : "";
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
          sparse_marks(shapes.frame, sparse) + axes(shapes) +
          axis_label(options.ylabel, x, shapes.frame) + band_polygons(shapes) +
-         figure_lines(shapes) + frame_and_note(shapes, x) + misfits + "</g>\n";
+         figure_lines(shapes) + samples + frame_and_note(shapes, x) + misfits + "</g>\n";
 }
 
 // What the band, the lines and (with a figure table) the shading and the misfit marker mean,
 // each sample beside its words.
-std::string legend(bool with_table, bool checked) {
+std::string legend(bool with_table, bool checked, bool sampled) {
   const auto label = [](const char* x, const std::string& text) {
     return svg_element("text", {attr("x", x), attr("y", "9")}, text) + "\n";
   };
@@ -444,6 +472,10 @@ std::string legend(bool with_table, bool checked) {
            label("388", "fewer than " + std::to_string(kFewValues) + " values");
   }
   if (checked) svg += misfit_marker(505, 11) + label("514", "misfit");
+  if (sampled) {
+    svg += sample_marker(570, 5, false) + sample_marker(578, 5, true) +
+           sample_marker(586, 5, false) + label("594", "sample 5, 50, 95 %");
+  }
   return svg + "</g>\n";
 }
 
@@ -524,7 +556,8 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
                       attr("font-size", "14")},
                      fit_text(title, title_chars)) +
          "\n";
-  svg += legend(table != nullptr, table != nullptr && table->checked);
+  svg += legend(table != nullptr, table != nullptr && table->checked,
+                table != nullptr && table->sampled);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <cstdlib>
 
 #include "report/table_columns.h"
 
@@ -40,6 +42,13 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.headings.push_back(fields[index_of(TableColumn::heading)]);
     table.counts.push_back({});
     table.misfit.push_back({});
+    table.sample.push_back({});
+  }
+  for (size_t f = 0; f < 3; ++f) {
+    const std::string& text = table.sampled ? fields[table.sample_fields[f]] : std::string();
+    char* end = nullptr;
+    const double value = text.empty() ? NAN : std::strtod(text.c_str(), &end);
+    table.sample.back()[month - 1][f] = value;
   }
   table.counts.back()[month - 1] = n;
   if (table.fields > index_of(TableColumn::misfit)) {
@@ -112,6 +121,14 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
   }
   table = {};
   table.fields = fields;
+  // The sample columns of a run with --sample at 5, 50 and 95 %, wherever they stand.
+  const char* kSampleNames[3] = {"sample_p5", "sample_p50", "sample_p95"};
+  table.sampled = with_levels;
+  for (size_t f = 0; f < 3 && table.sampled; ++f) {
+    const auto found = std::find(records[0].begin(), records[0].end(), kSampleNames[f]);
+    table.sampled = found != records[0].end();
+    table.sample_fields[f] = static_cast<size_t>(found - records[0].begin());
+  }
   for (size_t i = 1; i < records.size(); ++i) {
     std::string what;
     if (!parse_row(records[i], i - 1, table, what)) {

@@ -14,7 +14,11 @@ struct FigureTable {
   std::vector<std::array<uint64_t, 12>> counts;  // values pooled, [column - 1][month - 1]
   std::vector<std::array<bool, 12>> misfit;      // --check-fit found the fit implausible
   bool checked = false;                          // the table holds --check-fit's verdicts
-  size_t fields = 0;                             // per row: with the check's columns or without
+  // pctlfit --sample: the sample 5, 50 and 95 % of each month, NaN where a month has none
+  std::vector<std::array<std::array<double, 3>, 12>> sample;
+  bool sampled = false;                      // the table holds sample_p5, _p50 and _p95
+  std::array<size_t, 3> sample_fields = {};  // their places in a row
+  size_t fields = 0;                         // per row: with the check's columns or without
 };
 
 // The fields of every record of a CSV text (RFC 4180: quoted fields may hold commas, quotes and

@@ -106,6 +106,32 @@ TEST(PlotChart, NonFiniteFiguresLeaveGapsAndANote) {
   for (double tick : shapes.ticks) EXPECT_LT(tick, 100.0);  // 1e100 never sets the scale
 }
 
+// A table of a run with --sample: its sample 5, 50 and 95 % are read and drawn over the band, a
+// marker a figure, none for a month without values; a table without them draws none.
+TEST(PlotTable, SamplePercentilesAreDrawn) {
+  test::TempDir dir;
+  test::ScopedChdir inside(dir.path);
+  test::write_file("a.dat", "t\nYYYY MM DD H\tQ1\nu\n2001 1 1 0 1\n2001 1 1 0 3\n2001 1 1 0 2\n");
+  test::write_file("list.txt", "a.dat\n");
+  for (const bool sampled : {true, false}) {
+    SCOPED_TRACE(sampled);
+    std::vector<std::string> args = {"-q", "--table", "t.csv", "list.txt"};
+    if (sampled) args.insert(args.begin(), "--sample");
+    ASSERT_EQ(test::run_in_process(args).status, 0);
+    FigureTable table;
+    std::string error;
+    ASSERT_TRUE(parse_figure_table(test::read_file("t.csv"), "t.csv", table, error)) << error;
+    EXPECT_EQ(table.sampled, sampled);
+    const Report report = parsed(test::read_file("list.sta"));
+    const std::string svg = render_chart(report, {1}, &table);
+    EXPECT_EQ(count(svg, "class=\"sample-median\""), sampled ? 2u : 0u);  // legend, January
+    EXPECT_EQ(count(svg, "class=\"sample\""), sampled ? 4u : 0u);
+    if (sampled) {
+      EXPECT_EQ(table.sample[0][0][1], 2.0);
+    }
+  }
+}
+
 // Notes are broken at "; ", then at blanks, into at most so many lines, the last cut with an
 // ellipsis when text is left.
 TEST(PlotChart, NotesWrapInsideThePanel) {
