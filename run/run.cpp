@@ -229,23 +229,38 @@ const std::string* changed_file(const RunContext& context) {
   return nullptr;
 }
 
+// A later pass over the files reads them as the data pass did.
+PassOptions later_pass_options(const RunContext& context) {
+  PassOptions options;
+  options.threads = context.threads;
+  options.layout = context.layout;
+  return options;
+}
+
+// Why a later pass's figures are left out: a file that could not be read again, or one that
+// changed since the data pass (`changed` says so); nullopt when neither.
+struct LeftOut {
+  std::string file;
+  std::string why;
+};
+std::optional<LeftOut> later_pass_left_out(const RunContext& context, const InputError& error,
+                                           const char* changed) {
+  if (failed(error)) return LeftOut{error.path, "cannot be read again"};
+  if (const std::string* file = changed_file(context)) return LeftOut{*file, changed};
+  return std::nullopt;
+}
+
 // --check-fit: a second pass holds every finite fit against its own values. What it finds goes
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
   FitCheck check = prepare_fit_check(context.table, context.distribution);
-  PassOptions options;
-  options.threads = context.threads;
-  options.layout = context.layout;
-  const InputError error = check_data_files(context.entries, context.distribution, check, options);
-  std::string left_out;
-  if (failed(error)) {
-    left_out = fit_check_left_out_warning(error.path, "cannot be read again");
-  } else if (const std::string* changed = changed_file(context)) {
-    left_out = fit_check_left_out_warning(*changed, "changed between the two passes");
-  }
-  if (!left_out.empty()) {
-    std::fputs(left_out.c_str(), context.console.err);
+  const InputError error =
+      check_data_files(context.entries, context.distribution, check, later_pass_options(context));
+  if (const std::optional<LeftOut> left_out =
+          later_pass_left_out(context, error, "changed between the two passes")) {
+    std::fputs(fit_check_left_out_warning(left_out->file, left_out->why).c_str(),
+               context.console.err);
     return;
   }
   for (const std::string& line : fit_check_lines(check, context.table, context.headings)) {
@@ -259,22 +274,13 @@ void check_fit(RunContext& context) {
 // leaves the sample columns empty, with a warning, and the run goes on.
 void sample_percentiles(RunContext& context, const Options& options) {
   std::fputs(sample_note(*options.sample, context.levels).c_str(), context.console.err);
-  PassOptions pass;
-  pass.threads = context.threads;
-  pass.layout = context.layout;
   SampleFigures figures;
-  const InputError error =
-      sample_data_files(context.entries, context.table,
-                        {*options.sample, context.levels, options.memory}, pass, figures);
-  std::string left_out;
-  if (failed(error)) {
-    left_out = sample_left_out_warning(error.path, "cannot be read again");
-  } else if (const std::string* changed = changed_file(context)) {
-    left_out = sample_left_out_warning(*changed, "changed between the passes");
-  }
-  if (!left_out.empty()) {
-    std::fputs(left_out.c_str(), context.console.err);
-    ++context.input_warnings;
+  const InputError error = sample_data_files(context.entries, context.table,
+                                             {*options.sample, context.levels, options.memory},
+                                             later_pass_options(context), figures);
+  if (const std::optional<LeftOut> left_out =
+          later_pass_left_out(context, error, "changed between the passes")) {
+    std::fputs(sample_left_out_warning(left_out->file, left_out->why).c_str(), context.console.err);
     return;
   }
   context.sample = std::move(figures.figures);
