@@ -76,10 +76,11 @@ void put_ranks_in_place(std::vector<uint64_t>& keys, const std::vector<uint64_t>
 
 // Every cell's ranks that its figures read, unique and sorted, laid out cell after cell.
 struct Targets {
-  std::vector<size_t> begin;   // by cell, and one past the last
-  std::vector<uint64_t> rank;  // 1-based, among the cell's values
-  std::vector<uint64_t> key;   // found so far: the top `known` bits
-  int known = 0;               // bits of every key found so far
+  std::vector<size_t> begin;     // by cell, and one past the last
+  std::vector<uint64_t> wanted;  // 1-based, among the cell's values, as the figures read them
+  std::vector<uint64_t> rank;    // what is left of each among the values that share its key bits
+  std::vector<uint64_t> key;     // found so far: the top `known` bits
+  int known = 0;                 // bits of every key found so far
 };
 
 Targets wanted_ranks(const StatsTable& table, const SampleRequest& request) {
@@ -92,6 +93,7 @@ Targets wanted_ranks(const StatsTable& table, const SampleRequest& request) {
   }
   targets.begin.push_back(targets.rank.size());
   targets.key.assign(targets.rank.size(), 0);
+  targets.wanted = targets.rank;
   return targets;
 }
 
@@ -131,16 +133,17 @@ InputError narrow(const std::vector<std::string>& entries, int columns, const Pa
 
 // The figures from each cell's found values: x_r is the value of the target of rank r.
 void figures_from_targets(const StatsTable& table, const SampleRequest& request,
-                          const Targets& targets, const std::vector<std::vector<uint64_t>>& ranks,
-                          SampleFigures& out) {
+                          const Targets& targets, SampleFigures& out) {
   const size_t cells = static_cast<size_t>(table.columns) * kMonths;
   for (size_t cell = 0; cell < cells; ++cell) {
     const uint64_t n = cell_count(table, cell);
     const auto at = [&](uint64_t rank) {
-      const auto& cell_ranks = ranks[cell];
-      const size_t t = static_cast<size_t>(
-          std::lower_bound(cell_ranks.begin(), cell_ranks.end(), rank) - cell_ranks.begin());
-      return std::bit_cast<double>(total_order_bits(targets.key[targets.begin[cell] + t]));
+      const auto first = targets.wanted.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell]);
+      const auto last =
+          targets.wanted.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell + 1]);
+      const auto t =
+          static_cast<size_t>(std::lower_bound(first, last, rank) - targets.wanted.begin());
+      return std::bit_cast<double>(total_order_bits(targets.key[t]));
     };
     for (double level : request.levels) {
       out.figures.push_back(n == 0 ? std::numeric_limits<double>::quiet_NaN()
@@ -153,18 +156,13 @@ InputError by_narrowing(const std::vector<std::string>& entries, const StatsTabl
                         const SampleRequest& request, const PassOptions& options,
                         SampleFigures& out) {
   Targets targets = wanted_ranks(table, request);
-  std::vector<std::vector<uint64_t>> ranks(targets.begin.size() - 1);
-  for (size_t cell = 0; cell + 1 < targets.begin.size(); ++cell) {
-    ranks[cell].assign(targets.rank.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell]),
-                       targets.rank.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell + 1]));
-  }
   const int bits = bits_per_pass(targets.rank.size(), request.memory);
   while (targets.known < kKeyBits) {
     ++out.passes;
     const InputError error = narrow(entries, table.columns, options, targets, bits);
     if (failed(error)) return error;
   }
-  figures_from_targets(table, request, targets, ranks, out);
+  figures_from_targets(table, request, targets, out);
   return {};
 }
 

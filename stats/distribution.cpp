@@ -28,36 +28,46 @@ double month_max(const Distribution& dist, const MonthStats& record) {
   return back_transform(dist, record.max);
 }
 
-double percentile(const Distribution& dist, const MonthStats& record, double p) {
+namespace {
+
+// The z table's entry for the percentage p by its key, floor(p * 10 + 0.49999); null for none.
+const ZEntry* z_entry(double p) {
   const double rounded = std::floor(p * 10 + 0.49999);
   // Outside the table's range (or NaN): no key, and no undefined conversion to int.
-  if (!(rounded >= 0.0 && rounded <= 1000.0)) return std::numeric_limits<double>::quiet_NaN();
+  if (!(rounded >= 0.0 && rounded <= 1000.0)) return nullptr;
   const int key = static_cast<int>(rounded);
   for (const ZEntry& entry : kZTable) {
-    if (entry.key != key) continue;
-    const double m = record.mean;
-    const double s = record.std_dev;
-    // The operation orders are part of the figures: m - z*s below, z*s + m above.
-    switch (entry.side) {
-      case ZSide::lower:
-        return back_transform(dist, m - entry.z * s);
-      case ZSide::median:
-        return back_transform(dist, m);
-      case ZSide::upper:
-        return back_transform(dist, entry.z * s + m);
-    }
+    if (entry.key == key) return &entry;
+  }
+  return nullptr;
+}
+
+double percentile_of(const Distribution& dist, const MonthStats& record, const ZEntry& entry) {
+  const double m = record.mean;
+  const double s = record.std_dev;
+  // The operation orders are part of the figures: m - z*s below, z*s + m above.
+  switch (entry.side) {
+    case ZSide::lower:
+      return back_transform(dist, m - entry.z * s);
+    case ZSide::median:
+      return back_transform(dist, m);
+    case ZSide::upper:
+      return back_transform(dist, entry.z * s + m);
   }
   return std::numeric_limits<double>::quiet_NaN();
 }
 
+}  // namespace
+
+double percentile(const Distribution& dist, const MonthStats& record, double p) {
+  const ZEntry* entry = z_entry(p);
+  return entry != nullptr ? percentile_of(dist, record, *entry)
+                          : std::numeric_limits<double>::quiet_NaN();
+}
+
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level) {
-  const double at_key = percentile(dist, record, level);
-  if (!std::isnan(at_key) || std::isnan(level)) return at_key;
-  // Not in the table (a NaN from the table itself is a figure of its own: its key is there).
-  const double rounded = std::floor(level * 10 + 0.49999);
-  for (const ZEntry& entry : kZTable) {
-    if (entry.key == rounded) return at_key;
-  }
+  if (const ZEntry* entry = z_entry(level)) return percentile_of(dist, record, *entry);
+  if (std::isnan(level)) return level;
   const double z = normal_quantile(level / 100);
   return back_transform(dist, record.mean + z * record.std_dev);
 }
