@@ -103,6 +103,7 @@ struct BlockReading {
   const Distribution* dist;  // nullptr: values as read
   bool note_lines;
   FileLayout layout;
+  bool keep_read = false;  // with a transforming mode: the values as read into `read` as well
 };
 
 void clear_block(ParsedBlock& out) {
@@ -113,8 +114,16 @@ void clear_block(ParsedBlock& out) {
   out.extra = {};
 }
 
+// The row's values as read, before the transform overwrites them.
+void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
+  if (out.read.size() < out.values.size()) out.read.resize(out.values.size());
+  std::memcpy(out.read.data() + row_start, out.values.data() + row_start,
+              static_cast<size_t>(values_read) * sizeof(double));
+}
+
 void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
   clear_block(out);
+  out.has_read = reading.keep_read;
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
   while (pos < block.size()) {
@@ -139,6 +148,7 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
     if (reading.note_lines) note_line(out, line, line_index, parse, columns, has_values);
     if (!has_values || parse.month == 0) continue;
     if (reading.dist != nullptr) {
+      if (reading.keep_read) keep_read_row(out, row_start, parse.values_read);
       transform_row(*reading.dist, row, parse.values_read, columns, out);
     } else {
       mark_missing(row, parse.values_read);
@@ -151,8 +161,9 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
 }  // namespace
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout) {
-  parse_lines(block, columns, {&dist, true, layout}, out);
+                 FileLayout layout, bool keep_read) {
+  const bool transformed = dist.mode != DistributionMode::NV;
+  parse_lines(block, columns, {&dist, true, layout, keep_read && transformed}, out);
 }
 
 void parse_block_values(std::string_view block, int columns, ParsedBlock& out, FileLayout layout) {

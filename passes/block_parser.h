@@ -39,6 +39,10 @@ struct ParsedBlock {
   std::vector<unsigned char> months;  // month 1..12 of each record that contributes
   std::vector<double> values;         // `columns` transformed values per such record; the
                                       // buffer may be longer, months.size() rows are valid
+  // When asked for (and the values are transformed): the records' values as read, rows as in
+  // `values`, whose markers tell which are pooled.
+  std::vector<double> read;
+  bool has_read = false;
   // The first warnings in line order, as many as a file shows; the rest are only counted, so
   // that a block of garbage lines holds no more than a block of records.
   std::vector<BlockWarning> warnings;
@@ -53,9 +57,10 @@ struct ParsedBlock {
   ExtraValues extra;
 };
 
-// Parses every line of `block` (whole lines; the last may lack its newline).
+// Parses every line of `block` (whole lines; the last may lack its newline). `keep_read` also
+// keeps the values as read where the mode transforms them.
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout = FileLayout::standard);
+                 FileLayout layout = FileLayout::standard, bool keep_read = false);
 
 // As parse_block, for a later pass over files whose lines the data pass has described: only the
 // months and the values as read (missing ones marked), no warnings, counts or bound hits.

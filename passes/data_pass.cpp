@@ -141,15 +141,18 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   };
   const int columns = table.columns;
   const FileLayout layout = options.pass.layout;
-  const auto parse = [&dist, columns, layout](WorkItem& item) {
+  KeptValues* const kept = options.kept;
+  const auto parse = [&dist, columns, layout, kept](WorkItem& item) {
     if (item.kind == ItemKind::block) {
-      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout);
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout,
+                  kept != nullptr);
     }
   };
   StatsTable& table_ref = table;
   CellCounts& missing = consumer.missing_counts;
-  const auto apply = [&table_ref, &missing](const WorkItem& item, size_t first, size_t end) {
+  const auto apply = [&table_ref, &missing, kept](const WorkItem& item, size_t first, size_t end) {
     accumulate_columns(item.parsed, table_ref, missing, first, end);
+    if (kept != nullptr) keep_columns(*kept, item.parsed, item.file, first, end);
   };
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
   run_pass(files, options.pass, {parse, apply, in_order});

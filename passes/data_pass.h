@@ -8,6 +8,7 @@
 
 #include "input/input_error.h"
 #include "input/warnings.h"
+#include "passes/kept_values.h"
 #include "passes/pass_setup.h"
 #include "stats/distribution.h"
 #include "stats/domain_check.h"
@@ -42,6 +43,7 @@ struct DataPassOptions {
   CellCounts* missing_counts = nullptr;  // counts missing values
   PassSummary* summary = nullptr;        // counts the lines
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
+  KeptValues* kept = nullptr;  // --sample: keeps the pooled values as read, while they fit
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is

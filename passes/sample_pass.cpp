@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "passes/block_parser.h"
+#include "stats/rank_select.h"
 
 namespace pctlfit {
 
@@ -14,10 +15,6 @@ namespace {
 
 constexpr int kKeyBits = 64;
 constexpr int kMostBitsPerPass = 16;
-
-size_t cell_of(int column, int month) {
-  return static_cast<size_t>(column - 1) * kMonths + static_cast<size_t>(month - 1);
-}
 
 uint64_t cell_count(const StatsTable& table, size_t cell) {
   const int column = static_cast<int>(cell / kMonths) + 1;
@@ -41,7 +38,7 @@ InputError pass_values(const std::vector<std::string>& entries, int columns,
     const double* row = item.parsed.values.data();
     for (unsigned char month : item.parsed.months) {
       for (size_t c = first; c < end; ++c) {
-        if (!is_not_accumulated(row[c])) take(cell_of(int(c) + 1, month), row[c]);
+        if (!is_not_accumulated(row[c])) take(sample_cell(int(c) + 1, month), row[c]);
       }
       row += columns;
     }
@@ -61,17 +58,6 @@ std::vector<uint64_t> cell_ranks(const SampleRequest& request, uint64_t n) {
   std::sort(ranks.begin(), ranks.end());
   ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
   return ranks;
-}
-
-// Puts the key of each wanted rank where a sort would: a selection per rank, each in what the
-// one before left above it, instead of sorting the cell (a few ranks of thousands of values).
-void put_ranks_in_place(std::vector<uint64_t>& keys, const std::vector<uint64_t>& ranks) {
-  auto from = keys.begin();
-  for (uint64_t rank : ranks) {
-    const auto at = keys.begin() + static_cast<std::ptrdiff_t>(rank - 1);
-    std::nth_element(from, at, keys.end());
-    from = at + 1;
-  }
 }
 
 // Every cell's ranks that its figures read, unique and sorted, laid out cell after cell.
@@ -168,16 +154,37 @@ InputError by_narrowing(const std::vector<std::string>& entries, const StatsTabl
 
 // A cell's figures at every level into figures[0 ..), from its keys (which it frees).
 void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures) {
-  put_ranks_in_place(keys, cell_ranks(request, keys.size()));
   const uint64_t n = keys.size();
+  const std::vector<uint64_t> ranks = cell_ranks(request, n);
+  std::vector<uint64_t> found;
+  select_ranks(keys, ranks, found);
+  std::vector<uint64_t>().swap(keys);
   const auto at = [&](uint64_t rank) {
-    return std::bit_cast<double>(total_order_bits(keys[static_cast<size_t>(rank - 1)]));
+    const auto place = std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin();
+    return std::bit_cast<double>(total_order_bits(found[static_cast<size_t>(place)]));
   };
   for (size_t l = 0; l < request.levels.size(); ++l) {
     figures[l] = n == 0 ? std::numeric_limits<double>::quiet_NaN()
                         : sample_figure(request.method, n, request.levels[l] / 100, at);
   }
-  std::vector<uint64_t>().swap(keys);
+}
+
+// Every cell's figures from its keys, the cells' selections on the pass's threads (they are
+// independent).
+void select_cells(const SampleRequest& request, int thread_count,
+                  std::vector<std::vector<uint64_t>>& keys, SampleFigures& out) {
+  const size_t cells = keys.size();
+  out.figures.resize(cells * request.levels.size());
+  const size_t threads = static_cast<size_t>(std::max(thread_count, 1));
+  const auto select = [&](size_t part) {
+    for (size_t cell = part; cell < cells; cell += threads) {
+      select_cell(request, keys[cell], &out.figures[cell * request.levels.size()]);
+    }
+  };
+  std::vector<std::thread> workers;
+  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part);
+  select(0);
+  for (std::thread& worker : workers) worker.join();
 }
 
 InputError in_memory(const std::vector<std::string>& entries, const StatsTable& table,
@@ -191,18 +198,7 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
     keys[cell].push_back(total_order_key(std::bit_cast<uint64_t>(v)));
   });
   if (failed(error)) return error;
-  out.figures.resize(cells * request.levels.size());
-  // The cells are independent: their selections share the pass's threads.
-  const size_t threads = static_cast<size_t>(std::max(options.threads, 1));
-  const auto select = [&](size_t part) {
-    for (size_t cell = part; cell < cells; cell += threads) {
-      select_cell(request, keys[cell], &out.figures[cell * request.levels.size()]);
-    }
-  };
-  std::vector<std::thread> workers;
-  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part);
-  select(0);
-  for (std::thread& worker : workers) worker.join();
+  select_cells(request, options.threads, keys, out);
   return {};
 }
 
@@ -222,8 +218,15 @@ int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory) {
 
 InputError sample_data_files(const std::vector<std::string>& entries, const StatsTable& table,
                              const SampleRequest& request, const PassOptions& options,
-                             SampleFigures& out) {
+                             SampleFigures& out, KeptValues* kept) {
   out = {};
+  if (kept != nullptr && !kept->given_up.load()) {
+    out.kept_in_memory = true;
+    std::vector<std::vector<uint64_t>> keys = take_kept(*kept);
+    select_cells(request, options.threads, keys, out);
+    return {};
+  }
+  if (kept != nullptr) give_up_kept(*kept);
   if (pooled_values(table) <= request.memory / 8) {
     return in_memory(entries, table, request, options, out);
   }

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "input/input_error.h"
+#include "passes/kept_values.h"
 #include "passes/pass_setup.h"
 #include "stats/month_stats.h"
 #include "stats/sample_percentile.h"
@@ -25,17 +26,18 @@ struct SampleRequest {
 
 struct SampleFigures {
   std::vector<double> figures;  // by cell_index-like order: (column, month) then level
-  int passes = 0;               // over the files
+  int passes = 0;               // over the files after the data pass
   bool kept_in_memory = false;  // the values fitted the budget
 };
 
 // The most passes a run can take under a budget: 1 when the values fit, else 64 / bits.
 int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory);
 
-// The figures of every cell of `table` (finalised or not: its counts are read) at every level.
-// Stops at the first file that cannot be read.
+// The figures of every cell of `table` (finalised or not: its counts are read) at every level:
+// from the values the data pass kept, if it kept them all (which it frees), else from further
+// passes. Stops at the first file that cannot be read.
 InputError sample_data_files(const std::vector<std::string>& entries, const StatsTable& table,
                              const SampleRequest& request, const PassOptions& options,
-                             SampleFigures& out);
+                             SampleFigures& out, KeptValues* kept = nullptr);
 
 }  // namespace pctlfit

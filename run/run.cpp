@@ -152,6 +152,7 @@ ExitStatus read_all_data(RunContext& context) {
   options.missing_counts = &context.missing_counts;
   PassSummary summary;
   options.summary = &summary;
+  options.kept = context.kept.get();
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.erase = erase_line_sequence(context.console.err);
@@ -275,11 +276,13 @@ void check_fit(RunContext& context) {
 void sample_percentiles(RunContext& context, const Options& options) {
   std::fputs(sample_note(*options.sample, context.levels).c_str(), context.console.err);
   SampleFigures figures;
-  const InputError error = sample_data_files(context.entries, context.table,
-                                             {*options.sample, context.levels, options.memory},
-                                             later_pass_options(context), figures);
+  const InputError error = sample_data_files(
+      context.entries, context.table, {*options.sample, context.levels, options.memory},
+      later_pass_options(context), figures, context.kept.get());
+  context.kept.reset();
   if (const std::optional<LeftOut> left_out =
-          later_pass_left_out(context, error, "changed between the passes")) {
+          figures.passes == 0 ? std::nullopt
+                              : later_pass_left_out(context, error, "changed between the passes")) {
     std::fputs(sample_left_out_warning(left_out->file, left_out->why).c_str(), context.console.err);
     return;
   }
@@ -325,6 +328,10 @@ ExitStatus write_report(RunContext& context, const Options& options) {
                                               context.distribution.mode, context.entries);
   const int head_error = head_written ? 0 : errno;
   if (options.check_fit || options.sample) stamp_files(context);
+  if (options.sample && options.table) {
+    context.kept =
+        std::make_unique<KeptValues>(context.column_count, context.entries.size(), options.memory);
+  }
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "input/layout.h"
+#include "passes/kept_values.h"
 #include "platform/platform.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
@@ -38,6 +39,7 @@ struct RunContext {
   FileLayout layout = FileLayout::standard;   // of the data files
   std::vector<double> levels;                 // the figure table's levels, in percent
   std::optional<std::vector<double>> sample;  // --sample: the figures, when they could be made
+  std::unique_ptr<KeptValues> kept;           // --sample: the values the data pass keeps
   FilePtr report;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;

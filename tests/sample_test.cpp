@@ -5,11 +5,13 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <random>
 
 #include "passes/data_pass.h"
 #include "passes/sample_pass.h"
+#include "stats/rank_select.h"
 #include "stats/sample_percentile.h"
 #include "test_util.h"
 
@@ -95,6 +97,44 @@ TEST(SamplePercentile, EveryMethodAsDefined) {
   }
 }
 
+// The selection by buckets finds the keys a sort places at each rank, on sets whose buckets
+// are even, skewed, all one key, one heavy key (more than the buckets may gather), and -0 and 0.
+TEST(RankSelect, FindsTheKeysASortPlaces) {
+  std::mt19937_64 random(11);
+  const auto key = [](double v) { return total_order_key(std::bit_cast<uint64_t>(v)); };
+  struct Case {
+    const char* name;
+    size_t n;
+    std::function<double(size_t)> value;
+  };
+  const std::vector<Case> cases = {
+      {"few", 5, [&](size_t) { return double(random() % 7); }},
+      {"even", 5000, [&](size_t) { return double(random() % 100000) / 3; }},
+      {"skewed", 5000, [&](size_t) { return std::exp(double(random() % 2000) / 100); }},
+      {"one key", 3000, [](size_t) { return 2.5; }},
+      {"heavy key", kMostGathered * 3, [&](size_t i) { return i % 50 == 0 ? double(i) : 0.0; }},
+      {"signed zeros", 4000, [&](size_t i) { return i % 3 == 0   ? -0.0
+                                                    : i % 3 == 1 ? 0.0
+                                                                 : -1.0; }},
+      {"wide", 4000,
+       [&](size_t) { return std::bit_cast<double>(random() >> 2) * (random() % 2 ? 1 : -1); }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::vector<uint64_t> keys;
+    for (size_t i = 0; i < c.n; ++i) keys.push_back(key(c.value(i)));
+    std::vector<uint64_t> sorted = keys;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<uint64_t> ranks = {1, 2, c.n / 20 + 1, c.n / 20 + 2, c.n / 2, c.n - 1, c.n};
+    std::sort(ranks.begin(), ranks.end());
+    ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+    std::vector<uint64_t> found;
+    select_ranks(keys, ranks, found);
+    ASSERT_EQ(found.size(), ranks.size());
+    for (size_t i = 0; i < ranks.size(); ++i) EXPECT_EQ(found[i], sorted[ranks[i] - 1]) << ranks[i];
+  }
+}
+
 class SamplePass : public test::WithTempDir {};
 
 // The narrowing passes under budgets too small for the values give the figures of the values
@@ -118,14 +158,32 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
   const std::vector<std::string> entries = {
       file("a.dat", test::data_file(3, records)),
       file("b.dat", test::data_file(3, records.substr(0, 9000)))};
-  StatsTable table = allocate_table(3);
-  WarningSink sink;
-  ASSERT_FALSE(failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, {})));
   const SampleRequest base{default_sample_method(), {0.1, 5, 25, 50, 75, 95, 99.9}, 1 << 30};
   PassOptions one;
+  // The data pass keeps the values as read (LN2 transforms them) when they fit, and gives them
+  // up when they do not; either way the figures are those of a second pass that keeps them.
   SampleFigures kept;
-  ASSERT_FALSE(failed(sample_data_files(entries, table, base, one, kept)));
-  ASSERT_TRUE(kept.kept_in_memory);
+  StatsTable table;
+  for (const uint64_t keep_budget : {uint64_t{1} << 30, uint64_t{4096}}) {
+    table = allocate_table(3);
+    KeptValues keeper(3, entries.size(), keep_budget);
+    DataPassOptions keeping;
+    keeping.kept = &keeper;
+    WarningSink sink;
+    ASSERT_FALSE(
+        failed(read_data_files(entries, {DistributionMode::LN2, 0.0}, table, sink, keeping)));
+    EXPECT_EQ(keeper.given_up.load(), keep_budget < 8 * 10000);
+    SampleFigures second;
+    ASSERT_FALSE(failed(sample_data_files(entries, table, base, one, second)));
+    ASSERT_TRUE(second.kept_in_memory);
+    ASSERT_FALSE(failed(sample_data_files(entries, table, base, one, kept, &keeper)));
+    EXPECT_EQ(kept.passes, keeper.given_up.load() ? 1 : 0);
+    ASSERT_EQ(kept.figures.size(), second.figures.size());
+    for (size_t i = 0; i < kept.figures.size(); ++i) {
+      ASSERT_EQ(std::bit_cast<uint64_t>(kept.figures[i]),
+                std::bit_cast<uint64_t>(second.figures[i]));
+    }
+  }
   for (const uint64_t memory : {uint64_t{1024}, uint64_t{1} << 13, uint64_t{1} << 16}) {
     for (const int threads : {1, 3}) {
       SCOPED_TRACE(std::to_string(memory) + " bytes, threads " + std::to_string(threads));
