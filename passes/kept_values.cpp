@@ -40,41 +40,48 @@ KeptValues::KeptValues(int column_count, size_t file_count, uint64_t budget_byte
     : columns(column_count),
       files(file_count),
       budget(budget_bytes),
-      keys(static_cast<size_t>(std::max(column_count, 0)) * 12) {}
+      keys(static_cast<size_t>(std::max(column_count, 0)) * 12),
+      least(keys.size(), ~uint64_t{0}),
+      greatest(keys.size(), 0) {}
 
 void keep_columns(KeptValues& kept, const ParsedBlock& block, size_t file, size_t first,
                   size_t end) {
-  if (kept.given_up.load(std::memory_order_relaxed)) return;
+  bool keeping = !kept.given_up.load(std::memory_order_relaxed);
   const size_t width = static_cast<size_t>(kept.columns);
   for (size_t r = 0; r < block.months.size(); ++r) {
     const double* row = block.values.data() + r * width;
     const double* read = block.has_read ? block.read.data() + r * width : row;
-    std::vector<uint64_t>* cells = kept.keys.data() + (block.months[r] - 1) * width;
+    const size_t month_cells = (block.months[r] - 1) * width;
     for (size_t c = first; c < end; ++c) {
       if (is_not_accumulated(row[c])) continue;
-      std::vector<uint64_t>& keys = cells[c];
-      if (keys.size() == keys.capacity() && !grow(kept, keys, file)) return;
-      keys.push_back(total_order_key(std::bit_cast<uint64_t>(read[c])));
+      const uint64_t key = total_order_key(std::bit_cast<uint64_t>(read[c]));
+      const size_t cell = month_cells + c;
+      kept.least[cell] = std::min(kept.least[cell], key);
+      kept.greatest[cell] = std::max(kept.greatest[cell], key);
+      if (!keeping) continue;
+      std::vector<uint64_t>& keys = kept.keys[cell];
+      if (keys.size() == keys.capacity() && !grow(kept, keys, file)) {
+        keeping = false;
+        continue;
+      }
+      keys.push_back(key);
     }
   }
+}
+
+CellSpan kept_span(const KeptValues& kept, size_t cell) {
+  return {0, kept.least[cell], kept.greatest[cell]};
 }
 
 std::vector<std::vector<uint64_t>> take_kept(KeptValues& kept) {
-  std::vector<std::vector<uint64_t>> by_column(kept.keys.size());
-  const int columns = kept.columns;
-  for (int month = 1; month <= 12; ++month) {
-    for (int column = 1; column <= columns; ++column) {
-      const size_t at = static_cast<size_t>(month - 1) * static_cast<size_t>(columns) +
-                        static_cast<size_t>(column - 1);
-      by_column[sample_cell(column, month)].swap(kept.keys[at]);
-    }
-  }
-  give_up_kept(kept);
-  return by_column;
+  std::vector<std::vector<uint64_t>> keys = std::move(kept.keys);
+  kept.keys.clear();
+  kept.bytes.store(0);
+  return keys;
 }
 
 void give_up_kept(KeptValues& kept) {
-  std::vector<std::vector<uint64_t>>().swap(kept.keys);
+  for (std::vector<uint64_t>& keys : kept.keys) std::vector<uint64_t>().swap(keys);
   kept.bytes.store(0);
 }
 

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "passes/block_parser.h"
+#include "passes/sample_narrowing.h"
 
 namespace pctlfit {
 
@@ -18,17 +19,16 @@ struct KeptValues {
   int columns;
   size_t files;     // in the pass: a cell's count so far foretells its last
   uint64_t budget;  // bytes the kept values' buffers may take
-  // The totalOrder keys of each cell's values, month-major as a record's row is laid out:
-  // cell (column c, month m) at (m - 1) * columns + c - 1.
+  // The totalOrder keys of each cell's values, cells as the statistics table lays them out:
+  // (column c, month m) at (m - 1) * columns + c - 1.
   std::vector<std::vector<uint64_t>> keys;
+  // Each cell's least and greatest key, also once the values are given up: the narrowing's
+  // first windows. Month-major as `keys`.
+  std::vector<uint64_t> least;
+  std::vector<uint64_t> greatest;
   std::atomic<uint64_t> bytes{0};  // the buffers' capacity, of all cells
   std::atomic<bool> given_up{false};
 };
-
-// The cell of `column` (1-based) and `month` in the sample's figures: column-major.
-inline size_t sample_cell(int column, int month) {
-  return static_cast<size_t>(column - 1) * 12 + static_cast<size_t>(month - 1);
-}
 
 // Keeps the pooled values of the columns [first, end) (0-based) of a block of file `file`:
 // those as read, from `block.read` where the block has them, else from `block.values`. A range
@@ -36,10 +36,13 @@ inline size_t sample_cell(int column, int month) {
 void keep_columns(KeptValues& kept, const ParsedBlock& block, size_t file, size_t first,
                   size_t end);
 
-// The kept keys in the sample's cell order, leaving `kept` empty.
+// The least and greatest key of a cell; count 0.
+CellSpan kept_span(const KeptValues& kept, size_t cell);
+
+// The kept keys, leaving `kept` empty.
 std::vector<std::vector<uint64_t>> take_kept(KeptValues& kept);
 
-// Gives every kept value up (after the budget was exceeded).
+// Gives every kept value up (after the budget was exceeded); the spans stay.
 void give_up_kept(KeptValues& kept);
 
 }  // namespace pctlfit

@@ -6,7 +6,8 @@
 #include <limits>
 #include <thread>
 
-#include "passes/block_parser.h"
+#include "passes/sample_narrowing.h"
+#include "passes/value_pass.h"
 #include "stats/rank_select.h"
 
 namespace pctlfit {
@@ -14,36 +15,23 @@ namespace pctlfit {
 namespace {
 
 constexpr int kKeyBits = 64;
-constexpr int kMostBitsPerPass = 16;
 
+// Cells are the statistics table's, month-major; the figures come out column after column.
 uint64_t cell_count(const StatsTable& table, size_t cell) {
-  const int column = static_cast<int>(cell / kMonths) + 1;
-  const int month = static_cast<int>(cell % kMonths) + 1;
-  return static_cast<uint64_t>(table_cell(table, column, month).count);
+  return static_cast<uint64_t>(table.cells[cell].count);
 }
 
-// Runs one pass whose apply step hands each pooled value of a block, with its cell, to `take`
-// (for the block's columns [first, end), on that range's turn).
-template <typename Take>
-InputError pass_values(const std::vector<std::string>& entries, int columns,
-                       const PassOptions& options, const Take& take) {
-  const PassFiles files = pass_files(entries, columns);
-  const FileLayout layout = options.layout;
-  const auto parse = [&](WorkItem& item) {
-    if (item.kind == ItemKind::block) {
-      parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, layout);
-    }
-  };
-  const auto apply = [&](const WorkItem& item, size_t first, size_t end) {
-    const double* row = item.parsed.values.data();
-    for (unsigned char month : item.parsed.months) {
-      for (size_t c = first; c < end; ++c) {
-        if (!is_not_accumulated(row[c])) take(sample_cell(int(c) + 1, month), row[c]);
-      }
-      row += columns;
-    }
-  };
-  return run_pass_to_failure(files, options, parse, apply);
+// The figures of month-major cells, column after column as the figure table reads them.
+std::vector<double> by_column(const std::vector<double>& figures, int columns, size_t levels) {
+  std::vector<double> out(figures.size());
+  const size_t width = static_cast<size_t>(columns);
+  for (size_t cell = 0; cell * levels < figures.size(); ++cell) {
+    const size_t column = cell % width;
+    const size_t month = cell / width;
+    std::copy_n(figures.begin() + static_cast<std::ptrdiff_t>(cell * levels), levels,
+                out.begin() + static_cast<std::ptrdiff_t>((column * kMonths + month) * levels));
+  }
+  return out;
 }
 
 // The ranks (1-based, unique, ascending) that a cell's figures read.
@@ -60,99 +48,16 @@ std::vector<uint64_t> cell_ranks(const SampleRequest& request, uint64_t n) {
   return ranks;
 }
 
-// Every cell's ranks that its figures read, unique and sorted, laid out cell after cell.
-struct Targets {
-  std::vector<size_t> begin;     // by cell, and one past the last
-  std::vector<uint64_t> wanted;  // 1-based, among the cell's values, as the figures read them
-  std::vector<uint64_t> rank;    // what is left of each among the values that share its key bits
-  std::vector<uint64_t> key;     // found so far: the top `known` bits
-  int known = 0;                 // bits of every key found so far
-};
-
-Targets wanted_ranks(const StatsTable& table, const SampleRequest& request) {
-  Targets targets;
-  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
-  for (size_t cell = 0; cell < cells; ++cell) {
-    targets.begin.push_back(targets.rank.size());
-    const std::vector<uint64_t> ranks = cell_ranks(request, cell_count(table, cell));
-    targets.rank.insert(targets.rank.end(), ranks.begin(), ranks.end());
-  }
-  targets.begin.push_back(targets.rank.size());
-  targets.key.assign(targets.rank.size(), 0);
-  targets.wanted = targets.rank;
-  return targets;
-}
-
-// Bits a pass narrows by: as many as the buckets of every target fit the budget, at most 16.
-int bits_per_pass(uint64_t targets, uint64_t memory) {
-  int bits = kMostBitsPerPass;
-  while (bits > 1 && targets * (uint64_t{8} << bits) > memory) --bits;
-  return bits;
-}
-
-// One narrowing pass: each target's values that share its known top bits are counted by their
-// next `bits` bits; the bucket that holds the target's rank gives those bits.
-InputError narrow(const std::vector<std::string>& entries, int columns, const PassOptions& options,
-                  Targets& targets, int bits) {
-  bits = std::min(bits, kKeyBits - targets.known);
-  const size_t buckets = size_t{1} << bits;
-  std::vector<uint64_t> counts(targets.rank.size() * buckets, 0);
-  const int known = targets.known;
-  const auto take = [&](size_t cell, double value) {
-    const uint64_t key = total_order_key(std::bit_cast<uint64_t>(value));
-    for (size_t t = targets.begin[cell]; t < targets.begin[cell + 1]; ++t) {
-      if (known > 0 && (key >> (kKeyBits - known)) != targets.key[t]) continue;
-      ++counts[t * buckets + ((key >> (kKeyBits - known - bits)) & (buckets - 1))];
-    }
-  };
-  const InputError error = pass_values(entries, columns, options, take);
-  for (size_t t = 0; t < targets.rank.size(); ++t) {
-    uint64_t bucket = 0;
-    for (; bucket + 1 < buckets && counts[t * buckets + bucket] < targets.rank[t]; ++bucket) {
-      targets.rank[t] -= counts[t * buckets + bucket];
-    }
-    targets.key[t] = (targets.key[t] << bits) | bucket;
-  }
-  targets.known += bits;
-  return error;
-}
-
-// The figures from each cell's found values: x_r is the value of the target of rank r.
-void figures_from_targets(const StatsTable& table, const SampleRequest& request,
-                          const Targets& targets, SampleFigures& out) {
-  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
-  for (size_t cell = 0; cell < cells; ++cell) {
-    const uint64_t n = cell_count(table, cell);
-    const auto at = [&](uint64_t rank) {
-      const auto first = targets.wanted.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell]);
-      const auto last =
-          targets.wanted.begin() + static_cast<std::ptrdiff_t>(targets.begin[cell + 1]);
-      const auto t =
-          static_cast<size_t>(std::lower_bound(first, last, rank) - targets.wanted.begin());
-      return std::bit_cast<double>(total_order_bits(targets.key[t]));
-    };
-    for (double level : request.levels) {
-      out.figures.push_back(n == 0 ? std::numeric_limits<double>::quiet_NaN()
-                                   : sample_figure(request.method, n, level / 100, at));
-    }
+// A cell's figures at every level into figures[0 ..), n of its values, x_r = at(r).
+template <typename At>
+void cell_figures(const SampleRequest& request, uint64_t n, const At& at, double* figures) {
+  for (size_t l = 0; l < request.levels.size(); ++l) {
+    figures[l] = n == 0 ? std::numeric_limits<double>::quiet_NaN()
+                        : sample_figure(request.method, n, request.levels[l] / 100, at);
   }
 }
 
-InputError by_narrowing(const std::vector<std::string>& entries, const StatsTable& table,
-                        const SampleRequest& request, const PassOptions& options,
-                        SampleFigures& out) {
-  Targets targets = wanted_ranks(table, request);
-  const int bits = bits_per_pass(targets.rank.size(), request.memory);
-  while (targets.known < kKeyBits) {
-    ++out.passes;
-    const InputError error = narrow(entries, table.columns, options, targets, bits);
-    if (failed(error)) return error;
-  }
-  figures_from_targets(table, request, targets, out);
-  return {};
-}
-
-// A cell's figures at every level into figures[0 ..), from its keys (which it frees).
+// The figures of a cell from its keys (which it frees).
 void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures) {
   const uint64_t n = keys.size();
   const std::vector<uint64_t> ranks = cell_ranks(request, n);
@@ -163,10 +68,7 @@ void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, doub
     const auto place = std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin();
     return std::bit_cast<double>(total_order_bits(found[static_cast<size_t>(place)]));
   };
-  for (size_t l = 0; l < request.levels.size(); ++l) {
-    figures[l] = n == 0 ? std::numeric_limits<double>::quiet_NaN()
-                        : sample_figure(request.method, n, request.levels[l] / 100, at);
-  }
+  cell_figures(request, n, at, figures);
 }
 
 // Every cell's figures from its keys, the cells' selections on the pass's threads (they are
@@ -202,6 +104,46 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
   return {};
 }
 
+// Every cell's span (its count from the table; its least and greatest key from the data pass,
+// where it saw them) and the ranks its figures read.
+RankQuery rank_query(const StatsTable& table, const SampleRequest& request,
+                     const KeptValues* kept) {
+  RankQuery query;
+  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
+  for (size_t cell = 0; cell < cells; ++cell) {
+    CellSpan span = kept != nullptr ? kept_span(*kept, cell) : CellSpan{};
+    span.count = cell_count(table, cell);
+    query.spans.push_back(span);
+    query.begin.push_back(query.ranks.size());
+    const std::vector<uint64_t> ranks = cell_ranks(request, span.count);
+    query.ranks.insert(query.ranks.end(), ranks.begin(), ranks.end());
+  }
+  query.begin.push_back(query.ranks.size());
+  return query;
+}
+
+InputError by_narrowing(const std::vector<std::string>& entries, const StatsTable& table,
+                        const SampleRequest& request, const PassOptions& options,
+                        const KeptValues* kept, SampleFigures& out) {
+  RankQuery query = rank_query(table, request, kept);
+  const InputError error = narrow_ranks(entries, table.columns, options, request.memory, query);
+  out.passes = query.passes;
+  out.changed = query.changed;
+  if (failed(error) || query.changed) return error;
+  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
+  out.figures.resize(cells * request.levels.size());
+  for (size_t cell = 0; cell < cells; ++cell) {
+    const auto first = query.ranks.begin() + static_cast<std::ptrdiff_t>(query.begin[cell]);
+    const auto last = query.ranks.begin() + static_cast<std::ptrdiff_t>(query.begin[cell + 1]);
+    const auto at = [&](uint64_t rank) {
+      const auto t = static_cast<size_t>(std::lower_bound(first, last, rank) - query.ranks.begin());
+      return std::bit_cast<double>(total_order_bits(query.found[t]));
+    };
+    cell_figures(request, query.spans[cell].count, at, &out.figures[cell * request.levels.size()]);
+  }
+  return {};
+}
+
 uint64_t pooled_values(const StatsTable& table) {
   uint64_t total = 0;
   for (const MonthStats& cell : table.cells) total += static_cast<uint64_t>(cell.count);
@@ -212,7 +154,7 @@ uint64_t pooled_values(const StatsTable& table) {
 
 int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory) {
   if (values <= memory / 8) return 1;
-  const int bits = bits_per_pass(targets, memory);
+  const int bits = narrowing_bits(targets, memory);
   return (kKeyBits + bits - 1) / bits;
 }
 
@@ -220,17 +162,19 @@ InputError sample_data_files(const std::vector<std::string>& entries, const Stat
                              const SampleRequest& request, const PassOptions& options,
                              SampleFigures& out, KeptValues* kept) {
   out = {};
+  InputError error;
   if (kept != nullptr && !kept->given_up.load()) {
     out.kept_in_memory = true;
     std::vector<std::vector<uint64_t>> keys = take_kept(*kept);
     select_cells(request, options.threads, keys, out);
-    return {};
+  } else {
+    if (kept != nullptr) give_up_kept(*kept);  // its spans stay
+    error = pooled_values(table) <= request.memory / 8
+                ? in_memory(entries, table, request, options, out)
+                : by_narrowing(entries, table, request, options, kept, out);
   }
-  if (kept != nullptr) give_up_kept(*kept);
-  if (pooled_values(table) <= request.memory / 8) {
-    return in_memory(entries, table, request, options, out);
-  }
-  return by_narrowing(entries, table, request, options, out);
+  out.figures = by_column(out.figures, table.columns, request.levels.size());
+  return error;
 }
 
 }  // namespace pctlfit

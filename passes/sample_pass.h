@@ -1,10 +1,9 @@
 #pragma once
-// --sample: a further pass (or several) over the files for the exact sample percentiles of
-// every cell's pooled values, in bounded memory. When the values (8 bytes each) fit the
-// budget, one pass keeps them and sorts each cell's; otherwise each pass narrows every wanted
-// rank's value by the next bits of its totalOrder key, counted into buckets (16 bits a pass
-// where the budget allows), so that at most 64 / bits passes find every figure exactly,
-// whatever the ties.
+// --sample: the exact sample percentiles of every cell's pooled values, in bounded memory.
+// When the values (8 bytes each) fit the budget, the data pass keeps them (or, where it gave
+// them up, one more pass does) and each cell's ranks are selected; otherwise further passes
+// narrow each wanted rank to the values that fit (see sample_narrowing.h), at most 64 / bits
+// passes, whatever the ties.
 
 #include <cstdint>
 #include <string>
@@ -28,9 +27,11 @@ struct SampleFigures {
   std::vector<double> figures;  // by cell_index-like order: (column, month) then level
   int passes = 0;               // over the files after the data pass
   bool kept_in_memory = false;  // the values fitted the budget
+  bool changed = false;         // a pass found other counts: the files changed in between
 };
 
-// The most passes a run can take under a budget: 1 when the values fit, else 64 / bits.
+// The most passes after the data pass a run can take under a budget: 1 when the values fit
+// (0 when the data pass kept them), else 64 / bits, bits those of narrowing_bits(targets).
 int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory);
 
 // The figures of every cell of `table` (finalised or not: its counts are read) at every level:

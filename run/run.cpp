@@ -280,9 +280,13 @@ void sample_percentiles(RunContext& context, const Options& options) {
       context.entries, context.table, {*options.sample, context.levels, options.memory},
       later_pass_options(context), figures, context.kept.get());
   context.kept.reset();
-  if (const std::optional<LeftOut> left_out =
-          figures.passes == 0 ? std::nullopt
-                              : later_pass_left_out(context, error, "changed between the passes")) {
+  std::optional<LeftOut> left_out;
+  if (figures.passes > 0)
+    left_out = later_pass_left_out(context, error, "changed between the passes");
+  // Other counts than the data pass's under the same stamps: some file was rewritten in place.
+  if (!left_out && figures.changed)
+    left_out = LeftOut{context.list_name, "a listed file changed between the passes"};
+  if (left_out) {
     std::fputs(sample_left_out_warning(left_out->file, left_out->why).c_str(), context.console.err);
     return;
   }

@@ -1,0 +1,199 @@
+#include "passes/sample_narrowing.h"
+
+#include <algorithm>
+#include <bit>
+#include <numeric>
+
+#include "passes/value_pass.h"
+#include "stats/sample_percentile.h"
+
+namespace pctlfit {
+
+namespace {
+
+constexpr int kMostBits = 16;
+
+// What is known of one wanted rank: its key lies in [lo, hi], among `count` values there, at
+// `rank` among them.
+struct Target {
+  uint64_t lo;
+  uint64_t hi;
+  uint64_t count;
+  uint64_t rank;
+  bool found() const { return lo == hi; }
+};
+
+// The open windows of a pass, cell after cell, each cell's in ascending keys; the targets that
+// share a window are side by side.
+struct Window {
+  uint64_t lo;
+  uint64_t hi;
+  uint64_t count;
+  int shift = 0;      // counting: a key's bucket is (key - lo) >> shift
+  size_t offset = 0;  // the window's first bucket (counting) or place (collecting)
+};
+
+struct Windows {
+  std::vector<Window> all;
+  std::vector<size_t> of_cell;    // cell c's windows: [of_cell[c], of_cell[c + 1])
+  std::vector<size_t> of_target;  // each open target's window
+  uint64_t values = 0;            // in all windows
+  uint64_t targets = 0;           // open ones
+};
+
+Windows open_windows(const RankQuery& query, const std::vector<Target>& targets) {
+  Windows windows;
+  const size_t cells = query.begin.size() - 1;
+  windows.of_target.assign(targets.size(), 0);
+  for (size_t cell = 0; cell < cells; ++cell) {
+    windows.of_cell.push_back(windows.all.size());
+    for (size_t t = query.begin[cell]; t < query.begin[cell + 1]; ++t) {
+      const Target& target = targets[t];
+      if (target.found()) continue;
+      if (windows.all.size() == windows.of_cell.back() || windows.all.back().lo != target.lo) {
+        windows.all.push_back({target.lo, target.hi, target.count});
+        windows.values += target.count;
+      }
+      windows.of_target[t] = windows.all.size() - 1;
+      ++windows.targets;
+    }
+  }
+  windows.of_cell.push_back(windows.all.size());
+  return windows;
+}
+
+// The window of `cell` that holds `key`, or null.
+Window* window_of(Windows& windows, size_t cell, uint64_t key) {
+  for (size_t w = windows.of_cell[cell]; w < windows.of_cell[cell + 1]; ++w) {
+    Window& window = windows.all[w];
+    if (key < window.lo) return nullptr;
+    if (key <= window.hi) return &window;
+  }
+  return nullptr;
+}
+
+uint64_t key_of(double value) { return total_order_key(std::bit_cast<uint64_t>(value)); }
+
+// A counting pass: each target's window shrinks to the bucket that holds its rank.
+InputError count_pass(const std::vector<std::string>& entries, int columns,
+                      const PassOptions& options, uint64_t memory, Windows& windows,
+                      std::vector<Target>& targets, bool& changed) {
+  const int most_bits = narrowing_bits(windows.all.size(), memory);
+  // As many buckets as leave each target a quarter of its share of the budget (if its values
+  // were even across the buckets), so that the next pass most likely collects: more would only
+  // spread the counts over more cache lines.
+  const uint64_t share = std::max<uint64_t>(1, memory / 8 / 4 / windows.targets);
+  size_t buckets = 0;
+  for (Window& window : windows.all) {
+    const uint64_t wanted = (window.count + share - 1) / share;
+    const int bits = std::clamp(int(std::bit_width(wanted)), 1, most_bits);
+    window.shift = std::max(0, int(std::bit_width(window.hi - window.lo)) - bits);
+    window.offset = buckets;
+    buckets += static_cast<size_t>((window.hi - window.lo) >> window.shift) + 1;
+  }
+  std::vector<uint64_t> counts(buckets, 0);
+  const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
+    const uint64_t key = key_of(v);
+    if (const Window* window = window_of(windows, cell, key)) {
+      ++counts[window->offset + static_cast<size_t>((key - window->lo) >> window->shift)];
+    }
+  });
+  if (failed(error)) return error;
+  for (const Window& window : windows.all) {
+    const auto first = counts.begin() + static_cast<std::ptrdiff_t>(window.offset);
+    const auto end =
+        first + static_cast<std::ptrdiff_t>((window.hi - window.lo) >> window.shift) + 1;
+    if (std::accumulate(first, end, uint64_t{0}) != window.count) changed = true;
+  }
+  if (changed) return {};  // other counts than the data pass's: the files changed in between
+  for (size_t t = 0; t < targets.size(); ++t) {
+    Target& target = targets[t];
+    if (target.found()) continue;
+    const Window& window = windows.all[windows.of_target[t]];
+    const size_t last =
+        window.offset + static_cast<size_t>((window.hi - window.lo) >> window.shift);
+    size_t bucket = window.offset;
+    uint64_t below = 0;
+    for (; bucket < last && below + counts[bucket] < target.rank; ++bucket) below += counts[bucket];
+    target.lo = window.lo + (uint64_t(bucket - window.offset) << window.shift);
+    target.hi = target.lo + std::min(window.hi - target.lo, (uint64_t{1} << window.shift) - 1);
+    target.count = counts[bucket];
+    target.rank -= below;
+  }
+  return {};
+}
+
+// The last pass: every open window's values collected, and each target's selected among them.
+InputError collect_pass(const std::vector<std::string>& entries, int columns,
+                        const PassOptions& options, Windows& windows, std::vector<Target>& targets,
+                        bool& changed) {
+  size_t places = 0;
+  for (Window& window : windows.all) {
+    window.offset = places;
+    places += static_cast<size_t>(window.count);
+  }
+  std::vector<uint64_t> values(places);
+  std::vector<size_t> next(windows.all.size());
+  for (size_t w = 0; w < windows.all.size(); ++w) next[w] = windows.all[w].offset;
+  const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
+    const uint64_t key = key_of(v);
+    if (const Window* window = window_of(windows, cell, key)) {
+      const size_t w = static_cast<size_t>(window - windows.all.data());
+      if (next[w] == window->offset + window->count) {
+        changed = true;  // more values than counted: the files changed in between
+      } else {
+        values[next[w]++] = key;
+      }
+    }
+  });
+  if (failed(error) || changed) return error;
+  for (size_t t = 0; t < targets.size(); ++t) {
+    Target& target = targets[t];
+    if (target.found()) continue;
+    const size_t w = windows.of_target[t];
+    const Window& window = windows.all[w];
+    if (next[w] != window.offset + window.count) {
+      changed = true;
+      return {};
+    }
+    const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.offset);
+    const auto at = first + static_cast<std::ptrdiff_t>(target.rank - 1);
+    std::nth_element(first, at, first + static_cast<std::ptrdiff_t>(window.count));
+    target.lo = target.hi = *at;
+  }
+  return {};
+}
+
+}  // namespace
+
+int narrowing_bits(uint64_t windows, uint64_t memory) {
+  int bits = kMostBits;
+  while (bits > 1 && windows * (uint64_t{8} << bits) > memory) --bits;
+  return bits;
+}
+
+InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
+                        const PassOptions& options, uint64_t memory, RankQuery& query) {
+  std::vector<Target> targets;
+  for (size_t cell = 0; cell + 1 < query.begin.size(); ++cell) {
+    const CellSpan& span = query.spans[cell];
+    for (size_t t = query.begin[cell]; t < query.begin[cell + 1]; ++t) {
+      targets.push_back({span.least, span.greatest, span.count, query.ranks[t]});
+    }
+  }
+  while (true) {
+    Windows windows = open_windows(query, targets);
+    if (windows.all.empty()) break;
+    ++query.passes;
+    const bool last = windows.values <= memory / 8;
+    const InputError error =
+        last ? collect_pass(entries, columns, options, windows, targets, query.changed)
+             : count_pass(entries, columns, options, memory, windows, targets, query.changed);
+    if (failed(error) || query.changed) return error;
+  }
+  query.found.clear();
+  for (const Target& target : targets) query.found.push_back(target.lo);
+  return {};
+}
+
+}  // namespace pctlfit
