@@ -124,6 +124,7 @@ void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
 void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
   clear_block(out);
   out.has_read = reading.keep_read;
+  out.rows_kept = false;
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
   while (pos < block.size()) {

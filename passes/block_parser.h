@@ -43,6 +43,7 @@ struct ParsedBlock {
   // `values`, whose markers tell which are pooled.
   std::vector<double> read;
   bool has_read = false;
+  bool rows_kept = false;  // --sample: a copy of the rows is kept (set by whoever keeps it)
   // The first warnings in line order, as many as a file shows; the rest are only counted, so
   // that a block of garbage lines holds no more than a block of records.
   std::vector<BlockWarning> warnings;

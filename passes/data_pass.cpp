@@ -146,13 +146,14 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
     if (item.kind == ItemKind::block) {
       parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout,
                   kept != nullptr);
+      if (kept != nullptr) keep_rows(*kept, item.parsed);
     }
   };
   StatsTable& table_ref = table;
   CellCounts& missing = consumer.missing_counts;
   const auto apply = [&table_ref, &missing, kept](const WorkItem& item, size_t first, size_t end) {
     accumulate_columns(item.parsed, table_ref, missing, first, end);
-    if (kept != nullptr) keep_columns(*kept, item.parsed, item.file, first, end);
+    if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
   };
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
   run_pass(files, options.pass, {parse, apply, in_order});

@@ -57,13 +57,12 @@ void cell_figures(const SampleRequest& request, uint64_t n, const At& at, double
   }
 }
 
-// The figures of a cell from its keys (which it frees).
+// The figures of a cell from its keys (which it reorders).
 void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures) {
   const uint64_t n = keys.size();
   const std::vector<uint64_t> ranks = cell_ranks(request, n);
   std::vector<uint64_t> found;
   select_ranks(keys, ranks, found);
-  std::vector<uint64_t>().swap(keys);
   const auto at = [&](uint64_t rank) {
     const auto place = std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin();
     return std::bit_cast<double>(total_order_bits(found[static_cast<size_t>(place)]));
@@ -71,22 +70,54 @@ void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, doub
   cell_figures(request, n, at, figures);
 }
 
-// Every cell's figures from its keys, the cells' selections on the pass's threads (they are
-// independent).
-void select_cells(const SampleRequest& request, int thread_count,
-                  std::vector<std::vector<uint64_t>>& keys, SampleFigures& out) {
-  const size_t cells = keys.size();
-  out.figures.resize(cells * request.levels.size());
+// Runs select(part) for part 0 .. threads - 1 on as many threads (this one among them).
+template <typename Select>
+void on_threads(int thread_count, const Select& select) {
   const size_t threads = static_cast<size_t>(std::max(thread_count, 1));
-  const auto select = [&](size_t part) {
-    for (size_t cell = part; cell < cells; cell += threads) {
-      select_cell(request, keys[cell], &out.figures[cell * request.levels.size()]);
-    }
-  };
   std::vector<std::thread> workers;
-  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part);
-  select(0);
+  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part, threads);
+  select(0, threads);
   for (std::thread& worker : workers) worker.join();
+}
+
+// Every cell's figures from its keys (which it frees), the cells on the pass's threads.
+void select_cells(const SampleRequest& request, int threads,
+                  std::vector<std::vector<uint64_t>>& keys, SampleFigures& out) {
+  const size_t levels = request.levels.size();
+  out.figures.resize(keys.size() * levels);
+  on_threads(threads, [&](size_t part, size_t parts) {
+    for (size_t cell = part; cell < keys.size(); cell += parts) {
+      select_cell(request, keys[cell], &out.figures[cell * levels]);
+      std::vector<uint64_t>().swap(keys[cell]);
+    }
+  });
+}
+
+// Every cell's figures from the rows the data pass kept, a tile of cells at a time.
+void select_kept(const SampleRequest& request, int threads, const KeptValues& kept,
+                 SampleFigures& out) {
+  constexpr size_t kTileColumns = 16;  // two cache lines of a row
+  const size_t columns = static_cast<size_t>(kept.columns);
+  const size_t levels = request.levels.size();
+  out.figures.resize(columns * kMonths * levels);
+  const std::vector<std::vector<const double*>> rows = kept_rows_by_month(kept);
+  std::vector<KeptTile> tiles;
+  for (int month = 1; month <= kMonths; ++month) {
+    for (size_t first = 0; first < columns; first += kTileColumns) {
+      tiles.push_back({month, first, std::min(columns, first + kTileColumns)});
+    }
+  }
+  on_threads(threads, [&](size_t part, size_t parts) {
+    std::vector<std::vector<uint64_t>> keys;
+    for (size_t t = part; t < tiles.size(); t += parts) {
+      const KeptTile& tile = tiles[t];
+      tile_keys(rows[size_t(tile.month - 1)], tile, keys);
+      for (size_t c = tile.first; c < tile.end; ++c) {
+        const size_t cell = size_t(tile.month - 1) * columns + c;
+        select_cell(request, keys[c - tile.first], &out.figures[cell * levels]);
+      }
+    }
+  });
 }
 
 InputError in_memory(const std::vector<std::string>& entries, const StatsTable& table,
@@ -165,10 +196,10 @@ InputError sample_data_files(const std::vector<std::string>& entries, const Stat
   InputError error;
   if (kept != nullptr && !kept->given_up.load()) {
     out.kept_in_memory = true;
-    std::vector<std::vector<uint64_t>> keys = take_kept(*kept);
-    select_cells(request, options.threads, keys, out);
+    select_kept(request, options.threads, *kept, out);
+    free_kept(*kept);
   } else {
-    if (kept != nullptr) give_up_kept(*kept);  // its spans stay
+    if (kept != nullptr) give_up_kept(*kept);
     error = pooled_values(table) <= request.memory / 8
                 ? in_memory(entries, table, request, options, out)
                 : by_narrowing(entries, table, request, options, kept, out);

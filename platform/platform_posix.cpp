@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -95,5 +96,18 @@ bool is_path_separator(char c) { return c == '/'; }
 bool is_terminal(std::FILE* stream) { return ::isatty(::fileno(stream)) != 0; }
 
 const char* erase_line_sequence(std::FILE*) { return "\r\x1b[K"; }
+
+void* allocate_large_block(size_t bytes) {
+  void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (block == MAP_FAILED) return nullptr;
+#ifdef MADV_HUGEPAGE
+  ::madvise(block, bytes, MADV_HUGEPAGE);  // a hint: where the system declines, small pages
+#endif
+  return block;
+}
+
+void free_large_block(void* block, size_t bytes) {
+  if (block != nullptr) ::munmap(block, bytes);
+}
 
 }  // namespace pctlfit

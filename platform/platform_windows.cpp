@@ -162,4 +162,12 @@ const char* erase_line_sequence(std::FILE* stream) {
   return "\r                                                                               \r";
 }
 
+void* allocate_large_block(size_t bytes) {
+  return VirtualAlloc(nullptr, bytes, MEM_COMMIT | MEM_RESERVE, PAGE_READWRITE);
+}
+
+void free_large_block(void* block, size_t /*bytes*/) {
+  if (block != nullptr) VirtualFree(block, 0, MEM_RELEASE);
+}
+
 }  // namespace pctlfit

@@ -334,7 +334,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   if (options.check_fit || options.sample) stamp_files(context);
   if (options.sample && options.table) {
     context.kept =
-        std::make_unique<KeptValues>(context.column_count, context.entries.size(), options.memory);
+        std::make_unique<KeptValues>(context.column_count, options.memory);
   }
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;

@@ -166,7 +166,7 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
   StatsTable table;
   for (const uint64_t keep_budget : {uint64_t{1} << 30, uint64_t{4096}}) {
     table = allocate_table(3);
-    KeptValues keeper(3, entries.size(), keep_budget);
+    KeptValues keeper(3, keep_budget);
     DataPassOptions keeping;
     keeping.kept = &keeper;
     WarningSink sink;
