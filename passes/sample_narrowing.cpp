@@ -1,6 +1,7 @@
 #include "passes/sample_narrowing.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <numeric>
 
@@ -135,17 +136,19 @@ InputError collect_pass(const std::vector<std::string>& entries, int columns,
   std::vector<uint64_t> values(places);
   std::vector<size_t> next(windows.all.size());
   for (size_t w = 0; w < windows.all.size(); ++w) next[w] = windows.all[w].offset;
+  std::atomic<bool> beyond{false};  // set by the threads that take the values
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
       const size_t w = static_cast<size_t>(window - windows.all.data());
       if (next[w] == window->offset + window->count) {
-        changed = true;  // more values than counted: the files changed in between
+        beyond.store(true, std::memory_order_relaxed);  // more values than counted
       } else {
         values[next[w]++] = key;
       }
     }
   });
+  changed = beyond.load();
   if (failed(error) || changed) return error;
   for (size_t t = 0; t < targets.size(); ++t) {
     Target& target = targets[t];

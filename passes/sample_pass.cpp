@@ -1,6 +1,7 @@
 #include "passes/sample_pass.h"
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <limits>
@@ -127,10 +128,21 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
   for (size_t cell = 0; cell < cells; ++cell) keys[cell].reserve(cell_count(table, cell));
   out.passes = 1;
   out.kept_in_memory = true;
+  std::atomic<bool> beyond{false};  // set by the threads that take the values
   const InputError error = pass_values(entries, table.columns, options, [&](size_t cell, double v) {
-    keys[cell].push_back(total_order_key(std::bit_cast<uint64_t>(v)));
+    // Beyond the data pass's count the files changed in between: nothing more is kept.
+    if (keys[cell].size() < keys[cell].capacity()) {
+      keys[cell].push_back(total_order_key(std::bit_cast<uint64_t>(v)));
+    } else {
+      beyond.store(true, std::memory_order_relaxed);
+    }
   });
   if (failed(error)) return error;
+  out.changed = beyond.load();
+  for (size_t cell = 0; cell < cells; ++cell) {
+    if (keys[cell].size() != cell_count(table, cell)) out.changed = true;
+  }
+  if (out.changed) return {};
   select_cells(request, options.threads, keys, out);
   return {};
 }

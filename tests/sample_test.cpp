@@ -207,5 +207,29 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
   }
 }
 
+// A file rewritten between the passes under the same name (more or fewer values than the data
+// pass counted) is caught by each way the values are read again, never read past a buffer.
+TEST_F(SamplePass, AFileRewrittenBetweenThePassesIsCaught) {
+  std::string records;
+  for (int r = 0; r < 400; ++r)
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0 " + std::to_string(r % 37) + "\n";
+  const std::string path = file("a.dat", test::data_file(1, records));
+  StatsTable table = allocate_table(1);
+  WarningSink sink;
+  ASSERT_FALSE(failed(read_data_files({path}, {DistributionMode::NV, 0.0}, table, sink, {})));
+  const std::vector<std::string> rewrites = {records.substr(0, records.size() / 2),
+                                             records + records, ""};
+  for (const std::string& rewritten : rewrites) {
+    test::write_file(path, test::data_file(1, rewritten));
+    for (const uint64_t memory : {uint64_t{1} << 20, uint64_t{256}, uint64_t{4096}}) {
+      SCOPED_TRACE(std::to_string(rewritten.size()) + " bytes, budget " + std::to_string(memory));
+      SampleFigures figures;
+      ASSERT_FALSE(failed(sample_data_files(
+          {path}, table, {default_sample_method(), {5, 50}, memory}, {}, figures)));
+      EXPECT_TRUE(figures.changed);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace pctlfit
