@@ -6,6 +6,7 @@
 
 #include "input/warnings.h"
 #include "stats/domain_check.h"
+#include "stats/log_each.h"
 
 namespace pctlfit {
 
@@ -104,6 +105,7 @@ struct BlockReading {
   bool note_lines;
   FileLayout layout;
   bool keep_read = false;  // with a transforming mode: the values as read into `read` as well
+  bool keep_logs = false;  // their logarithms into `logs`
 };
 
 void clear_block(ParsedBlock& out) {
@@ -115,6 +117,12 @@ void clear_block(ParsedBlock& out) {
 }
 
 // The row's values as read, before the transform overwrites them.
+void keep_log_row(ParsedBlock& out, size_t row_start, int values_read) {
+  if (out.logs.size() < out.values.size()) out.logs.resize(out.values.size());
+  log_each(out.values.data() + row_start, out.logs.data() + row_start,
+           static_cast<size_t>(values_read));
+}
+
 void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
   if (out.read.size() < out.values.size()) out.read.resize(out.values.size());
   std::memcpy(out.read.data() + row_start, out.values.data() + row_start,
@@ -124,6 +132,7 @@ void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
 void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
   clear_block(out);
   out.has_read = reading.keep_read;
+  out.has_logs = reading.keep_logs;
   out.rows_kept = false;
   const size_t width = static_cast<size_t>(columns);
   size_t pos = 0;
@@ -150,6 +159,7 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
     if (!has_values || parse.month == 0) continue;
     if (reading.dist != nullptr) {
       if (reading.keep_read) keep_read_row(out, row_start, parse.values_read);
+      if (reading.keep_logs) keep_log_row(out, row_start, parse.values_read);
       transform_row(*reading.dist, row, parse.values_read, columns, out);
     } else {
       mark_missing(row, parse.values_read);
@@ -162,9 +172,12 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
 }  // namespace
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout, bool keep_read) {
+                 FileLayout layout, RowCopies copies) {
   const bool transformed = dist.mode != DistributionMode::NV;
-  parse_lines(block, columns, {&dist, true, layout, keep_read && transformed}, out);
+  parse_lines(block, columns,
+              {&dist, true, layout, copies.read && transformed,
+               copies.logs && dist.mode != DistributionMode::LN2},
+              out);
 }
 
 void parse_block_values(std::string_view block, int columns, ParsedBlock& out, FileLayout layout) {

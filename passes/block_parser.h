@@ -43,6 +43,10 @@ struct ParsedBlock {
   // `values`, whose markers tell which are pooled.
   std::vector<double> read;
   bool has_read = false;
+  // When asked for: the natural logarithm of each value as read (a NaN for one not above 0),
+  // rows as in `values`.
+  std::vector<double> logs;
+  bool has_logs = false;
   bool rows_kept = false;  // --sample: a copy of the rows is kept (set by whoever keeps it)
   // The first warnings in line order, as many as a file shows; the rest are only counted, so
   // that a block of garbage lines holds no more than a block of records.
@@ -58,10 +62,15 @@ struct ParsedBlock {
   ExtraValues extra;
 };
 
-// Parses every line of `block` (whole lines; the last may lack its newline). `keep_read` also
-// keeps the values as read where the mode transforms them.
+// What a block keeps besides its transformed values.
+struct RowCopies {
+  bool read = false;  // the values as read, where the mode transforms them
+  bool logs = false;  // their logarithms, where the mode is not LN2
+};
+
+// Parses every line of `block` (whole lines; the last may lack its newline).
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout = FileLayout::standard, bool keep_read = false);
+                 FileLayout layout = FileLayout::standard, RowCopies copies = {});
 
 // As parse_block, for a later pass over files whose lines the data pass has described: only the
 // months and the values as read (missing ones marked), no warnings, counts or bound hits.

@@ -112,6 +112,23 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   return true;
 }
 
+// --compare-fits: the block's pooled values of the columns [first, end) into every mode's sums,
+// in record order, as the table's.
+void compare_columns(FitComparison& comparison, const ParsedBlock& block, size_t first,
+                     size_t end) {
+  const size_t width = static_cast<size_t>(comparison.columns);
+  for (size_t r = 0; r < block.months.size(); ++r) {
+    const double* row = block.values.data() + r * width;
+    const double* read = block.has_read ? block.read.data() + r * width : row;
+    const double* logs = block.has_logs ? block.logs.data() + r * width : row;
+    CompareCell* cells = comparison.cells.data() + (block.months[r] - 1u) * width;
+    for (size_t c = first; c < end; ++c) {
+      if (!is_not_accumulated(row[c]))
+        compare_value(comparison, cells[c], read[c], logs[c], row[c]);
+    }
+  }
+}
+
 }  // namespace
 
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
@@ -142,18 +159,21 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   const int columns = table.columns;
   const FileLayout layout = options.pass.layout;
   KeptValues* const kept = options.kept;
-  const auto parse = [&dist, columns, layout, kept](WorkItem& item) {
+  FitComparison* const comparison = options.comparison;
+  const RowCopies copies{kept != nullptr || comparison != nullptr, comparison != nullptr};
+  const auto parse = [&dist, columns, layout, kept, copies](WorkItem& item) {
     if (item.kind == ItemKind::block) {
-      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout,
-                  kept != nullptr);
+      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies);
       if (kept != nullptr) keep_rows(*kept, item.parsed);
     }
   };
   StatsTable& table_ref = table;
   CellCounts& missing = consumer.missing_counts;
-  const auto apply = [&table_ref, &missing, kept](const WorkItem& item, size_t first, size_t end) {
+  const auto apply = [&table_ref, &missing, kept, comparison](const WorkItem& item, size_t first,
+                                                              size_t end) {
     accumulate_columns(item.parsed, table_ref, missing, first, end);
     if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
+    if (comparison != nullptr) compare_columns(*comparison, item.parsed, first, end);
   };
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
   run_pass(files, options.pass, {parse, apply, in_order});

@@ -12,6 +12,7 @@
 #include "passes/pass_setup.h"
 #include "stats/distribution.h"
 #include "stats/domain_check.h"
+#include "stats/fit_comparison.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -43,7 +44,8 @@ struct DataPassOptions {
   CellCounts* missing_counts = nullptr;  // counts missing values
   PassSummary* summary = nullptr;        // counts the lines
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
-  KeptValues* kept = nullptr;  // --sample: keeps the pooled values as read, while they fit
+  KeptValues* kept = nullptr;           // --sample: keeps the pooled values as read, while they fit
+  FitComparison* comparison = nullptr;  // --compare-fits: every mode's sums
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is

@@ -111,6 +111,7 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
       std::equal(kTableColumnNames.begin(), kTableColumnNames.end(), records[0].begin());
   const size_t fields = with_levels                            ? records[0].size()
                         : is_header(kTableColumns)             ? kTableColumns
+                        : is_header(kTableColumnsWithoutFlag)  ? kTableColumnsWithoutFlag
                         : is_header(kTableColumnsWithoutMode)  ? kTableColumnsWithoutMode
                         : is_header(kTableColumnsWithoutCheck) ? kTableColumnsWithoutCheck
                                                                : 0;

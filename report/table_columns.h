@@ -32,20 +32,24 @@ enum class TableColumn : size_t {
   // The run's fit, so that tables of several runs can be told apart.
   mode,         // NV, LN2 or LN3
   lower_limit,  // LN3's lower limit; empty in the other modes
+  // How far the figures can be trusted: empty, few, no fit, misfit or ok.
+  flag,
 };
 
-inline constexpr std::array<std::string_view, 19> kTableColumnNames = {
-    "column", "heading", "month",      "n",   "missing", "at_or_below_bound", "mean",      "sd",
-    "min",    "p5",      "p50",        "p95", "max",     "below_p5",          "above_p95", "skew",
-    "misfit", "mode",    "lower_limit"};
-static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::lower_limit) + 1,
+inline constexpr std::array<std::string_view, 20> kTableColumnNames = {
+    "column", "heading", "month",       "n",   "missing", "at_or_below_bound", "mean",      "sd",
+    "min",    "p5",      "p50",         "p95", "max",     "below_p5",          "above_p95", "skew",
+    "misfit", "mode",    "lower_limit", "flag"};
+static_assert(kTableColumnNames.size() == static_cast<size_t>(TableColumn::flag) + 1,
               "a name for every column");
 
 inline constexpr size_t kTableColumns = kTableColumnNames.size();
 // Tables written before the check's columns end after `max`, those before the mode's after
-// `misfit`; readers take all three.
+// `misfit`, those before the flag's after `lower_limit`; readers take all four.
 inline constexpr size_t kTableColumnsWithoutCheck = static_cast<size_t>(TableColumn::max) + 1;
 inline constexpr size_t kTableColumnsWithoutMode = static_cast<size_t>(TableColumn::misfit) + 1;
+inline constexpr size_t kTableColumnsWithoutFlag =
+    static_cast<size_t>(TableColumn::lower_limit) + 1;
 
 constexpr size_t index_of(TableColumn column) { return static_cast<size_t>(column); }
 

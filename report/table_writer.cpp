@@ -4,6 +4,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "stats/cell_flag.h"
+
 namespace pctlfit {
 
 std::string csv_field(std::string_view text) {
@@ -108,8 +110,23 @@ std::string cell_text(const TableRow& row, TableColumn column) {
       return mode_name(dist.mode);
     case TableColumn::lower_limit:
       return dist.mode == DistributionMode::LN3 ? shortest_double(dist.lower_limit) : "";
+    case TableColumn::flag:
+      return std::string(flag_word(cell_flag(
+          dist, cell, row.input.at_or_below_bound.counts[row.counted], row.verdict.misfit)));
   }
   return {};
+}
+
+// --compare-fits' cells, each after a comma: the three AICs (empty where a mode has none) and
+// the best mode.
+std::string comparison_text(const FitComparison& comparison, int column, int month) {
+  const CellAic aic = cell_aic(
+      comparison.cells[size_t(month - 1) * size_t(comparison.columns) + size_t(column - 1)]);
+  std::string text;
+  for (const std::optional<double>& value : aic.aic) {
+    text.append(",").append(value ? shortest_double(*value) : "");
+  }
+  return text.append(",").append(aic.best ? mode_name(*aic.best) : "");
 }
 
 std::string row_text(const FigureTableInput& input, int column, int month) {
@@ -135,6 +152,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     text += ',';
     if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);
   }
+  if (input.comparison != nullptr) text += comparison_text(*input.comparison, column, month);
   return text + "\n";
 }
 
@@ -157,7 +175,7 @@ std::string level_column_name(double level) {
 }
 
 std::string figure_table_header(const std::vector<double>& extra,
-                                const std::vector<double>& sample_levels) {
+                                const std::vector<double>& sample_levels, bool compared) {
   std::string text;
   for (const std::string_view name : kTableColumnNames) {
     if (!text.empty()) text += ',';
@@ -165,12 +183,15 @@ std::string figure_table_header(const std::vector<double>& extra,
   }
   for (double level : extra) text.append(",").append(level_column_name(level));
   for (double level : sample_levels) text.append(",sample_").append(level_column_name(level));
+  if (compared) text += ",aic_nv,aic_ln2,aic_ln3,best";
   return text;
 }
 
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
   bool ok = std::fprintf(out, "%s\n",
-                         figure_table_header(input.extra_levels, input.sample_levels).c_str()) >= 0;
+                         figure_table_header(input.extra_levels, input.sample_levels,
+                                             input.comparison != nullptr)
+                             .c_str()) >= 0;
   for (int column = 1; column <= input.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
       const std::string text = row_text(input, column, month);

@@ -10,6 +10,7 @@
 #include "report/table_columns.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
+#include "stats/fit_comparison.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -28,6 +29,8 @@ struct FigureTableInput {
   // by cell ((column - 1) * 12 + month - 1), then level; null: the columns stay empty
   std::vector<double> sample_levels = {};
   const std::vector<double>* sample = nullptr;
+  // --compare-fits: columns aic_nv, aic_ln2, aic_ln3 and best after those
+  const FitComparison* comparison = nullptr;
 };
 
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.
@@ -39,7 +42,8 @@ std::string level_column_name(double level);
 // The header row, without its newline: the columns' names (report/table_columns.h), then one
 // for each extra level.
 std::string figure_table_header(const std::vector<double>& extra_levels = {},
-                                const std::vector<double>& sample_levels = {});
+                                const std::vector<double>& sample_levels = {},
+                                bool compared = false);
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

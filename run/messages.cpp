@@ -46,6 +46,14 @@ void print_options_help(std::FILE* out) {
       "                       flag to the --table\n"
       "      --levels=LIST    the --table's fitted figures also at these levels in percent\n"
       "                       (1,10,25,50,75,90,99), each in a column p{L}\n"
+      "      --sample[=METHOD]  the --table's sample percentiles of the pooled values at\n"
+      "                       every level, exact (weibull by default; linear is R's and\n"
+      "                       numpy's default), in columns sample_p{L}\n"
+      "      --memory=SIZE    what the sample percentiles may hold (default 1G)\n"
+      "      --compare-fits   the AIC of NV, LN2 and (with a lower limit) LN3 per column and\n"
+      "                       month, on standard error and in the --table\n"
+      "      --zeros          LN2 and LN3: values at the bound are a probability p0 of their\n"
+      "                       own, the log-normal fitted to the values above it\n"
       "      --layout=date    data files of a comment line, a line of DATE and the headings\n"
       "                       separated by tabs, then records of a date (YYYY-MM-DD, a time\n"
       "                       may follow) and the values; the default is --layout=standard\n"
@@ -223,6 +231,66 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
     lines.push_back("pctlfit: fit check: column " + std::to_string(m.column) + heading +
                     ", month " + std::to_string(m.month) + ": n = " + std::to_string(m.n) + ", " +
                     shares + "\n");
+  }
+  // The months the check could not judge, so that a clean count does not hide them.
+  if (ranking.empty + ranking.not_finite > 0) {
+    std::string why;
+    if (ranking.not_finite > 0) {
+      why = std::to_string(ranking.not_finite) +
+            " without a finite fit (values at or below the log-normal bound, or not numbers)";
+    }
+    if (ranking.empty > 0) {
+      why += (why.empty() ? "" : ", ") + std::to_string(ranking.empty) + " without values";
+    }
+    lines.push_back("pctlfit: fit check: " + std::to_string(ranking.empty + ranking.not_finite) +
+                    " months not checked: " + why + "\n");
+  }
+  return lines;
+}
+
+namespace {
+
+const char* mode_word(DistributionMode mode) {
+  return mode == DistributionMode::NV ? "NV" : mode == DistributionMode::LN2 ? "LN2" : "LN3";
+}
+
+std::string column_and_heading(int column, const std::vector<std::string>& headings) {
+  const size_t index = static_cast<size_t>(column - 1);
+  return "column " + std::to_string(column) +
+         (index < headings.size() && !headings[index].empty() ? " (" + headings[index] + ")" : "");
+}
+
+}  // namespace
+
+std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
+                                            const Distribution& dist,
+                                            const std::vector<std::string>& headings, bool zeros) {
+  const ComparisonSummary summary = summarise_comparison(comparison, dist.mode);
+  std::string first = "pctlfit: compare fits: AIC in " + std::to_string(summary.compared) + " of " +
+                      std::to_string(summary.months) + " months; best NV in " +
+                      std::to_string(summary.wins[0]) + ", LN2 in " +
+                      std::to_string(summary.wins[1]);
+  if (comparison.with_ln3) {
+    char limit[64];
+    std::snprintf(limit, sizeof limit, "%g", comparison.lower_limit);
+    first += ", LN3 in " + std::to_string(summary.wins[2]) + " (at the given lower limit " + limit +
+             ", not fitted)";
+  }
+  if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
+  std::vector<std::string> lines{first + "\n"};
+  if (summary.losses.empty()) return lines;
+  lines.push_back("pctlfit: compare fits: " + std::string(mode_word(dist.mode)) +
+                  " loses by more than 10 (essentially no support) in " +
+                  std::to_string(summary.losses.size()) + " months\n");
+  constexpr size_t kShown = 10;
+  for (size_t i = 0; i < summary.losses.size() && i < kShown; ++i) {
+    const AicLoss& loss = summary.losses[i];
+    char figures[160];
+    std::snprintf(figures, sizeof figures, "AIC %.1f, %s %.1f (by %.1f)", loss.own,
+                  mode_word(loss.winner), loss.best, loss.own - loss.best);
+    lines.push_back("pctlfit: compare fits: " + column_and_heading(loss.column, headings) +
+                    ", month " + std::to_string(loss.month) + ": n = " + std::to_string(loss.n) +
+                    ", " + figures + "\n");
   }
   return lines;
 }

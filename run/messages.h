@@ -10,6 +10,7 @@
 #include "passes/data_pass.h"
 #include "run/exit_status.h"
 #include "stats/fit_check.h"
+#include "stats/fit_comparison.h"
 #include "stats/sample_percentile.h"
 
 namespace pctlfit {
@@ -45,9 +46,15 @@ void print_reason(std::FILE* err, const std::string& name, int error_number,
                   const std::string& reason = "");
 
 // --check-fit on standard error: how many checked months are misfits, then up to ten of them,
-// worst first, with their column, heading, month, n and both shares.
+// worst first, with their column, heading, month, n and both shares, then how many months were
+// not checked, and why.
 std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable& table,
                                          const std::vector<std::string>& headings);
+// --compare-fits on standard error: the months each mode wins by AIC, then the months where the
+// run's mode loses by more than 10, up to ten, worst first.
+std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
+                                            const Distribution& dist,
+                                            const std::vector<std::string>& headings, bool zeros);
 // The check could not be made: a file changed between the passes, or could not be read again.
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why);
 

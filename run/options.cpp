@@ -150,6 +150,10 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
     options.check_fit = true;
   } else if (arg == "--sample") {
     options.sample = default_sample_method();
+  } else if (arg == "--compare-fits") {
+    options.compare_fits = true;
+  } else if (arg == "--zeros") {
+    options.zeros = true;
   } else {
     bool matched = false;
     const bool parsed = parse_valued_option(args, i, options, matched, error);

@@ -25,6 +25,8 @@ struct Options {
   std::vector<double> levels = {5, 50, 95};  // --levels: percent, for the figure table
   std::optional<SampleMethod> sample;        // --sample: the sample percentiles' method
   uint64_t memory = uint64_t{1} << 30;       // --memory: what the sample percentiles may hold
+  bool compare_fits = false;                 // every mode's AIC per column and month
+  bool zeros = false;                        // values at the bound as a mass of their own
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
   std::vector<std::string> ignored_words;  // after the mode word

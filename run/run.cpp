@@ -153,6 +153,7 @@ ExitStatus read_all_data(RunContext& context) {
   PassSummary summary;
   options.summary = &summary;
   options.kept = context.kept.get();
+  options.comparison = context.comparison ? &*context.comparison : nullptr;
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.erase = erase_line_sequence(context.console.err);
@@ -309,7 +310,8 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
                                context.fit_check ? &*context.fit_check : nullptr,
                                extra_levels(context.levels),
                                context.sample ? context.levels : std::vector<double>{},
-                               context.sample ? &*context.sample : nullptr};
+                               context.sample ? &*context.sample : nullptr,
+                               context.comparison ? &*context.comparison : nullptr};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -333,8 +335,10 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const int head_error = head_written ? 0 : errno;
   if (options.check_fit || options.sample) stamp_files(context);
   if (options.sample && options.table) {
-    context.kept =
-        std::make_unique<KeptValues>(context.column_count, options.memory);
+    context.kept = std::make_unique<KeptValues>(context.column_count, options.memory);
+  }
+  if (options.compare_fits) {
+    context.comparison = allocate_comparison(context.column_count, context.distribution);
   }
   const ExitStatus data_status = read_all_data(context);
   if (data_status != kExitOk) return data_status;
@@ -343,6 +347,12 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
+  if (context.comparison) {
+    for (const std::string& line : compare_fits_lines(*context.comparison, context.distribution,
+                                                      context.headings, options.zeros)) {
+      std::fputs(line.c_str(), context.console.err);
+    }
+  }
   if (options.check_fit && head_written) check_fit(context);  // no rows, no use for it
   if (options.sample && options.table && head_written) sample_percentiles(context, options);
   // A report whose head is incomplete gets no rows, and no table beside it.

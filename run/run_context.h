@@ -12,6 +12,7 @@
 #include "platform/platform.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
+#include "stats/fit_comparison.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -46,7 +47,8 @@ struct RunContext {
   StatsTable table;
   CellCounts missing_counts;  // of the data pass, for the figure table
   CellCounts bound_counts;
-  std::optional<FitCheck> fit_check;  // --check-fit, when it could be made
+  std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
+  std::optional<FitComparison> comparison;  // --compare-fits
   // --check-fit: the files as the data pass found them (none for a file without a stamp)
   std::vector<std::optional<FileStamp>> stamps;
   int threads = 1;

@@ -87,9 +87,12 @@ MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table) {
   for (int month = 1; month <= kMonths; ++month) {
     for (int column = 1; column <= check.columns; ++column) {
       const FitCell& cell = check_cell(check, column, month);
-      if (!cell.checked) continue;
-      ++ranking.checked;
       const auto n = static_cast<uint64_t>(table_cell(table, column, month).count);
+      if (!cell.checked) {
+        ++(n == 0 ? ranking.empty : ranking.not_finite);
+        continue;
+      }
+      ++ranking.checked;
       const FitVerdict verdict = judge_fit(cell, n);
       if (verdict.misfit) ranking.misfits.push_back({verdict.tail, column, month, n, &cell});
     }

@@ -92,6 +92,8 @@ struct Misfit {
 struct MisfitRanking {
   long checked = 0;
   std::vector<Misfit> misfits;
+  long empty = 0;       // months not checked: without values,
+  long not_finite = 0;  // or whose fit is not finite (values at or below a log-normal bound)
 };
 MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table);
 

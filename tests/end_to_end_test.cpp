@@ -582,8 +582,8 @@ TEST_F(EndToEnd, LevelsAddFittedColumns) {
   // January: the logarithms' mean and sd; 2.5 % by the normal quantile, 99.9 % by the table.
   const std::vector<std::string> january = csv_fields(rows[1]);
   const double mean = std::stod(january[6]), sd = std::stod(january[7]);
-  EXPECT_EQ(std::stod(january[19]), std::exp(mean + -1.959963984540054 * sd));
-  EXPECT_EQ(std::stod(january[20]), std::exp(3.1 * sd + mean));
+  EXPECT_EQ(std::stod(january[20]), std::exp(mean + -1.959963984540054 * sd));
+  EXPECT_EQ(std::stod(january[21]), std::exp(3.1 * sd + mean));
   EXPECT_TRUE(rows[2].starts_with(plain_rows[2]));  // the other columns as without the option
   plot::FigureTable table;                          // the chart reads it
   std::string error;
@@ -676,16 +676,16 @@ TEST_F(EndToEnd, FigureTableHoldsTheReportsFiguresInFull) {
   ASSERT_EQ(rows.size(), 1u + 2 * 12);
   EXPECT_EQ(rows[0],
             "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max,"
-            "below_p5,above_p95,skew,misfit,mode,lower_limit");  // no check: its columns empty
+            "below_p5,above_p95,skew,misfit,mode,lower_limit,flag");  // no check: its columns empty
   // Counted by hand: n, missing, at or below the bound.
   EXPECT_TRUE(rows[1].starts_with("1,\"SB,1\",1,3,1,0,0.69")) << rows[1];
   EXPECT_TRUE(rows[2].starts_with("1,\"SB,1\",2,2,0,1,-inf,0,")) << rows[2];  // 0.5 and 0
   EXPECT_TRUE(rows[13].starts_with("2,\"say \"\"hi\"\"\",1,1,3,0,1.09861")) << rows[13];
-  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,,LN2,");  // no values: no figures
+  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,,LN2,,empty");  // no values: no figures
   for (size_t i = 1; i < rows.size(); ++i) {
     SCOPED_TRACE(rows[i]);
     const std::vector<std::string> fields = csv_fields(rows[i]);
-    ASSERT_EQ(fields.size(), 19u);
+    ASSERT_EQ(fields.size(), 20u);
     const int column = std::stoi(fields[0]);
     const int month = std::stoi(fields[2]);
     if (fields[3] == "0") continue;

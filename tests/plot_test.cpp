@@ -482,9 +482,9 @@ TEST(PlotTable, ReadsTablesOfEveryVersion) {
     std::string mode_and_limit;
   };
   const Case cases[] = {
-      {{"list.txt", "NV"}, ",NV,"},
-      {{"list.txt"}, ",LN2,"},
-      {{"-l", "-2.25", "list.txt"}, ",LN3,-2.25"},
+      {{"list.txt", "NV"}, ",NV,,few"},
+      {{"list.txt"}, ",LN2,,few"},
+      {{"-l", "-2.25", "list.txt"}, ",LN3,-2.25,few"},
   };
   for (const Case& c : cases) {
     std::vector<std::string> args = {"-q", "--table", "t.csv"};
@@ -495,7 +495,8 @@ TEST(PlotTable, ReadsTablesOfEveryVersion) {
         text.find('\n') + 1, text.find('\n', text.find('\n') + 1) - text.find('\n') - 1);
     EXPECT_TRUE(first_row.ends_with(c.mode_and_limit)) << first_row;
     std::vector<std::vector<std::string>> records = parse_csv(text);
-    for (const size_t fields : {pctlfit::kTableColumns, pctlfit::kTableColumnsWithoutMode,
+    for (const size_t fields : {pctlfit::kTableColumns, pctlfit::kTableColumnsWithoutFlag,
+                                pctlfit::kTableColumnsWithoutMode,
                                 pctlfit::kTableColumnsWithoutCheck}) {
       SCOPED_TRACE(fields);
       std::string older;

@@ -1,0 +1,25 @@
+#pragma once
+// One word per column and month that says how far its figures can be trusted, for a script to
+// filter on: no values, too few for a spread, no fit (the figures are not finite, or collapse to
+// the log-normal bound because values lie at or below it), a fit the check finds implausible, or
+// none of these.
+
+#include <cstdint>
+#include <string_view>
+
+#include "stats/distribution.h"
+#include "stats/month_stats.h"
+
+namespace pctlfit {
+
+enum class CellFlag { empty, few, no_fit, misfit, ok };
+
+// The flag of a finalised cell with `at_or_below_bound` of its values at or below the bound;
+// `misfit` as the fit check judged it (false without the check).
+CellFlag cell_flag(const Distribution& dist, const MonthStats& cell, uint64_t at_or_below_bound,
+                   bool misfit);
+
+// "empty", "few", "no fit", "misfit", "ok".
+std::string_view flag_word(CellFlag flag);
+
+}  // namespace pctlfit
