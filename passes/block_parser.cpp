@@ -14,6 +14,7 @@ namespace {
 
 const double kNotRead = std::bit_cast<double>(kNotReadBits);
 const double kMissing = std::bit_cast<double>(kMissingBits);
+const double kAtBound = std::bit_cast<double>(kAtBoundBits);
 
 // Marks missing values and transforms the others. The mode is switched on once per record, not
 // once per value.
@@ -23,10 +24,15 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
       mark_missing(row, read);
       break;
     case DistributionMode::LN2:
-    case DistributionMode::LN3:
+    case DistributionMode::LN3: {
+      const double bound = dist.mode == DistributionMode::LN3 ? dist.lower_limit : 0.0;
       for (int c = 0; c < read; ++c) {
         if (!(row[c] > kMissingMarker)) {
           row[c] = kMissing;
+          continue;
+        }
+        if (dist.zeros && row[c] == bound) {
+          row[c] = kAtBound;
           continue;
         }
         row[c] = transform_value(dist, row[c]);
@@ -36,6 +42,7 @@ void transform_row(const Distribution& dist, double* row, int read, int columns,
         }
       }
       break;
+    }
   }
   for (int c = read; c < columns; ++c) row[c] = kNotRead;
 }
@@ -185,7 +192,7 @@ void parse_block_values(std::string_view block, int columns, ParsedBlock& out, F
 }
 
 void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts& missing,
-                        size_t first, size_t end) {
+                        size_t first, size_t end, CellCounts* at_bound) {
   const size_t width = static_cast<size_t>(table.columns);
   if (width == 0) return;
   const double* row = block.values.data();
@@ -197,6 +204,8 @@ void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts&
         accumulate_value(cells[c], row[c]);
       } else if (std::bit_cast<uint64_t>(row[c]) == kMissingBits) {
         ++missing_in_month[c];
+      } else if (at_bound != nullptr && is_at_bound_mark(row[c])) {
+        ++at_bound->counts[cell_index(*at_bound, int(c) + 1, month)];
       }
     }
     row += width;

@@ -169,9 +169,10 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   };
   StatsTable& table_ref = table;
   CellCounts& missing = consumer.missing_counts;
-  const auto apply = [&table_ref, &missing, kept, comparison](const WorkItem& item, size_t first,
-                                                              size_t end) {
-    accumulate_columns(item.parsed, table_ref, missing, first, end);
+  CellCounts* const zeros = options.zero_counts;
+  const auto apply = [&table_ref, &missing, kept, comparison, zeros](const WorkItem& item,
+                                                                     size_t first, size_t end) {
+    accumulate_columns(item.parsed, table_ref, missing, first, end, zeros);
     if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
     if (comparison != nullptr) compare_columns(*comparison, item.parsed, first, end);
   };

@@ -42,6 +42,7 @@ struct DataPassOptions {
   ProgressSink progress;
   CellCounts* bound_counts = nullptr;    // counts values at or below the log-normal bound
   CellCounts* missing_counts = nullptr;  // counts missing values
+  CellCounts* zero_counts = nullptr;     // --zeros: counts values exactly at the bound
   PassSummary* summary = nullptr;        // counts the lines
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
   KeptValues* kept = nullptr;           // --sample: keeps the pooled values as read, while they fit

@@ -40,7 +40,8 @@ void copy_rows(const ParsedBlock& block, size_t values, double* to) {
     return;
   }
   for (size_t i = 0; i < values; ++i) {
-    to[i] = is_not_accumulated(block.values[i]) ? block.values[i] : block.read[i];
+    const double v = block.values[i];
+    to[i] = is_not_accumulated(v) && !is_at_bound_mark(v) ? v : block.read[i];
   }
 }
 
@@ -84,7 +85,7 @@ void note_row_spans(const KeptValues& kept, const double* rows, const double* re
     const double* value = read != nullptr ? read + r * width : row;
     const size_t month_cells = (months[r] - 1u) * width;
     for (size_t c = first; c < end; ++c) {
-      if (is_not_accumulated(row[c])) continue;
+      if (is_not_accumulated(row[c]) && !is_at_bound_mark(row[c])) continue;
       const uint64_t key = total_order_key(std::bit_cast<uint64_t>(value[c]));
       least[month_cells + c] = std::min(least[month_cells + c], key);
       greatest[month_cells + c] = std::max(greatest[month_cells + c], key);

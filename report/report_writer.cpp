@@ -41,16 +41,20 @@ bool title_names_other_files(std::string_view title_line, const std::vector<std:
   return false;
 }
 
-bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist) {
+bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist,
+                      const CellCounts* at_bound) {
   bool ok = true;
   for (int month = 1; month <= kMonths && ok; ++month) {
     ok = std::fprintf(report, "%d", month) >= 0;
     for (int column = 1; column <= table.columns && ok; ++column) {
       const MonthStats& cell = table_cell(table, column, month);
+      const uint64_t zeros =
+          at_bound != nullptr ? at_bound->counts[cell_index(*at_bound, column, month)] : 0;
       // printf's own rounding and its spelling of inf and nan are part of the format.
-      ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", month_min(dist, cell),
-                        percentile(dist, cell, 5.0), percentile(dist, cell, 50.0),
-                        percentile(dist, cell, 95.0), month_max(dist, cell)) >= 0;
+      ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", mixed_min(dist, cell, zeros),
+                        mixed_at_level(dist, cell, zeros, 5.0),
+                        mixed_at_level(dist, cell, zeros, 50.0),
+                        mixed_at_level(dist, cell, zeros, 95.0), mixed_max(dist, cell, zeros)) >= 0;
     }
     ok = ok && std::fputs("\n", report) >= 0;
   }

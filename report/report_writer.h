@@ -24,6 +24,8 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries);
 
 // Writes the twelve month rows from a finalised table. False if a write failed.
-bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist);
+// `at_bound`: with --zeros, each cell's values at the bound (the figures are the mixture's).
+bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist,
+                      const CellCounts* at_bound = nullptr);
 
 }  // namespace pctlfit

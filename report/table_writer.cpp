@@ -49,10 +49,16 @@ struct TableRow {
   size_t counted;      // its index in the count tables
   const FitCell* fit;  // its check, if --check-fit ran and the cell was checked
   FitVerdict verdict;  // of `fit`
+  uint64_t zeros;      // --zeros: its values at the bound
 };
 
 // A figure of a month with values; empty for a month without any.
 std::string figure(const TableRow& row, double value) {
+  return row.cell.count == 0 && row.zeros == 0 ? std::string() : shortest_double(value);
+}
+
+// A figure of the values above the bound (mean, sd); empty where there are none.
+std::string fitted_figure(const TableRow& row, double value) {
   return row.cell.count == 0 ? std::string() : shortest_double(value);
 }
 
@@ -84,23 +90,23 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::month:
       return std::to_string(row.month);
     case TableColumn::n:
-      return std::to_string(static_cast<uint64_t>(cell.count));
+      return std::to_string(static_cast<uint64_t>(cell.count) + row.zeros);
     case TableColumn::missing:
       return std::to_string(row.input.missing.counts[row.counted]);
     case TableColumn::at_or_below_bound:
       return std::to_string(row.input.at_or_below_bound.counts[row.counted]);
     case TableColumn::mean:
-      return figure(row, cell.mean);
+      return fitted_figure(row, cell.mean);
     case TableColumn::sd:
-      return figure(row, cell.std_dev);
+      return fitted_figure(row, cell.std_dev);
     case TableColumn::min:
-      return figure(row, month_min(dist, cell));
+      return figure(row, mixed_min(dist, cell, row.zeros));
     case TableColumn::p5:
     case TableColumn::p50:
     case TableColumn::p95:
-      return figure(row, percentile(dist, cell, percent_of(column)));
+      return figure(row, mixed_at_level(dist, cell, row.zeros, percent_of(column)));
     case TableColumn::max:
-      return figure(row, month_max(dist, cell));
+      return figure(row, mixed_max(dist, cell, row.zeros));
     case TableColumn::below_p5:
     case TableColumn::above_p95:
     case TableColumn::skew:
@@ -111,8 +117,9 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::lower_limit:
       return dist.mode == DistributionMode::LN3 ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
-      return std::string(flag_word(cell_flag(
-          dist, cell, row.input.at_or_below_bound.counts[row.counted], row.verdict.misfit)));
+      return std::string(
+          flag_word(cell_flag(dist, cell, row.input.at_or_below_bound.counts[row.counted],
+                              row.verdict.misfit, row.zeros)));
   }
   return {};
 }
@@ -135,15 +142,16 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
   if (fit != nullptr && !fit->checked) fit = nullptr;
   const FitVerdict verdict =
       fit != nullptr ? judge_fit(*fit, static_cast<uint64_t>(cell.count)) : FitVerdict{};
-  const TableRow row{input, column, month, cell, cell_index(input.missing, column, month),
-                     fit,   verdict};
+  const size_t counted = cell_index(input.missing, column, month);
+  const uint64_t zeros = input.at_bound != nullptr ? input.at_bound->counts[counted] : 0;
+  const TableRow row{input, column, month, cell, counted, fit, verdict, zeros};
   std::string text;
   for (size_t c = 0; c < kTableColumns; ++c) {
     if (c > 0) text += ',';
     text += cell_text(row, static_cast<TableColumn>(c));
   }
   for (double level : input.extra_levels) {
-    text.append(",").append(figure(row, fitted_at_level(input.dist, cell, level)));
+    text.append(",").append(figure(row, mixed_at_level(input.dist, cell, row.zeros, level)));
   }
   const size_t levels = input.sample_levels.size();
   const size_t first =
@@ -153,6 +161,10 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);
   }
   if (input.comparison != nullptr) text += comparison_text(*input.comparison, column, month);
+  if (input.at_bound != nullptr) {
+    const double total = cell.count + double(row.zeros);
+    text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));
+  }
   return text + "\n";
 }
 
@@ -175,7 +187,8 @@ std::string level_column_name(double level) {
 }
 
 std::string figure_table_header(const std::vector<double>& extra,
-                                const std::vector<double>& sample_levels, bool compared) {
+                                const std::vector<double>& sample_levels, bool compared,
+                                bool zeros) {
   std::string text;
   for (const std::string_view name : kTableColumnNames) {
     if (!text.empty()) text += ',';
@@ -184,13 +197,14 @@ std::string figure_table_header(const std::vector<double>& extra,
   for (double level : extra) text.append(",").append(level_column_name(level));
   for (double level : sample_levels) text.append(",sample_").append(level_column_name(level));
   if (compared) text += ",aic_nv,aic_ln2,aic_ln3,best";
+  if (zeros) text += ",p0";
   return text;
 }
 
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
   bool ok = std::fprintf(out, "%s\n",
                          figure_table_header(input.extra_levels, input.sample_levels,
-                                             input.comparison != nullptr)
+                                             input.comparison != nullptr, input.at_bound != nullptr)
                              .c_str()) >= 0;
   for (int column = 1; column <= input.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {

@@ -31,6 +31,9 @@ struct FigureTableInput {
   const std::vector<double>* sample = nullptr;
   // --compare-fits: columns aic_nv, aic_ln2, aic_ln3 and best after those
   const FitComparison* comparison = nullptr;
+  // --zeros: each cell's values at the bound; n counts them, the figures are the mixture's and
+  // a last column p0 gives their share
+  const CellCounts* at_bound = nullptr;
 };
 
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.
@@ -43,7 +46,7 @@ std::string level_column_name(double level);
 // for each extra level.
 std::string figure_table_header(const std::vector<double>& extra_levels = {},
                                 const std::vector<double>& sample_levels = {},
-                                bool compared = false);
+                                bool compared = false, bool zeros = false);
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

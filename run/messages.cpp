@@ -233,16 +233,21 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
                     shares + "\n");
   }
   // The months the check could not judge, so that a clean count does not hide them.
-  if (ranking.empty + ranking.not_finite > 0) {
+  const long unchecked = ranking.empty + ranking.not_finite + ranking.only_zeros;
+  if (unchecked > 0) {
     std::string why;
     if (ranking.not_finite > 0) {
       why = std::to_string(ranking.not_finite) +
             " without a finite fit (values at or below the log-normal bound, or not numbers)";
     }
+    if (ranking.only_zeros > 0) {
+      why += (why.empty() ? "" : ", ") + std::to_string(ranking.only_zeros) +
+             " of values at the bound alone";
+    }
     if (ranking.empty > 0) {
       why += (why.empty() ? "" : ", ") + std::to_string(ranking.empty) + " without values";
     }
-    lines.push_back("pctlfit: fit check: " + std::to_string(ranking.empty + ranking.not_finite) +
+    lines.push_back("pctlfit: fit check: " + std::to_string(unchecked) +
                     " months not checked: " + why + "\n");
   }
   return lines;

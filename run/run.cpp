@@ -95,6 +95,12 @@ bool choose_distribution(const Options& options, RunContext& context, ExitStatus
   } else if (dist.mode == DistributionMode::LN3) {
     dist.lower_limit = read_lower_limit(context);
   }
+  if (options.zeros && dist.mode == DistributionMode::NV) {
+    status = report_usage_error(context.console.out,
+                                "pctlfit: --zeros is for LN2 and LN3, but the mode is NV");
+    return false;
+  }
+  dist.zeros = options.zeros;
   return true;
 }
 
@@ -123,9 +129,14 @@ ExitStatus fail_input(const RunContext& context, const InputError& error) {
   return status;
 }
 
-bool pooled_any(const StatsTable& table) {
+bool pooled_any(const StatsTable& table, const std::optional<CellCounts>& zeros) {
   for (const MonthStats& cell : table.cells) {
     if (cell.count > 0) return true;
+  }
+  if (zeros) {
+    for (const uint32_t count : zeros->counts) {
+      if (count > 0) return true;
+    }
   }
   return false;
 }
@@ -154,6 +165,8 @@ ExitStatus read_all_data(RunContext& context) {
   options.summary = &summary;
   options.kept = context.kept.get();
   options.comparison = context.comparison ? &*context.comparison : nullptr;
+  if (context.distribution.zeros) context.zero_counts = allocate_cell_counts(context.column_count);
+  options.zero_counts = context.zero_counts ? &*context.zero_counts : nullptr;
   ProgressLine progress{context.console.err};
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.erase = erase_line_sequence(context.console.err);
@@ -165,12 +178,13 @@ ExitStatus read_all_data(RunContext& context) {
   clear_progress(progress);
   context.input_warnings += warnings.total;
   if (failed(error)) return fail_input(context, error);
-  if (!pooled_any(context.table)) {
+  if (!pooled_any(context.table, context.zero_counts)) {
     return report_nothing_pooled(context.console.out, context.console.err, summary,
                                  total(context.missing_counts), context.column_count);
   }
-  for (const std::string& line : domain_warnings(context.table, context.bound_counts,
-                                                 context.distribution, context.headings)) {
+  for (const std::string& line :
+       domain_warnings(context.table, context.bound_counts, context.distribution, context.headings,
+                       20, context.zero_counts ? &*context.zero_counts : nullptr)) {
     std::fputs(line.c_str(), context.console.err);
   }
   // Negative discharges from a normal fit are wrong figures of well-formed input: --strict
@@ -256,7 +270,8 @@ std::optional<LeftOut> later_pass_left_out(const RunContext& context, const Inpu
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
-  FitCheck check = prepare_fit_check(context.table, context.distribution);
+  FitCheck check = prepare_fit_check(context.table, context.distribution,
+                                     context.zero_counts ? &*context.zero_counts : nullptr);
   const InputError error =
       check_data_files(context.entries, context.distribution, check, later_pass_options(context));
   if (const std::optional<LeftOut> left_out =
@@ -298,7 +313,8 @@ void sample_percentiles(RunContext& context, const Options& options) {
 // written whole, if any.
 std::optional<WriteFailure> write_figures(RunContext& context) {
   const bool rows_written =
-      write_month_rows(context.report.get(), context.table, context.distribution);
+      write_month_rows(context.report.get(), context.table, context.distribution,
+                       context.zero_counts ? &*context.zero_counts : nullptr);
   std::optional<WriteFailure> failure =
       finish_output(context.report, context.report_name, rows_written ? 0 : errno);
   if (failure || !context.table_file) return failure;
@@ -311,7 +327,8 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
                                extra_levels(context.levels),
                                context.sample ? context.levels : std::vector<double>{},
                                context.sample ? &*context.sample : nullptr,
-                               context.comparison ? &*context.comparison : nullptr};
+                               context.comparison ? &*context.comparison : nullptr,
+                               context.zero_counts ? &*context.zero_counts : nullptr};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }

@@ -47,6 +47,7 @@ struct RunContext {
   StatsTable table;
   CellCounts missing_counts;  // of the data pass, for the figure table
   CellCounts bound_counts;
+  std::optional<CellCounts> zero_counts;    // --zeros: values exactly at the bound
   std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
   std::optional<FitComparison> comparison;  // --compare-fits
   // --check-fit: the files as the data pass found them (none for a file without a stamp)

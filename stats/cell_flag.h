@@ -15,9 +15,10 @@ namespace pctlfit {
 enum class CellFlag { empty, few, no_fit, misfit, ok };
 
 // The flag of a finalised cell with `at_or_below_bound` of its values at or below the bound;
-// `misfit` as the fit check judged it (false without the check).
+// `misfit` as the fit check judged it (false without the check); with --zeros, `zeros` values
+// exactly at the bound are a mass of their own (a cell of only those has figures: the bound).
 CellFlag cell_flag(const Distribution& dist, const MonthStats& cell, uint64_t at_or_below_bound,
-                   bool misfit);
+                   bool misfit, uint64_t zeros = 0);
 
 // "empty", "few", "no fit", "misfit", "ok".
 std::string_view flag_word(CellFlag flag);

@@ -1,5 +1,6 @@
 #include "stats/distribution.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -63,6 +64,34 @@ double percentile(const Distribution& dist, const MonthStats& record, double p) 
   const ZEntry* entry = z_entry(p);
   return entry != nullptr ? percentile_of(dist, record, *entry)
                           : std::numeric_limits<double>::quiet_NaN();
+}
+
+double log_normal_bound(const Distribution& dist) {
+  return dist.mode == DistributionMode::LN3 ? dist.lower_limit : 0.0;
+}
+
+double mixed_at_level(const Distribution& dist, const MonthStats& record, uint64_t at_bound,
+                      double level) {
+  if (at_bound == 0) return fitted_at_level(dist, record, level);
+  const double p = level / 100;
+  const double p0 = double(at_bound) / (record.count + double(at_bound));
+  if (record.count == 0 || p <= p0) return log_normal_bound(dist);
+  const double q = (p - p0) / (1 - p0);
+  for (const ZEntry& entry : kZTable) {
+    if (entry.key == q * 1000) return percentile_of(dist, record, entry);
+  }
+  return back_transform(dist, record.mean + normal_quantile(q) * record.std_dev);
+}
+
+double mixed_min(const Distribution& dist, const MonthStats& record, uint64_t at_bound) {
+  if (at_bound == 0) return month_min(dist, record);
+  const double bound = log_normal_bound(dist);
+  return record.count == 0 ? bound : std::min(bound, month_min(dist, record));
+}
+
+double mixed_max(const Distribution& dist, const MonthStats& record, uint64_t at_bound) {
+  if (at_bound == 0 || record.count > 0) return month_max(dist, record);
+  return log_normal_bound(dist);
 }
 
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level) {

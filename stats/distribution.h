@@ -13,6 +13,9 @@ enum class DistributionMode { NV = 1, LN2 = 2, LN3 = 3 };
 struct Distribution {
   DistributionMode mode = DistributionMode::LN2;
   double lower_limit = 0.0;  // used by LN3 only
+  // --zeros (LN2, LN3): values exactly at the bound are a probability mass p0 of their own; the
+  // log-normal is fitted to the values above it.
+  bool zeros = false;
 };
 
 // The value in the domain where the distribution is normal: v (NV), ln v (LN2),
@@ -46,5 +49,20 @@ double percentile(const Distribution& dist, const MonthStats& record, double p);
 // level's key is in it (as percentile), else mean + z * sd with z the standard normal quantile
 // of level / 100, turned back into the data's units.
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level);
+
+// --zeros: the bound that values may lie at (0 for LN2, the lower limit for LN3).
+double log_normal_bound(const Distribution& dist);
+
+// The figure at `level` percent of a cell of which `at_bound` values lie exactly at the bound
+// and the record holds the others: the mixture of a mass p0 = at_bound / n there and the fitted
+// log-normal. The bound where level / 100 <= p0, else the log-normal's figure at
+// q = (p - p0) / (1 - p0), with the z table's constant only where q is exactly one of its
+// levels; without values at the bound, fitted_at_level's figure.
+double mixed_at_level(const Distribution& dist, const MonthStats& record, uint64_t at_bound,
+                      double level);
+
+// The least and greatest value of such a cell, the bound among them.
+double mixed_min(const Distribution& dist, const MonthStats& record, uint64_t at_bound);
+double mixed_max(const Distribution& dist, const MonthStats& record, uint64_t at_bound);
 
 }  // namespace pctlfit

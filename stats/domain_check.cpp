@@ -85,11 +85,14 @@ void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table
 }
 
 void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable& table,
-                              const std::vector<std::string>& headings, int limit) {
+                              const std::vector<std::string>& headings, int limit,
+                              const CellCounts* zeros) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
-    const std::vector<int> months =
-        months_where([&](int month) { return table_cell(table, column, month).count == 0; });
+    const std::vector<int> months = months_where([&](int month) {
+      return table_cell(table, column, month).count == 0 &&
+             (zeros == nullptr || zeros->counts[cell_index(*zeros, column, month)] == 0);
+    });
     if (months.empty()) continue;
     limited.add(
         warning_text(column_name(column, headings), "no values in months " + month_list(months)));
@@ -130,12 +133,13 @@ std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Di
 
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist,
-                                         const std::vector<std::string>& headings, int limit) {
+                                         const std::vector<std::string>& headings, int limit,
+                                         const CellCounts* zeros) {
   std::vector<std::string> lines;
   if (dist.mode != DistributionMode::NV && counts.columns == table.columns) {
     add_bound_warnings(lines, table, counts, dist, headings, limit);
   }
-  add_empty_month_warnings(lines, table, headings, limit);
+  add_empty_month_warnings(lines, table, headings, limit, zeros);
   return lines;
 }
 

@@ -23,10 +23,11 @@ inline bool is_at_or_below_bound(double transformed) {
 // bound (LN2 and LN3 only; `counts` holds how many per column and month), then the columns with
 // months without values; at most `limit` lines of each kind, then one line that counts the rest.
 // A column is named with its heading from `headings` (the first file's; may be empty).
+// `zeros`: with --zeros, the values at the bound, which a month of only those has.
 std::vector<std::string> domain_warnings(const StatsTable& table, const CellCounts& counts,
                                          const Distribution& dist,
                                          const std::vector<std::string>& headings = {},
-                                         int limit = 20);
+                                         int limit = 20, const CellCounts* zeros = nullptr);
 
 // NV only: the columns whose values are all at or above 0 in a month whose fitted 5 % figure
 // lies below 0 (negative discharges from a normal fit), with those months; at most `limit`

@@ -50,18 +50,23 @@ double binomial_at_least(uint64_t n, uint64_t k, double p) {
   return std::max(0.0, 1.0 - binomial_at_most(n, k - 1, p));
 }
 
-FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist) {
+FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
+                           const CellCounts* zeros) {
   FitCheck check;
   check.columns = table.columns;
   check.cells.resize(table.cells.size());
   for (size_t i = 0; i < table.cells.size(); ++i) {
     const MonthStats& stats = table.cells[i];
     FitCell& cell = check.cells[i];
+    cell.zeros = zeros != nullptr ? zeros->counts[i] : 0;
     cell.checked = stats.count > 0 && std::isfinite(stats.mean) && std::isfinite(stats.std_dev);
     if (!cell.checked) continue;
     cell.mean = stats.mean;
-    cell.p5 = percentile(dist, stats, 5.0);
-    cell.p95 = percentile(dist, stats, 95.0);
+    cell.p5 = mixed_at_level(dist, stats, cell.zeros, 5.0);
+    cell.p95 = mixed_at_level(dist, stats, cell.zeros, 95.0);
+    const double p0 = double(cell.zeros) / (stats.count + double(cell.zeros));
+    cell.judge_below = p0 < kLineShare;
+    cell.judge_above = p0 < 1 - kLineShare;
   }
   return check;
 }
@@ -74,9 +79,13 @@ FitVerdict judge_fit(const FitCell& cell, uint64_t n) {
     const double m2 = cell.m2 / dn, m3 = cell.m3 / dn;
     verdict.skew = std::sqrt(dn * (dn - 1)) / (dn - 2) * m3 / std::pow(m2, 1.5);
   }
-  for (const uint32_t count : {cell.below_p5, cell.above_p95}) {
-    verdict.tail = std::min({verdict.tail, binomial_at_most(n, count, kLineShare),
-                             binomial_at_least(n, count, kLineShare)});
+  // The lines are of every value, the mass at the bound among them.
+  const uint64_t all = n + cell.zeros;
+  for (const auto& [count, judged] :
+       {std::pair{cell.below_p5, cell.judge_below}, std::pair{cell.above_p95, cell.judge_above}}) {
+    if (!judged) continue;
+    verdict.tail = std::min({verdict.tail, binomial_at_most(all, count, kLineShare),
+                             binomial_at_least(all, count, kLineShare)});
   }
   verdict.misfit = verdict.tail < kImplausible;
   return verdict;
@@ -89,7 +98,7 @@ MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table) {
       const FitCell& cell = check_cell(check, column, month);
       const auto n = static_cast<uint64_t>(table_cell(table, column, month).count);
       if (!cell.checked) {
-        ++(n == 0 ? ranking.empty : ranking.not_finite);
+        ++(n > 0 ? ranking.not_finite : cell.zeros > 0 ? ranking.only_zeros : ranking.empty);
         continue;
       }
       ++ranking.checked;

@@ -22,6 +22,12 @@ struct FitCell {
   uint32_t above_p95 = 0;
   double m2 = 0;  // sums of (x - mean)^2 and (x - mean)^3 over the transformed values
   double m3 = 0;
+  // --zeros: the values at the bound, a mass p0 of the mixture the lines are of. They are
+  // held against the lines with the others but have no deviation; a line that the mass
+  // reaches (p0 at or above its share) is not judged.
+  uint64_t zeros = 0;
+  bool judge_below = true;
+  bool judge_above = true;
 };
 
 // Laid out like the table's cells.
@@ -30,8 +36,10 @@ struct FitCheck {
   std::vector<FitCell> cells;
 };
 
-// The cells of a check for a finalised table: their lines, their means, which are checked.
-FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist);
+// The cells of a check for a finalised table: their lines, their means, which are checked;
+// with --zeros, `zeros` counts each cell's values at the bound.
+FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
+                           const CellCounts* zeros = nullptr);
 
 inline FitCell& check_cell(FitCheck& check, int column, int month) {
   return check.cells[static_cast<size_t>(month - 1) * static_cast<size_t>(check.columns) +
@@ -53,7 +61,9 @@ inline ValueSide place_value(const FitCell& cell, const Distribution& dist, doub
   const ValueSide side = v < cell.p5    ? ValueSide::below
                          : v > cell.p95 ? ValueSide::above
                                         : ValueSide::inside;
-  v = transform_value(dist, v) - cell.mean;
+  // A value of the mass at the bound adds nothing to the sums of powers, which run over the
+  // values above it.
+  v = dist.zeros && v == log_normal_bound(dist) ? 0.0 : transform_value(dist, v) - cell.mean;
   return side;
 }
 
@@ -93,7 +103,8 @@ struct MisfitRanking {
   long checked = 0;
   std::vector<Misfit> misfits;
   long empty = 0;       // months not checked: without values,
-  long not_finite = 0;  // or whose fit is not finite (values at or below a log-normal bound)
+  long not_finite = 0;  // or whose fit is not finite (values at or below a log-normal bound),
+  long only_zeros = 0;  // or (--zeros) of values at the bound alone
 };
 MisfitRanking rank_misfits(const FitCheck& check, const StatsTable& table);
 
