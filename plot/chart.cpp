@@ -422,12 +422,76 @@ std::string misfit_marks(const Frame& frame, const std::array<bool, 12>& misfit,
   return svg;
 }
 
-std::string render_panel(const ColumnFigures& column, int column_number, const FigureTable* table,
+// The months whose flag is "no fit": their figures (0.00 where a zero met the logarithm) are
+// not drawn as data but left as gaps, marked below the frame and named in the note.
+ColumnFigures without_unfitted(const ColumnFigures& column, const std::array<bool, 12>& no_fit) {
+  ColumnFigures drawn = column;
+  for (size_t m = 0; m < 12; ++m) {
+    if (no_fit[m]) drawn.months[m].fill(NAN);
+  }
+  return drawn;
+}
+
+std::string no_fit_marks(const Frame& frame, const std::array<bool, 12>& no_fit) {
+  std::string svg;
+  for (int m = 0; m < 12; ++m) {
+    if (!no_fit[size_t(m)]) continue;
+    const double x = frame_x(frame, m), y = frame.top + frame.height - 6;
+    const std::string path = "M" + format_number(x - 4) + "," + format_number(y - 4) + " L" +
+                             format_number(x + 4) + "," + format_number(y + 4) + " M" +
+                             format_number(x - 4) + "," + format_number(y + 4) + " L" +
+                             format_number(x + 4) + "," + format_number(y - 4);
+    svg += svg_element("path", {attr("class", "no-fit"), attr("d", path),
+                                attr("stroke", kNoteColour), attr("stroke-width", "1.5")}) +
+           "\n";
+  }
+  return svg;
+}
+
+// The marker of a month whose best mode by AIC is not the run's: a small square on the frame's
+// top edge; at (x, y) it sits in the legend.
+std::string other_best_marker(double x, double y) {
+  return svg_element("rect", {attr("class", "other-best"), attr("x", x - 3), attr("y", y - 3),
+                              attr("width", "6"), attr("height", "6"), attr("fill", "white"),
+                              attr("stroke", kSampleColour), attr("stroke-width", "1.2")}) +
+         "\n";
+}
+
+// pctlfit --compare-fits: the mode best in most months, in the note, and the months whose best
+// is not the run's mode, marked.
+std::string best_marks(const Frame& frame, const std::array<std::string, 12>& best,
+                       const std::string& run_mode, std::string& note) {
+  std::string winner;
+  int wins = 0, compared = 0;
+  for (const char* mode : {"NV", "LN2", "LN3"}) {
+    const int count = int(std::count(best.begin(), best.end(), mode));
+    compared += count;
+    if (count > wins) winner = mode, wins = count;
+  }
+  if (compared == 0) return {};
+  note.append(note.empty() ? "" : "; ")
+      .append("best: " + winner + " in " + std::to_string(wins) + " of " +
+              std::to_string(compared) + " months");
+  std::string svg;
+  std::vector<int> others;
+  for (int m = 0; m < 12; ++m) {
+    if (best[size_t(m)].empty() || best[size_t(m)] == run_mode) continue;
+    others.push_back(m);
+    svg += other_best_marker(frame_x(frame, m), frame.top + frame.height);
+  }
+  if (!others.empty()) note.append("; not " + run_mode + ": " + month_names(others));
+  return svg;
+}
+
+std::string render_panel(const ColumnFigures& figures, int column_number, const FigureTable* table,
                          const ChartOptions& options, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
-  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log);
   const size_t index = size_t(column_number - 1);
   const bool known = table != nullptr && index < table->counts.size();
+  const ColumnFigures column = known && index < table->no_fit.size()
+                                   ? without_unfitted(figures, table->no_fit[index])
+                                   : figures;
+  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log);
   if (known) shapes.note = gap_note(column, &table->counts[index], shapes.log);
   const std::vector<int> sparse = known ? sparse_months(table->counts[index]) : std::vector<int>{};
   if (!sparse.empty()) {
@@ -438,12 +502,18 @@ std::string render_panel(const ColumnFigures& column, int column_number, const F
       known && table->checked ? misfit_marks(shapes.frame, table->misfit[index], shapes.note) : "";
   const std::string samples =
       known && table->sampled ? sample_marks(shapes, table->sample[index]) : "";
+  const bool flagged = known && index < table->no_fit.size();
+  const std::string unfitted = flagged ? no_fit_marks(shapes.frame, table->no_fit[index]) : "";
+  const bool compared = known && table->compared && index < table->best.size();
+  const std::string bests =
+      compared ? best_marks(shapes.frame, table->best[index], table->mode, shapes.note) : "";
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
          sparse_marks(shapes.frame, sparse) + axes(shapes) +
          axis_label(options.ylabel, x, shapes.frame) + band_polygons(shapes) +
-         figure_lines(shapes) + samples + frame_and_note(shapes, x) + misfits + "</g>\n";
+         figure_lines(shapes) + samples + unfitted + frame_and_note(shapes, x) + misfits + bests +
+         "</g>\n";
 }
 
 // What the band, the lines and (with a figure table) the shading and the misfit marker mean,
@@ -475,6 +545,29 @@ std::string legend(bool with_table, bool checked, bool sampled) {
   if (sampled) {
     svg += sample_marker(570, 5, false) + sample_marker(578, 5, true) +
            sample_marker(586, 5, false) + label("594", "sample 5, 50, 95 %");
+  }
+  return svg + "</g>\n";
+}
+
+// The table's marks below the first row: a month without a fit and, with --compare-fits, one
+// whose best mode is not the run's.
+std::string second_legend(bool compared) {
+  std::string svg =
+      svg_open("g", {attr("class", "legend"),
+                     attr("transform", "translate(" + format_number(kChartLeft + 6) + ",50)")}) +
+      "\n";
+  const Frame cross{7, -1, 0, 12, 0, 1};  // puts no_fit_marks' cross at (7, 5)
+  std::array<bool, 12> one{};
+  one[0] = true;
+  svg += no_fit_marks(cross, one) +
+         svg_element("text", {attr("x", "16"), attr("y", "9")},
+                     "no fit (values at or below the bound): not drawn") +
+         "\n";
+  if (compared) {
+    svg +=
+        other_best_marker(300, 5) +
+        svg_element("text", {attr("x", "308"), attr("y", "9")}, "another mode fits better (AIC)") +
+        "\n";
   }
   return svg + "</g>\n";
 }
@@ -558,6 +651,7 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
          "\n";
   svg += legend(table != nullptr, table != nullptr && table->checked,
                 table != nullptr && table->sampled);
+  if (table != nullptr) svg += second_legend(table->compared);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

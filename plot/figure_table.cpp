@@ -43,7 +43,14 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.counts.push_back({});
     table.misfit.push_back({});
     table.sample.push_back({});
+    table.no_fit.push_back({});
+    table.best.push_back({});
   }
+  if (table.fields > index_of(TableColumn::flag)) {
+    table.no_fit.back()[month - 1] = fields[index_of(TableColumn::flag)] == "no fit";
+  }
+  if (table.fields > index_of(TableColumn::mode)) table.mode = fields[index_of(TableColumn::mode)];
+  if (table.compared) table.best.back()[month - 1] = fields[table.best_field];
   for (size_t f = 0; f < 3; ++f) {
     const std::string& text = table.sampled ? fields[table.sample_fields[f]] : std::string();
     char* end = nullptr;
@@ -130,6 +137,10 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
     table.sampled = found != records[0].end();
     table.sample_fields[f] = static_cast<size_t>(found - records[0].begin());
   }
+  // The best mode of a run with --compare-fits, wherever it stands.
+  const auto best = std::find(records[0].begin(), records[0].end(), "best");
+  table.compared = with_levels && best != records[0].end();
+  table.best_field = static_cast<size_t>(best - records[0].begin());
   for (size_t i = 1; i < records.size(); ++i) {
     std::string what;
     if (!parse_row(records[i], i - 1, table, what)) {

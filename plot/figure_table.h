@@ -18,7 +18,14 @@ struct FigureTable {
   std::vector<std::array<std::array<double, 3>, 12>> sample;
   bool sampled = false;                      // the table holds sample_p5, _p50 and _p95
   std::array<size_t, 3> sample_fields = {};  // their places in a row
-  size_t fields = 0;                         // per row: with the check's columns or without
+  // The flag of each month is "no fit": its figures are not data (values at or below the bound)
+  std::vector<std::array<bool, 12>> no_fit;
+  // pctlfit --compare-fits: each month's best mode ("" where none), and the run's mode
+  std::vector<std::array<std::string, 12>> best;
+  std::string mode;
+  bool compared = false;
+  size_t best_field = 0;
+  size_t fields = 0;  // per row: with the check's columns or without
 };
 
 // The fields of every record of a CSV text (RFC 4180: quoted fields may hold commas, quotes and
