@@ -211,6 +211,39 @@ TEST(PlotChart, NotesTitleAndValueAxis) {
   EXPECT_EQ(render_chart(report, {1}).find("class=\"ylabel\""), std::string::npos);
 }
 
+// A table's flags and best modes, read from the table a run writes: a month of zeros in LN2 is
+// no data but a crossed gap named under the panel, and the best mode is noted with the months
+// whose best is not the run's marked.
+TEST(PlotChart, UnfittedMonthsAndBestModes) {
+  test::TempDir dir;
+  test::ScopedChdir inside(dir.path);
+  std::string records;
+  for (int r = 0; r < 240; ++r) {
+    const int month = 1 + r % 12;
+    const double normal = 100 + (r % 5 - 2) * 3 + (r % 7 - 3);
+    records += "2001 " + std::to_string(month) + " 1 0 " +
+               (month == 7 && r % 3 == 0 ? "0" : std::to_string(normal)) + "\n";
+  }
+  test::write_file("a.dat", "t\nYYYY MM DD H\tQ1\nu\n" + records);
+  test::write_file("list.txt", "a.dat\n");
+  ASSERT_EQ(test::run_in_process({"-q", "--compare-fits", "--table", "t.csv", "list.txt"}).status,
+            0);
+  FigureTable table;
+  std::string error;
+  ASSERT_TRUE(parse_figure_table(test::read_file("t.csv"), "t.csv", table, error)) << error;
+  EXPECT_TRUE(table.no_fit[0][6]);
+  EXPECT_FALSE(table.no_fit[0][5]);
+  EXPECT_TRUE(table.compared);
+  EXPECT_EQ(table.mode, "LN2");
+  Report report;
+  ASSERT_TRUE(parse_report(test::read_file("list.sta"), "list.sta", report, error)) << error;
+  const std::string svg = render_chart(report, {1}, &table);
+  EXPECT_EQ(count(svg, "class=\"no-fit\""), 2u);  // July, and the legend's
+  EXPECT_NE(svg.find("no fit (values at or below the bound): Jul"), std::string::npos) << svg;
+  EXPECT_NE(svg.find("best: "), std::string::npos);
+  EXPECT_NE(svg.find("class=\"other-best\""), std::string::npos);
+}
+
 // A month alone between gaps would draw no line: each of its lines marks it with a dot.
 TEST(PlotChart, LoneMonthsAreMarked) {
   Report report = parsed(hand_made_report(1));
