@@ -126,9 +126,10 @@ std::string cell_text(const TableRow& row, TableColumn column) {
 
 // --compare-fits' cells, each after a comma: the three AICs (empty where a mode has none) and
 // the best mode.
-std::string comparison_text(const FitComparison& comparison, int column, int month) {
-  const CellAic aic = cell_aic(
-      comparison.cells[size_t(month - 1) * size_t(comparison.columns) + size_t(column - 1)]);
+std::string comparison_text(const FitComparison& comparison, const MonthStats& record, int column,
+                            int month) {
+  const CellAic aic = cell_aic(comparison, record,
+                               size_t(month - 1) * size_t(comparison.columns) + size_t(column - 1));
   std::string text;
   for (const std::optional<double>& value : aic.aic) {
     text.append(",").append(value ? shortest_double(*value) : "");
@@ -160,7 +161,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     text += ',';
     if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);
   }
-  if (input.comparison != nullptr) text += comparison_text(*input.comparison, column, month);
+  if (input.comparison != nullptr) text += comparison_text(*input.comparison, cell, column, month);
   if (input.at_bound != nullptr) {
     const double total = cell.count + double(row.zeros);
     text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));

@@ -268,14 +268,14 @@ std::string column_and_heading(int column, const std::vector<std::string>& headi
 }  // namespace
 
 std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
-                                            const Distribution& dist,
+                                            const StatsTable& table, const Distribution& dist,
                                             const std::vector<std::string>& headings, bool zeros) {
-  const ComparisonSummary summary = summarise_comparison(comparison, dist.mode);
+  const ComparisonSummary summary = summarise_comparison(comparison, table);
   std::string first = "pctlfit: compare fits: AIC in " + std::to_string(summary.compared) + " of " +
                       std::to_string(summary.months) + " months; best NV in " +
                       std::to_string(summary.wins[0]) + ", LN2 in " +
                       std::to_string(summary.wins[1]);
-  if (comparison.with_ln3) {
+  if (dist.mode == DistributionMode::LN3) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%g", comparison.lower_limit);
     first += ", LN3 in " + std::to_string(summary.wins[2]) + " (at the given lower limit " + limit +

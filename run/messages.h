@@ -53,7 +53,7 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
 // --compare-fits on standard error: the months each mode wins by AIC, then the months where the
 // run's mode loses by more than 10, up to ten, worst first.
 std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
-                                            const Distribution& dist,
+                                            const StatsTable& table, const Distribution& dist,
                                             const std::vector<std::string>& headings, bool zeros);
 // The check could not be made: a file changed between the passes, or could not be read again.
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why);

@@ -365,8 +365,9 @@ ExitStatus write_report(RunContext& context, const Options& options) {
 
   finalize_table(context.table);
   if (context.comparison) {
-    for (const std::string& line : compare_fits_lines(*context.comparison, context.distribution,
-                                                      context.headings, options.zeros)) {
+    for (const std::string& line :
+         compare_fits_lines(*context.comparison, context.table, context.distribution,
+                            context.headings, options.zeros)) {
       std::fputs(line.c_str(), context.console.err);
     }
   }

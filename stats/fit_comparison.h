@@ -4,7 +4,8 @@
 // maximum-likelihood parameters in its own domain, with the transform's Jacobian:
 //   lnL = -n/2 (ln(2 pi s2) + 1) - J,  AIC = 4 - 2 lnL,
 // s2 the variance with divisor n of the transformed values, J 0 (NV), the sum of ln x (LN2) or
-// of ln(x - limit) (LN3). The sums run in the data pass, value by value in the table's order,
+// of ln(x - limit) (LN3). The run's own mode reads the statistics table's sums (the ranking is
+// that of its own SD); the others' run in the data pass, value by value in the table's order,
 // each about the cell's first value in that domain, so that they do not cancel.
 
 #include <array>
@@ -20,23 +21,19 @@ namespace pctlfit {
 inline constexpr size_t kFitModes = 3;  // NV, LN2, LN3 at DistributionMode - 1
 
 struct DomainSums {
-  double n = 0;
-  double shift = 0;      // the first value in this domain
-  double about = 0;      // sum of (y - shift)
-  double squares = 0;    // sum of (y - shift)^2
-  uint64_t outside = 0;  // values outside the domain (LN2: at or below 0; LN3: the limit)
+  double n = 0;        // values in the domain
+  double shift = 0;    // the first of them
+  double about = 0;    // sum of (y - shift)
+  double squares = 0;  // sum of (y - shift)^2
 };
 
-struct CompareCell {
-  std::array<DomainSums, kFitModes> modes;
-};
-
-// Laid out like the table's cells.
+// The other modes' sums, laid out like the table's cells: `nv` where the run is not NV, `ln2`
+// where it is not LN2 (LN3 is compared in LN3 runs only, from the table).
 struct FitComparison {
   int columns = 0;
-  bool with_ln3 = false;  // a lower limit is given
+  DistributionMode run_mode = DistributionMode::LN2;
   double lower_limit = 0;
-  std::vector<CompareCell> cells;
+  std::vector<DomainSums> nv, ln2;
 };
 
 FitComparison allocate_comparison(int columns, const Distribution& dist);
@@ -49,36 +46,23 @@ inline void add_to_domain(DomainSums& sums, double y) {
   sums.squares += d * d;
 }
 
-// Adds one pooled value: `x` as read, `ln_x` its logarithm, `y` as the run's mode transformed
-// it (LN3's domain is the run's own).
-inline void compare_value(const FitComparison& comparison, CompareCell& cell, double x, double ln_x,
-                          double y) {
-  add_to_domain(cell.modes[0], x);
-  DomainSums& ln2 = cell.modes[1];
-  if (x > 0) {
-    add_to_domain(ln2, ln_x);
-  } else {
-    ++ln2.outside;
-  }
-  if (!comparison.with_ln3) return;
-  DomainSums& ln3 = cell.modes[2];
-  if (x > comparison.lower_limit) {
-    add_to_domain(ln3, y);
-  } else {
-    ++ln3.outside;
-  }
+// Adds one pooled value of cell `cell`: `x` as read, `ln_x` its logarithm, to the modes that
+// are not the run's.
+inline void compare_value(FitComparison& comparison, size_t cell, double x, double ln_x) {
+  if (!comparison.nv.empty()) add_to_domain(comparison.nv[cell], x);
+  if (!comparison.ln2.empty() && x > 0) add_to_domain(comparison.ln2[cell], ln_x);
 }
 
-// Each mode's AIC of a cell (none where a value lies outside its domain, below three values, or
-// all values equal), and the mode with the smallest.
+// Each mode's AIC of a cell whose finalised statistics are `record` (none where a value lies
+// outside its domain, below three values, or all values equal), and the mode with the smallest.
 struct CellAic {
   std::array<std::optional<double>, kFitModes> aic;
   std::optional<DistributionMode> best;
 };
-CellAic cell_aic(const CompareCell& cell);
+CellAic cell_aic(const FitComparison& comparison, const MonthStats& record, size_t cell);
 
-// What the comparison says of the whole table for a run of `mode`: how many months each mode
-// wins, and the months where `mode` loses by more than kNoSupport, worst first.
+// What the comparison says of the whole table: how many months each mode wins, and the months
+// where the run's mode loses by more than kNoSupport, worst first.
 inline constexpr double kNoSupport = 10;
 struct AicLoss {
   int column;
@@ -94,6 +78,6 @@ struct ComparisonSummary {
   std::array<long, kFitModes> wins = {};
   std::vector<AicLoss> losses;
 };
-ComparisonSummary summarise_comparison(const FitComparison& comparison, DistributionMode mode);
+ComparisonSummary summarise_comparison(const FitComparison& comparison, const StatsTable& table);
 
 }  // namespace pctlfit
