@@ -551,19 +551,26 @@ std::string legend(bool with_table, bool checked, bool sampled) {
 
 // The table's marks below the first row: a month without a fit and, with --compare-fits, one
 // whose best mode is not the run's.
-std::string second_legend(bool compared) {
+std::string second_legend(const FigureTable& table) {
+  const bool unfitted =
+      std::any_of(table.no_fit.begin(), table.no_fit.end(), [](const auto& months) {
+        return std::find(months.begin(), months.end(), true) != months.end();
+      });
+  if (!unfitted && !table.compared) return {};
   std::string svg =
       svg_open("g", {attr("class", "legend"),
                      attr("transform", "translate(" + format_number(kChartLeft + 6) + ",50)")}) +
       "\n";
-  const Frame cross{7, -1, 0, 12, 0, 1};  // puts no_fit_marks' cross at (7, 5)
-  std::array<bool, 12> one{};
-  one[0] = true;
-  svg += no_fit_marks(cross, one) +
-         svg_element("text", {attr("x", "16"), attr("y", "9")},
-                     "no fit (values at or below the bound): not drawn") +
-         "\n";
-  if (compared) {
+  if (unfitted) {
+    const Frame cross{7, -1, 0, 12, 0, 1};  // puts no_fit_marks' cross at (7, 5)
+    std::array<bool, 12> one{};
+    one[0] = true;
+    svg += no_fit_marks(cross, one) +
+           svg_element("text", {attr("x", "16"), attr("y", "9")},
+                       "no fit (values at or below the bound): not drawn") +
+           "\n";
+  }
+  if (table.compared) {
     svg +=
         other_best_marker(300, 5) +
         svg_element("text", {attr("x", "308"), attr("y", "9")}, "another mode fits better (AIC)") +
@@ -651,7 +658,7 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
          "\n";
   svg += legend(table != nullptr, table != nullptr && table->checked,
                 table != nullptr && table->sampled);
-  if (table != nullptr) svg += second_legend(table->compared);
+  if (table != nullptr) svg += second_legend(*table);
   for (size_t i = 0; i < panels; ++i) {
     const double x = kChartLeft + double(i % per_row) * kPanelWidth;
     const double y = kChartTop + double(i / per_row) * kPanelHeight;

@@ -137,6 +137,12 @@ TEST(Zeros, TheRunsReportAndTable) {
   EXPECT_NE(table.find(",flag,p0\n"), std::string::npos);
   EXPECT_NE(table.find("\n2,Q2,1,20,0,0,"), std::string::npos);  // n counts the zeros
   EXPECT_NE(table.find(",ok,0.25\n"), std::string::npos);
+  // The check holds the values against the mixture's lines: a quarter at the bound reaches the
+  // 5 % line, which is then not judged, so no month is a misfit for it.
+  const test::RunResult checked = test::run_binary(dir, "-q --zeros --check-fit list.txt");
+  EXPECT_EQ(checked.status, 0);
+  EXPECT_NE(checked.err.find("pctlfit: fit check: 0 of 24 months outside"), std::string::npos)
+      << checked.err;
   const test::RunResult nv = test::run_binary(dir, "-q --zeros list.txt NV");
   EXPECT_EQ(nv.status, 1);
   EXPECT_NE(nv.out.find("pctlfit: --zeros is for LN2 and LN3, but the mode is NV"),
