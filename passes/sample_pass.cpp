@@ -18,8 +18,9 @@ namespace {
 constexpr int kKeyBits = 64;
 
 // Cells are the statistics table's, month-major; the figures come out column after column.
-uint64_t cell_count(const StatsTable& table, size_t cell) {
-  return static_cast<uint64_t>(table.cells[cell].count);
+uint64_t cell_count(const StatsTable& table, const SampleRequest& request, size_t cell) {
+  const uint64_t at_bound = request.at_bound != nullptr ? request.at_bound->counts[cell] : 0;
+  return static_cast<uint64_t>(table.cells[cell].count) + at_bound;
 }
 
 // The figures of month-major cells, column after column as the figure table reads them.
@@ -125,7 +126,7 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
                      const SampleRequest& request, const PassOptions& options, SampleFigures& out) {
   const size_t cells = static_cast<size_t>(table.columns) * kMonths;
   std::vector<std::vector<uint64_t>> keys(cells);
-  for (size_t cell = 0; cell < cells; ++cell) keys[cell].reserve(cell_count(table, cell));
+  for (size_t cell = 0; cell < cells; ++cell) keys[cell].reserve(cell_count(table, request, cell));
   out.passes = 1;
   out.kept_in_memory = true;
   std::atomic<bool> beyond{false};  // set by the threads that take the values
@@ -140,7 +141,7 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
   if (failed(error)) return error;
   out.changed = beyond.load();
   for (size_t cell = 0; cell < cells; ++cell) {
-    if (keys[cell].size() != cell_count(table, cell)) out.changed = true;
+    if (keys[cell].size() != cell_count(table, request, cell)) out.changed = true;
   }
   if (out.changed) return {};
   select_cells(request, options.threads, keys, out);
@@ -155,7 +156,7 @@ RankQuery rank_query(const StatsTable& table, const SampleRequest& request,
   const size_t cells = static_cast<size_t>(table.columns) * kMonths;
   for (size_t cell = 0; cell < cells; ++cell) {
     CellSpan span = kept != nullptr ? kept_span(*kept, cell) : CellSpan{};
-    span.count = cell_count(table, cell);
+    span.count = cell_count(table, request, cell);
     query.spans.push_back(span);
     query.begin.push_back(query.ranks.size());
     const std::vector<uint64_t> ranks = cell_ranks(request, span.count);
@@ -187,9 +188,10 @@ InputError by_narrowing(const std::vector<std::string>& entries, const StatsTabl
   return {};
 }
 
-uint64_t pooled_values(const StatsTable& table) {
+uint64_t pooled_values(const StatsTable& table, const SampleRequest& request) {
   uint64_t total = 0;
-  for (const MonthStats& cell : table.cells) total += static_cast<uint64_t>(cell.count);
+  for (size_t cell = 0; cell < table.cells.size(); ++cell)
+    total += cell_count(table, request, cell);
   return total;
 }
 
@@ -212,7 +214,7 @@ InputError sample_data_files(const std::vector<std::string>& entries, const Stat
     free_kept(*kept);
   } else {
     if (kept != nullptr) give_up_kept(*kept);
-    error = pooled_values(table) <= request.memory / 8
+    error = pooled_values(table, request) <= request.memory / 8
                 ? in_memory(entries, table, request, options, out)
                 : by_narrowing(entries, table, request, options, kept, out);
   }

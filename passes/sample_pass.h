@@ -21,6 +21,8 @@ struct SampleRequest {
   SampleMethod method;
   std::vector<double> levels;  // in percent
   uint64_t memory = uint64_t{1} << 30;
+  // --zeros: each cell's values at the bound, pooled here but not in the table's counts
+  const CellCounts* at_bound = nullptr;
 };
 
 struct SampleFigures {

@@ -292,9 +292,11 @@ void check_fit(RunContext& context) {
 void sample_percentiles(RunContext& context, const Options& options) {
   std::fputs(sample_note(*options.sample, context.levels).c_str(), context.console.err);
   SampleFigures figures;
-  const InputError error = sample_data_files(
-      context.entries, context.table, {*options.sample, context.levels, options.memory},
-      later_pass_options(context), figures, context.kept.get());
+  const SampleRequest request{*options.sample, context.levels, options.memory,
+                              context.zero_counts ? &*context.zero_counts : nullptr};
+  const InputError error =
+      sample_data_files(context.entries, context.table, request, later_pass_options(context),
+                        figures, context.kept.get());
   context.kept.reset();
   std::optional<LeftOut> left_out;
   if (figures.passes > 0)

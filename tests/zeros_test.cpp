@@ -143,6 +143,12 @@ TEST(Zeros, TheRunsReportAndTable) {
   EXPECT_EQ(checked.status, 0);
   EXPECT_NE(checked.err.find("pctlfit: fit check: 0 of 24 months outside"), std::string::npos)
       << checked.err;
+  // The sample percentiles pool the zeros as data, kept or read again under a tiny budget.
+  ASSERT_EQ(test::run_binary(dir, "-q --zeros --sample --table kept.csv list.txt").status, 0);
+  const test::RunResult narrowed =
+      test::run_binary(dir, "-q --zeros --sample --memory=2K --table narrowed.csv list.txt");
+  EXPECT_EQ(narrowed.err.find("left out"), std::string::npos) << narrowed.err;
+  EXPECT_EQ(test::read_file(dir / "narrowed.csv"), test::read_file(dir / "kept.csv"));
   const test::RunResult nv = test::run_binary(dir, "-q --zeros list.txt NV");
   EXPECT_EQ(nv.status, 1);
   EXPECT_NE(nv.out.find("pctlfit: --zeros is for LN2 and LN3, but the mode is NV"),
