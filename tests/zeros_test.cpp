@@ -143,6 +143,26 @@ TEST(Zeros, TheRunsReportAndTable) {
   EXPECT_EQ(checked.status, 0);
   EXPECT_NE(checked.err.find("pctlfit: fit check: 0 of 24 months outside"), std::string::npos)
       << checked.err;
+  // The modes are compared over the values above the bound: LN2 has an AIC despite the zeros.
+  const test::RunResult compared =
+      test::run_binary(dir, "-q --zeros --compare-fits --table compared.csv list.txt");
+  EXPECT_NE(compared.err.find("; over the values above the bound (p0 is common to all modes)\n"),
+            std::string::npos)
+      << compared.err;
+  const std::string compared_table = test::read_file(dir / "compared.csv");
+  const size_t column_two = compared_table.find("\n2,Q2,1,");
+  const std::string row = compared_table.substr(
+      column_two + 1, compared_table.find('\n', column_two + 1) - column_two - 1);
+  std::vector<std::string> fields;
+  for (size_t at = 0; at != std::string::npos;) {
+    const size_t comma = row.find(',', at);
+    fields.push_back(row.substr(at, comma == std::string::npos ? comma : comma - at));
+    at = comma == std::string::npos ? comma : comma + 1;
+  }
+  ASSERT_GE(fields.size(), 5u);
+  EXPECT_EQ(fields.back(), "0.25") << row;
+  EXPECT_FALSE(fields[fields.size() - 4].empty()) << row;  // aic_ln2
+  EXPECT_FALSE(fields[fields.size() - 2].empty()) << row;  // best
   // The sample percentiles pool the zeros as data, kept or read again under a tiny budget.
   ASSERT_EQ(test::run_binary(dir, "-q --zeros --sample --table kept.csv list.txt").status, 0);
   const test::RunResult narrowed =
