@@ -15,6 +15,7 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "run/run.h"
 #include "text/c_locale.h"
@@ -78,6 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   FuzzedDataProvider input(data, size);
   static const char* const kModes[] = {"NV", "LN2", "LN3", "other"};
   const std::string mode = kModes[input.ConsumeIntegralInRange<int>(0, 3)];
+  // The further passes and figures too, in any combination.
+  const auto flags = input.ConsumeIntegral<uint8_t>();
   std::string list_text = input.ConsumeRandomLengthString(256);
   std::replace(list_text.begin(), list_text.end(), '/', '_');  // stay inside the directory
   const std::string list = with_directory(list_text, directory);
@@ -92,12 +95,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   pctlfit::Console console{std::tmpfile(), std::tmpfile(), std::tmpfile()};
   std::fputs("0.5\n", console.in);
   std::rewind(console.in);
-  const int status = pctlfit::run_pctlfit({list_path, mode}, console);
+  std::vector<std::string> args = {list_path, mode};
+  if (flags & 1) args.push_back("--check-fit");
+  if (flags & 2) args.push_back("--compare-fits");
+  if (flags & 4) args.push_back("--zeros");
+  if (flags & 8) args.insert(args.end(), {"--sample", "--table=" + directory + "t.csv"});
+  if (flags & 16) args.push_back("--memory=1K");
+  const int status = pctlfit::run_pctlfit(args, console);
   std::fclose(console.in);
   std::fclose(console.out);
   std::fclose(console.err);
 
-  if (status != 0 && status != 2 && status != 3 && status != 4 && status != 6) __builtin_trap();
+  const bool usage_error = (flags & 4) != 0 && mode == "NV";  // --zeros is for LN2 and LN3
+  if (usage_error ? status != 1
+                  : status != 0 && status != 2 && status != 3 && status != 4 && status != 6) {
+    __builtin_trap();
+  }
   if (read_file(list_path) != list || read_file(directory + "a.dat") != first ||
       read_file(directory + "b.dat") != second) {
     __builtin_trap();
