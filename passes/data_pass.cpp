@@ -140,6 +140,34 @@ void compare_columns(FitComparison& comparison, const ParsedBlock& block, size_t
   compare_rows<true, true>(comparison, block, first, end);
 }
 
+// The parse step: a block's lines into its transformed values, with the copies that the sample
+// percentiles and the comparison read, and its rows kept where the sample percentiles keep them.
+ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptions& options) {
+  const FileLayout layout = options.pass.layout;
+  KeptValues* const kept = options.kept;
+  const RowCopies copies{kept != nullptr || options.comparison != nullptr,
+                         options.comparison != nullptr};
+  return [&dist, columns, layout, kept, copies](WorkItem& item) {
+    if (item.kind != ItemKind::block) return;
+    parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies);
+    if (kept != nullptr) keep_rows(*kept, item.parsed);
+  };
+}
+
+// The apply step, a column range of a block at a time in file order: the sums and counts, the
+// kept values' spans and the other modes' sums.
+ApplyColumns block_apply(StatsTable& table, CellCounts& missing, const DataPassOptions& options) {
+  KeptValues* const kept = options.kept;
+  FitComparison* const comparison = options.comparison;
+  CellCounts* const zeros = options.zero_counts;
+  return
+      [&table, &missing, kept, comparison, zeros](const WorkItem& item, size_t first, size_t end) {
+        accumulate_columns(item.parsed, table, missing, first, end, zeros);
+        if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
+        if (comparison != nullptr) compare_columns(*comparison, item.parsed, first, end);
+      };
+}
+
 }  // namespace
 
 InputError read_data_files(const std::vector<std::string>& entries, const Distribution& dist,
@@ -167,28 +195,10 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       .bytes_total = files.total_bytes,
       .error = {},
   };
-  const int columns = table.columns;
-  const FileLayout layout = options.pass.layout;
-  KeptValues* const kept = options.kept;
-  FitComparison* const comparison = options.comparison;
-  const RowCopies copies{kept != nullptr || comparison != nullptr, comparison != nullptr};
-  const auto parse = [&dist, columns, layout, kept, copies](WorkItem& item) {
-    if (item.kind == ItemKind::block) {
-      parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies);
-      if (kept != nullptr) keep_rows(*kept, item.parsed);
-    }
-  };
-  StatsTable& table_ref = table;
-  CellCounts& missing = consumer.missing_counts;
-  CellCounts* const zeros = options.zero_counts;
-  const auto apply = [&table_ref, &missing, kept, comparison, zeros](const WorkItem& item,
-                                                                     size_t first, size_t end) {
-    accumulate_columns(item.parsed, table_ref, missing, first, end, zeros);
-    if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
-    if (comparison != nullptr) compare_columns(*comparison, item.parsed, first, end);
-  };
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
-  run_pass(files, options.pass, {parse, apply, in_order});
+  run_pass(files, options.pass,
+           {block_parse(dist, table.columns, options),
+            block_apply(table, consumer.missing_counts, options), in_order});
   return consumer.error;
 }
 

@@ -75,14 +75,11 @@ Window* window_of(Windows& windows, size_t cell, uint64_t key) {
 
 uint64_t key_of(double value) { return total_order_key(std::bit_cast<uint64_t>(value)); }
 
-// A counting pass: each target's window shrinks to the bucket that holds its rank.
-InputError count_pass(const std::vector<std::string>& entries, int columns,
-                      const PassOptions& options, uint64_t memory, Windows& windows,
-                      std::vector<Target>& targets, bool& changed) {
+// Each window's buckets: as many as leave each target a quarter of its share of the budget (if
+// its values were even across the buckets), so that the next pass most likely collects: more
+// would only spread the counts over more cache lines. Returns the buckets of all windows.
+size_t place_buckets(Windows& windows, uint64_t memory) {
   const int most_bits = narrowing_bits(windows.all.size(), memory);
-  // As many buckets as leave each target a quarter of its share of the budget (if its values
-  // were even across the buckets), so that the next pass most likely collects: more would only
-  // spread the counts over more cache lines.
   const uint64_t share = std::max<uint64_t>(1, memory / 8 / 4 / windows.targets);
   size_t buckets = 0;
   for (Window& window : windows.all) {
@@ -92,21 +89,12 @@ InputError count_pass(const std::vector<std::string>& entries, int columns,
     window.offset = buckets;
     buckets += static_cast<size_t>((window.hi - window.lo) >> window.shift) + 1;
   }
-  std::vector<uint64_t> counts(buckets, 0);
-  const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
-    const uint64_t key = key_of(v);
-    if (const Window* window = window_of(windows, cell, key)) {
-      ++counts[window->offset + static_cast<size_t>((key - window->lo) >> window->shift)];
-    }
-  });
-  if (failed(error)) return error;
-  for (const Window& window : windows.all) {
-    const auto first = counts.begin() + static_cast<std::ptrdiff_t>(window.offset);
-    const auto end =
-        first + static_cast<std::ptrdiff_t>((window.hi - window.lo) >> window.shift) + 1;
-    if (std::accumulate(first, end, uint64_t{0}) != window.count) changed = true;
-  }
-  if (changed) return {};  // other counts than the data pass's: the files changed in between
+  return buckets;
+}
+
+// Each open target's window shrunk to the bucket that holds its rank.
+void shrink_targets(const Windows& windows, const std::vector<uint64_t>& counts,
+                    std::vector<Target>& targets) {
   for (size_t t = 0; t < targets.size(); ++t) {
     Target& target = targets[t];
     if (target.found()) continue;
@@ -121,6 +109,28 @@ InputError count_pass(const std::vector<std::string>& entries, int columns,
     target.count = counts[bucket];
     target.rank -= below;
   }
+}
+
+// A counting pass: each target's window shrinks to the bucket that holds its rank.
+InputError count_pass(const std::vector<std::string>& entries, int columns,
+                      const PassOptions& options, uint64_t memory, Windows& windows,
+                      std::vector<Target>& targets, bool& changed) {
+  std::vector<uint64_t> counts(place_buckets(windows, memory), 0);
+  const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
+    const uint64_t key = key_of(v);
+    if (const Window* window = window_of(windows, cell, key)) {
+      ++counts[window->offset + static_cast<size_t>((key - window->lo) >> window->shift)];
+    }
+  });
+  if (failed(error)) return error;
+  for (const Window& window : windows.all) {
+    const auto first = counts.begin() + static_cast<std::ptrdiff_t>(window.offset);
+    const auto end =
+        first + static_cast<std::ptrdiff_t>((window.hi - window.lo) >> window.shift) + 1;
+    if (std::accumulate(first, end, uint64_t{0}) != window.count) changed = true;
+  }
+  // Other counts than the data pass's: the files changed in between.
+  if (!changed) shrink_targets(windows, counts, targets);
   return {};
 }
 
