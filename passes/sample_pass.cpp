@@ -15,8 +15,6 @@ namespace pctlfit {
 
 namespace {
 
-constexpr int kKeyBits = 64;
-
 // Cells are the statistics table's, month-major; the figures come out column after column.
 uint64_t cell_count(const StatsTable& table, const SampleRequest& request, size_t cell) {
   const uint64_t at_bound = request.at_bound != nullptr ? request.at_bound->counts[cell] : 0;
@@ -196,12 +194,6 @@ uint64_t pooled_values(const StatsTable& table, const SampleRequest& request) {
 }
 
 }  // namespace
-
-int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory) {
-  if (values <= memory / 8) return 1;
-  const int bits = narrowing_bits(targets, memory);
-  return (kKeyBits + bits - 1) / bits;
-}
 
 InputError sample_data_files(const std::vector<std::string>& entries, const StatsTable& table,
                              const SampleRequest& request, const PassOptions& options,

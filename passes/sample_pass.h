@@ -32,10 +32,6 @@ struct SampleFigures {
   bool changed = false;         // a pass found other counts: the files changed in between
 };
 
-// The most passes after the data pass a run can take under a budget: 1 when the values fit
-// (0 when the data pass kept them), else 64 / bits, bits those of narrowing_bits(targets).
-int sample_pass_bound(uint64_t values, uint64_t targets, uint64_t memory);
-
 // The figures of every cell of `table` (finalised or not: its counts are read) at every level:
 // from the values the data pass kept, if it kept them all (which it frees), else from further
 // passes. Stops at the first file that cannot be read.
