@@ -28,18 +28,6 @@ std::string shortest_double(double value) {
 
 namespace {
 
-std::string mode_name(DistributionMode mode) {
-  switch (mode) {
-    case DistributionMode::NV:
-      return "NV";
-    case DistributionMode::LN2:
-      return "LN2";
-    case DistributionMode::LN3:
-      return "LN3";
-  }
-  return {};
-}
-
 // One row's data: its place, its counts, and the finalised cell.
 struct TableRow {
   const FigureTableInput& input;

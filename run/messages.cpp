@@ -6,6 +6,7 @@
 
 #include "input/header.h"
 #include "platform/platform.h"
+#include "stats/domain_check.h"
 #include "text/warning_text.h"
 
 namespace pctlfit {
@@ -220,17 +221,14 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
   constexpr size_t kShown = 10;
   for (size_t i = 0; i < ranking.misfits.size() && i < kShown; ++i) {
     const Misfit& m = ranking.misfits[i];
-    const size_t index = static_cast<size_t>(m.column - 1);
-    const std::string heading =
-        index < headings.size() && !headings[index].empty() ? " (" + headings[index] + ")" : "";
     const double n = static_cast<double>(m.n);
     char shares[128];
     std::snprintf(shares, sizeof shares,
                   "%.1f %% below the 5 %% line, %.1f %% above the 95 %% line",
                   100.0 * m.cell->below_p5 / n, 100.0 * m.cell->above_p95 / n);
-    lines.push_back("pctlfit: fit check: column " + std::to_string(m.column) + heading +
-                    ", month " + std::to_string(m.month) + ": n = " + std::to_string(m.n) + ", " +
-                    shares + "\n");
+    lines.push_back("pctlfit: fit check: " + column_name(m.column, headings) + ", month " +
+                    std::to_string(m.month) + ": n = " + std::to_string(m.n) + ", " + shares +
+                    "\n");
   }
   // The months the check could not judge, so that a clean count does not hide them.
   const long unchecked = ranking.empty + ranking.not_finite + ranking.only_zeros;
@@ -253,20 +251,6 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
   return lines;
 }
 
-namespace {
-
-const char* mode_word(DistributionMode mode) {
-  return mode == DistributionMode::NV ? "NV" : mode == DistributionMode::LN2 ? "LN2" : "LN3";
-}
-
-std::string column_and_heading(int column, const std::vector<std::string>& headings) {
-  const size_t index = static_cast<size_t>(column - 1);
-  return "column " + std::to_string(column) +
-         (index < headings.size() && !headings[index].empty() ? " (" + headings[index] + ")" : "");
-}
-
-}  // namespace
-
 std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
                                             const StatsTable& table, const Distribution& dist,
                                             const std::vector<std::string>& headings, bool zeros) {
@@ -284,7 +268,7 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
   if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
   std::vector<std::string> lines{first + "\n"};
   if (summary.losses.empty()) return lines;
-  lines.push_back("pctlfit: compare fits: " + std::string(mode_word(dist.mode)) +
+  lines.push_back("pctlfit: compare fits: " + std::string(mode_name(dist.mode)) +
                   " loses by more than 10 (essentially no support) in " +
                   std::to_string(summary.losses.size()) + " months\n");
   constexpr size_t kShown = 10;
@@ -292,10 +276,10 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
     const AicLoss& loss = summary.losses[i];
     char figures[160];
     std::snprintf(figures, sizeof figures, "AIC %.1f, %s %.1f (by %.1f)", loss.own,
-                  mode_word(loss.winner), loss.best, loss.own - loss.best);
-    lines.push_back("pctlfit: compare fits: " + column_and_heading(loss.column, headings) +
-                    ", month " + std::to_string(loss.month) + ": n = " + std::to_string(loss.n) +
-                    ", " + figures + "\n");
+                  mode_name(loss.winner), loss.best, loss.own - loss.best);
+    lines.push_back("pctlfit: compare fits: " + column_name(loss.column, headings) + ", month " +
+                    std::to_string(loss.month) + ": n = " + std::to_string(loss.n) + ", " +
+                    figures + "\n");
   }
   return lines;
 }

@@ -66,6 +66,18 @@ double percentile(const Distribution& dist, const MonthStats& record, double p) 
                           : std::numeric_limits<double>::quiet_NaN();
 }
 
+const char* mode_name(DistributionMode mode) {
+  switch (mode) {
+    case DistributionMode::NV:
+      return "NV";
+    case DistributionMode::LN2:
+      return "LN2";
+    case DistributionMode::LN3:
+      return "LN3";
+  }
+  return "";
+}
+
 double log_normal_bound(const Distribution& dist) {
   return dist.mode == DistributionMode::LN3 ? dist.lower_limit : 0.0;
 }

@@ -50,6 +50,9 @@ double percentile(const Distribution& dist, const MonthStats& record, double p);
 // of level / 100, turned back into the data's units.
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level);
 
+// "NV", "LN2" or "LN3".
+const char* mode_name(DistributionMode mode);
+
 // --zeros: the bound that values may lie at (0 for LN2, the lower limit for LN3).
 double log_normal_bound(const Distribution& dist);
 

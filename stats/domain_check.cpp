@@ -24,14 +24,6 @@ std::string bound_text(const Distribution& dist) {
   return text;
 }
 
-// "column 181 (SB181)", or "column 181" where the column has no heading.
-std::string column_name(int column, const std::vector<std::string>& headings) {
-  const size_t index = static_cast<size_t>(column - 1);
-  const std::string number = "column " + std::to_string(column);
-  return index < headings.size() && !headings[index].empty() ? number + " (" + headings[index] + ")"
-                                                             : number;
-}
-
 // After the shown lines of a kind: how many columns more, and where all of them are.
 std::string more_columns(int more, const std::string& what) {
   return warning_text("", std::to_string(more) + " more columns " + what +
@@ -109,6 +101,13 @@ bool fits_below_zero(const MonthStats& sums, const Distribution& dist) {
 }
 
 }  // namespace
+
+std::string column_name(int column, const std::vector<std::string>& headings) {
+  const size_t index = static_cast<size_t>(column - 1);
+  const std::string number = "column " + std::to_string(column);
+  return index < headings.size() && !headings[index].empty() ? number + " (" + headings[index] + ")"
+                                                             : number;
+}
 
 std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Distribution& dist,
                                                const std::vector<std::string>& headings,

@@ -13,6 +13,10 @@
 
 namespace pctlfit {
 
+// "column 181 (SB181)", or "column 181" where the column has no heading: how warnings and
+// summaries name a column.
+std::string column_name(int column, const std::vector<std::string>& headings);
+
 // A transformed value that comes from a value at or below the bound: the logarithm gave -inf (at
 // the bound) or NaN (below it).
 inline bool is_at_or_below_bound(double transformed) {

@@ -3,10 +3,6 @@
 // program's peak memory stays far below the input's size.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <filesystem>
 #include <fstream>
 
@@ -25,18 +21,6 @@ std::string gzip_with_blanks(const std::string& text, size_t count, const std::s
   std::string bytes = test::gzip_member(text);
   for (size_t i = 0; i < count; ++i) bytes += blanks;
   return bytes + test::gzip_member(after);
-}
-
-// The largest resident size of any program this test ran and waited for, in MiB; 0 where the
-// system does not tell.
-double children_peak_mib() {
-#ifdef _WIN32
-  return 0;
-#else
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-#endif
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -89,7 +73,7 @@ TEST(BoundedInput, BombsEndWithBoundedMemory) {
       EXPECT_EQ(rows.substr(rows.find("\n1\t")), plain_rows.substr(plain_rows.find("\n1\t")));
     }
   }
-  EXPECT_LT(children_peak_mib(), kPeakLimitMiB);
+  EXPECT_LT(test::children_peak_mib(), kPeakLimitMiB);
 }
 
 // A file without any newline (a binary file listed by mistake): a gigabyte of NULs, sparse on
@@ -105,7 +89,7 @@ TEST(BoundedInput, AFileWithoutNewlines) {
   EXPECT_EQ(first.status, 3);
   EXPECT_TRUE(first.out.ends_with("'satz' falsch gelesen\n")) << first.out;
   EXPECT_EQ(test::run_binary(dir, "later.txt").status, 0);
-  EXPECT_LT(children_peak_mib(), kPeakLimitMiB);
+  EXPECT_LT(test::children_peak_mib(), kPeakLimitMiB);
 }
 
 }  // namespace

@@ -681,7 +681,8 @@ TEST_F(EndToEnd, FigureTableHoldsTheReportsFiguresInFull) {
   EXPECT_TRUE(rows[1].starts_with("1,\"SB,1\",1,3,1,0,0.69")) << rows[1];
   EXPECT_TRUE(rows[2].starts_with("1,\"SB,1\",2,2,0,1,-inf,0,")) << rows[2];  // 0.5 and 0
   EXPECT_TRUE(rows[13].starts_with("2,\"say \"\"hi\"\"\",1,1,3,0,1.09861")) << rows[13];
-  EXPECT_EQ(rows[14], "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,,LN2,,empty");  // no values: no figures
+  EXPECT_EQ(rows[14],
+            "2,\"say \"\"hi\"\"\",2,0,2,0,,,,,,,,,,,,LN2,,empty");  // no values: no figures
   for (size_t i = 1; i < rows.size(); ++i) {
     SCOPED_TRACE(rows[i]);
     const std::vector<std::string> fields = csv_fields(rows[i]);

@@ -528,9 +528,9 @@ TEST(PlotTable, ReadsTablesOfEveryVersion) {
         text.find('\n') + 1, text.find('\n', text.find('\n') + 1) - text.find('\n') - 1);
     EXPECT_TRUE(first_row.ends_with(c.mode_and_limit)) << first_row;
     std::vector<std::vector<std::string>> records = parse_csv(text);
-    for (const size_t fields : {pctlfit::kTableColumns, pctlfit::kTableColumnsWithoutFlag,
-                                pctlfit::kTableColumnsWithoutMode,
-                                pctlfit::kTableColumnsWithoutCheck}) {
+    for (const size_t fields :
+         {pctlfit::kTableColumns, pctlfit::kTableColumnsWithoutFlag,
+          pctlfit::kTableColumnsWithoutMode, pctlfit::kTableColumnsWithoutCheck}) {
       SCOPED_TRACE(fields);
       std::string older;
       for (const auto& record : records) {

@@ -4,10 +4,6 @@
 // small budget keeps the program's peak where a run without the sample percentiles has it.
 #include <gtest/gtest.h>
 
-#ifndef _WIN32
-#include <sys/resource.h>
-#endif
-
 #include <random>
 
 #include "compression_util.h"
@@ -15,18 +11,6 @@
 
 namespace pctlfit {
 namespace {
-
-// The largest resident size of any program this test ran and waited for, in MiB; 0 where the
-// system does not tell.
-double children_peak_mib() {
-#ifdef _WIN32
-  return 0;
-#else
-  rusage usage{};
-  getrusage(RUSAGE_CHILDREN, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;
-#endif
-}
 
 #if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
 constexpr bool kPeaksMean = false;  // shadow memory
@@ -58,14 +42,14 @@ TEST(SampleBounds, HeavyTiesGiveOneTableUnderAnyBudgetFormAndThreads) {
   // The peak of a run without the sample percentiles first: the small budgets may add their
   // budget to it and a little for the later passes' threads (19 MB of values would show).
   ASSERT_EQ(test::run_binary(dir, "-q --table plain.csv list.txt").status, 0);
-  const double plain_peak = children_peak_mib();
+  const double plain_peak = test::children_peak_mib();
   for (const char* memory : {"256K", "1M"}) {
     const std::string budget = std::string("--memory=") + memory + " ";
     ASSERT_EQ(test::run_binary(dir, sample + budget + "--table " + memory + ".csv list.txt").status,
               0);
   }
   if (kPeaksMean) {
-    EXPECT_LT(children_peak_mib(), plain_peak + 5) << plain_peak;
+    EXPECT_LT(test::children_peak_mib(), plain_peak + 5) << plain_peak;
   }
   const std::string kept = sample + "--table kept.csv list.txt";
   ASSERT_EQ(test::run_binary(dir, kept).status, 0);

@@ -124,15 +124,6 @@ TEST(Distribution, ValuesAtAndBelowTheBound) {
 
 // The standard normal quantile of probability q (0 < q < 1), by bisection on the exact
 // distribution function; independent of the table's constants.
-double bisected_quantile(double q) {
-  double low = -10.0, high = 10.0;
-  for (int i = 0; i < 200; ++i) {
-    const double mid = (low + high) / 2;
-    (0.5 * std::erfc(-mid / std::sqrt(2.0)) < q ? low : high) = mid;
-  }
-  return (low + high) / 2;
-}
-
 TEST(ZTable, EveryConstantIsItsRoundedNormalQuantile) {
   // Each rounded constant lies within 0.01 of the true deviate, so a mistyped digit shows.
   for (const ZEntry& entry : kZTable) {
@@ -141,7 +132,7 @@ TEST(ZTable, EveryConstantIsItsRoundedNormalQuantile) {
     EXPECT_EQ(entry.side, entry.key < 500   ? ZSide::lower
                           : entry.key > 500 ? ZSide::upper
                                             : ZSide::median);
-    const double deviate = std::fabs(bisected_quantile(q));
+    const double deviate = std::fabs(test::bisected_quantile(q));
     EXPECT_NEAR(entry.z, deviate, 0.01);
   }
 }
@@ -223,7 +214,7 @@ TEST(NormalQuantile, ReferenceValuesAndSymmetry) {
     EXPECT_NEAR(normal_quantile(c.p), c.z, 2e-15 * std::max(1.0, std::fabs(c.z)));
   }
   for (double p = 0.0005; p < 1; p += 0.0125) {  // against bisection on erfc, across the range
-    EXPECT_NEAR(normal_quantile(p), bisected_quantile(p), 1e-14) << p;
+    EXPECT_NEAR(normal_quantile(p), test::bisected_quantile(p), 1e-14) << p;
   }
   // Levels whose 1 - p is exact: the tails are one computation.
   for (double p : {0.0625, 0.125, 0.25, 0.375})

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +16,7 @@
 #include "run/run.h"
 
 #ifndef _WIN32
+#include <sys/resource.h>
 #include <sys/wait.h>
 #endif
 
@@ -159,5 +161,28 @@ inline const std::string kBanner =
     "5%, 50% und 95% for time series of monthly values (e.g. results from sumflow)\n"
     "For each time series, a LN3-distribution is fitted to the data (with a given lower limit)\n"
     "All input-files has to have the same number of columns and the same subbasin structure\n";
+
+// The largest resident size of any program this test ran and waited for, in MiB; 0 where the
+// system does not tell.
+inline double children_peak_mib() {
+#ifdef _WIN32
+  return 0;
+#else
+  rusage usage{};
+  getrusage(RUSAGE_CHILDREN, &usage);
+  return static_cast<double>(usage.ru_maxrss) / 1024.0;
+#endif
+}
+
+// The standard normal quantile of q by bisection of erfc: slow, and independent of the
+// program's own.
+inline double bisected_quantile(double q) {
+  double low = -10.0, high = 10.0;
+  for (int i = 0; i < 200; ++i) {
+    const double mid = (low + high) / 2;
+    (0.5 * std::erfc(-mid / std::sqrt(2.0)) < q ? low : high) = mid;
+  }
+  return (low + high) / 2;
+}
 
 }  // namespace pctlfit::test

@@ -15,15 +15,6 @@
 namespace pctlfit {
 namespace {
 
-double bisected_quantile(double q) {
-  double low = -10.0, high = 10.0;
-  for (int i = 0; i < 200; ++i) {
-    const double mid = (low + high) / 2;
-    (0.5 * std::erfc(-mid / std::sqrt(2.0)) < q ? low : high) = mid;
-  }
-  return (low + high) / 2;
-}
-
 struct Sample {
   MonthStats record;  // the values above the bound, as the data pass sums them
   uint64_t at_bound = 0;
@@ -54,7 +45,8 @@ double model_figure(const Distribution& dist, const Sample& s, double level) {
   for (double y : s.above) mean += y / double(s.above.size());
   for (double y : s.above) ss += (y - mean) * (y - mean);
   const double sd = std::sqrt(ss / double(s.above.size() - 1));
-  return log_normal_bound(dist) + std::exp(mean + bisected_quantile((p - p0) / (1 - p0)) * sd);
+  return log_normal_bound(dist) +
+         std::exp(mean + test::bisected_quantile((p - p0) / (1 - p0)) * sd);
 }
 
 TEST(Zeros, MixtureFiguresAgainstTheModel) {
