@@ -1,6 +1,7 @@
 #include "passes/kept_values.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstring>
 
@@ -15,7 +16,7 @@ constexpr size_t kLargeBlockBytes = size_t{32} << 20;
 
 // Room for `bytes` in the last large block, or a new one within the budget; nullptr when the
 // budget is spent. Under the lock.
-double* take_room(KeptValues& kept, size_t bytes) {
+char* take_room(KeptValues& kept, size_t bytes) {
   if (kept.memory.empty() || kept.used + bytes > kept.memory.back().bytes) {
     const size_t block_bytes = std::max(kLargeBlockBytes, bytes);
     const uint64_t budget_left = kept.budget - std::min(kept.budget, kept.bytes);
@@ -27,22 +28,80 @@ double* take_room(KeptValues& kept, size_t bytes) {
     kept.bytes += granted;
     kept.used = 0;
   }
-  auto* room = reinterpret_cast<double*>(static_cast<char*>(kept.memory.back().memory) + kept.used);
+  char* room = static_cast<char*>(kept.memory.back().memory) + kept.used;
   kept.used += bytes;
   return room;
 }
 
-// The rows as read: where the mode transformed the values, those read in their places, with
-// the transformed rows' marks of what is not pooled.
-void copy_rows(const ParsedBlock& block, size_t values, double* to) {
-  if (!block.has_read) {
-    std::memcpy(to, block.values.data(), values * sizeof(double));
-    return;
+// Where each month's rows begin once sorted by month (stably), and the order that sorts them.
+std::vector<uint32_t> rows_by_month(const std::vector<unsigned char>& months,
+                                    std::array<uint32_t, 13>& month_start) {
+  month_start.fill(0);
+  for (unsigned char month : months) ++month_start[month];
+  for (size_t m = 1; m < month_start.size(); ++m) month_start[m] += month_start[m - 1];
+  std::array<uint32_t, 13> place = month_start;
+  std::vector<uint32_t> order(months.size());
+  for (size_t r = 0; r < months.size(); ++r) order[place[months[r] - 1u]++] = uint32_t(r);
+  return order;
+}
+
+// A kept value: where the mode transformed the values, the one read in its place, with the
+// transformed rows' marks of what is not pooled.
+inline double as_read(const ParsedBlock& block, size_t at) {
+  const double v = block.values[at];
+  return !block.has_read || (is_not_accumulated(v) && !is_at_bound_mark(v)) ? v : block.read[at];
+}
+
+// Rows of `columns` values, row-major, into the kept layout: tile by tile, each tile's rows
+// sorted by month.
+template <typename Element>
+void copy_rows(const Element* from, size_t columns, const std::vector<uint32_t>& order,
+               Element* to) {
+  const size_t rows = order.size();
+  for (size_t first = 0; first < columns; first += kTileColumns) {
+    const size_t width = std::min(kTileColumns, columns - first);
+    Element* tile = to + rows * first;
+    for (size_t i = 0; i < rows; ++i) {
+      std::memcpy(tile + i * width, from + order[i] * columns + first, width * sizeof(Element));
+    }
   }
-  for (size_t i = 0; i < values; ++i) {
-    const double v = block.values[i];
-    to[i] = is_not_accumulated(v) && !is_at_bound_mark(v) ? v : block.read[i];
+}
+
+// The block's values as read, in a buffer of this thread where the mode transformed them.
+const double* values_as_read(const ParsedBlock& block, size_t values) {
+  if (!block.has_read) return block.values.data();
+  thread_local std::vector<double> read;
+  read.resize(values);
+  for (size_t i = 0; i < values; ++i) read[i] = as_read(block, i);
+  return read.data();
+}
+
+// Room for the block under the lock, nullptr once the budget is spent.
+void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes) {
+  std::lock_guard<std::mutex> hold(kept.lock);
+  if (kept.given_up.load()) return nullptr;
+  char* room = take_room(kept, bytes);
+  if (room == nullptr) {
+    kept.given_up.store(true);
+    return nullptr;
   }
+  KeptBlock placed = kept_block;
+  placed.values = room;
+  kept.blocks.push_back(placed);
+  return room;
+}
+
+// The scale at which the block's values are kept: the last block's where they all fit it
+// (encoded on the way, into codes), else the least that fits them all, else kRawDoubles.
+int block_scale(const KeptValues& kept, const double* read, size_t values,
+                std::vector<int32_t>& codes) {
+  codes.resize(values);
+  const int hint = kept.scale_hint.load(std::memory_order_relaxed);
+  if (hint != kRawDoubles && encode_decimals(read, codes.data(), values, hint)) return hint;
+  const int scale = decimal_scale(
+      values, [read](size_t i) { return read[i]; }, hint);
+  if (scale != kRawDoubles) encode_decimals(read, codes.data(), values, scale);
+  return scale;
 }
 
 }  // namespace
@@ -57,38 +116,70 @@ KeptValues::~KeptValues() { free_kept(*this); }
 
 void keep_rows(KeptValues& kept, ParsedBlock& block) {
   if (block.months.empty() || kept.given_up.load(std::memory_order_relaxed)) return;
-  const size_t values = block.months.size() * static_cast<size_t>(kept.columns);
-  double* room = nullptr;
-  {
-    std::lock_guard<std::mutex> hold(kept.lock);
-    if (kept.given_up.load()) return;
-    room = take_room(kept, values * sizeof(double));
-    if (room == nullptr) {
-      kept.given_up.store(true);
-      return;
-    }
-    kept.blocks.push_back({room, block.months});
+  const size_t columns = static_cast<size_t>(kept.columns);
+  const size_t values = block.months.size() * columns;
+  KeptBlock kept_block;
+  kept_block.rows = uint32_t(block.months.size());
+  const std::vector<uint32_t> order = rows_by_month(block.months, kept_block.month_start);
+  const double* read = values_as_read(block, values);
+  thread_local std::vector<int32_t> codes;
+  kept_block.scale = block_scale(kept, read, values, codes);
+  kept.scale_hint.store(kept_block.scale, std::memory_order_relaxed);
+  if (kept_block.scale == kRawDoubles) {
+    void* room = room_for(kept, kept_block, values * sizeof(double));
+    if (room == nullptr) return;
+    copy_rows(read, columns, order, static_cast<double*>(room));
+  } else {
+    void* room = room_for(kept, kept_block, values * sizeof(int32_t));
+    if (room == nullptr) return;
+    copy_rows(codes.data(), columns, order, static_cast<int32_t*>(room));
   }
-  copy_rows(block, values, room);
   block.rows_kept = true;
 }
 
 namespace {
 
-// The spans of rows[0, months.size()) into least and greatest, columns [first, end).
-void note_row_spans(const KeptValues& kept, const double* rows, const double* read,
-                    const std::vector<unsigned char>& months, size_t first, size_t end,
-                    std::vector<uint64_t>& least, std::vector<uint64_t>& greatest) {
+inline void note_key(KeptValues& kept, size_t cell, double value) {
+  const uint64_t key = total_order_key(std::bit_cast<uint64_t>(value));
+  kept.least[cell] = std::min(kept.least[cell], key);
+  kept.greatest[cell] = std::max(kept.greatest[cell], key);
+}
+
+// The spans of a block whose rows were not kept, columns [first, end).
+void note_row_spans(KeptValues& kept, const ParsedBlock& block, size_t first, size_t end) {
   const size_t width = static_cast<size_t>(kept.columns);
-  for (size_t r = 0; r < months.size(); ++r) {
-    const double* row = rows + r * width;
-    const double* value = read != nullptr ? read + r * width : row;
-    const size_t month_cells = (months[r] - 1u) * width;
+  for (size_t r = 0; r < block.months.size(); ++r) {
+    const double* row = block.values.data() + r * width;
+    const size_t month_cells = (block.months[r] - 1u) * width;
     for (size_t c = first; c < end; ++c) {
       if (is_not_accumulated(row[c]) && !is_at_bound_mark(row[c])) continue;
-      const uint64_t key = total_order_key(std::bit_cast<uint64_t>(value[c]));
-      least[month_cells + c] = std::min(least[month_cells + c], key);
-      greatest[month_cells + c] = std::max(greatest[month_cells + c], key);
+      note_key(kept, month_cells + c, as_read(block, r * width + c));
+    }
+  }
+}
+
+// The value at `at` of a kept block.
+double kept_value(const KeptBlock& block, size_t at) {
+  if (block.scale == kRawDoubles) return static_cast<const double*>(block.values)[at];
+  const int32_t code = static_cast<const int32_t*>(block.values)[at];
+  return code == kNotPooledCode ? std::bit_cast<double>(kNotReadBits)
+                                : decimal_value(code, block.scale);
+}
+
+// The spans of a kept block's values.
+void note_kept_spans(KeptValues& kept, const KeptBlock& block) {
+  const size_t columns = static_cast<size_t>(kept.columns);
+  for (size_t first = 0; first < columns; first += kTileColumns) {
+    const size_t width = std::min(kTileColumns, columns - first);
+    for (size_t month = 1; month <= 12; ++month) {
+      const size_t run = block.rows * first + block.month_start[month - 1] * width;
+      const size_t values = (block.month_start[month] - block.month_start[month - 1]) * width;
+      for (size_t i = 0; i < values; ++i) {
+        const double v = kept_value(block, run + i);
+        if (!is_not_accumulated(v) || is_at_bound_mark(v)) {
+          note_key(kept, (month - 1) * columns + first + i % width, v);
+        }
+      }
     }
   }
 }
@@ -96,54 +187,17 @@ void note_row_spans(const KeptValues& kept, const double* rows, const double* re
 }  // namespace
 
 void note_spans(KeptValues& kept, const ParsedBlock& block, size_t first, size_t end) {
-  if (block.rows_kept) return;
-  note_row_spans(kept, block.values.data(), block.has_read ? block.read.data() : nullptr,
-                 block.months, first, end, kept.least, kept.greatest);
+  if (!block.rows_kept) note_row_spans(kept, block, first, end);
 }
 
 CellSpan kept_span(const KeptValues& kept, size_t cell) {
   return {0, kept.least[cell], kept.greatest[cell]};
 }
 
-std::vector<std::vector<const double*>> kept_rows_by_month(const KeptValues& kept) {
-  std::vector<std::vector<const double*>> rows(12);
-  const size_t width = static_cast<size_t>(kept.columns);
-  for (const KeptBlock& block : kept.blocks) {
-    for (size_t r = 0; r < block.months.size(); ++r) {
-      rows[block.months[r] - 1u].push_back(block.rows + r * width);
-    }
-  }
-  return rows;
-}
-
-void tile_keys(const std::vector<const double*>& month_rows, const KeptTile& tile,
-               std::vector<std::vector<uint64_t>>& keys) {
-  keys.resize(tile.end - tile.first);
-  for (std::vector<uint64_t>& column : keys) column.clear();
-  // Rows lie a page or more apart, farther than the processor looks ahead on its own.
-  constexpr size_t kRowsAhead = 8;
-  for (size_t r = 0; r < month_rows.size(); ++r) {
-    if (r + kRowsAhead < month_rows.size()) {
-      const double* ahead = month_rows[r + kRowsAhead] + tile.first;
-      __builtin_prefetch(ahead);
-      __builtin_prefetch(ahead + (tile.end - tile.first) - 1);
-    }
-    const double* row = month_rows[r];
-    for (size_t c = tile.first; c < tile.end; ++c) {
-      if (!is_not_accumulated(row[c])) {
-        keys[c - tile.first].push_back(total_order_key(std::bit_cast<uint64_t>(row[c])));
-      }
-    }
-  }
-}
-
 void give_up_kept(KeptValues& kept) {
   {
     std::lock_guard<std::mutex> hold(kept.lock);
-    for (const KeptBlock& block : kept.blocks) {
-      note_row_spans(kept, block.rows, nullptr, block.months, 0, size_t(kept.columns), kept.least,
-                     kept.greatest);
-    }
+    for (const KeptBlock& block : kept.blocks) note_kept_spans(kept, block);
   }
   free_kept(kept);
 }

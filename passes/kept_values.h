@@ -2,25 +2,39 @@
 // --sample: the pooled values kept during the data pass, as long as they fit the budget, so
 // that a run whose values fit reads no file twice. The counts are not known before the pass, so
 // the blocks' rows are kept as they are parsed (a copy in large pages, in any order: the sample
-// figures do not depend on it) until they would exceed the budget; then they are given up and
-// the sample pass reads the files again. Each cell's least and greatest key are kept either way:
-// the first windows of the passes that narrow the ranks.
+// figures do not depend on it; as decimals of 4 bytes where they come back exactly) until they
+// would exceed the budget; then they are given up and the sample pass reads the files again. Each
+// cell's least and greatest key are kept either way: the first windows of the passes that narrow
+// the ranks.
 
+#include <array>
 #include <atomic>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
 #include <vector>
 
 #include "passes/block_parser.h"
+#include "passes/kept_decimals.h"
 #include "passes/sample_narrowing.h"
+#include "stats/sample_percentile.h"
 
 namespace pctlfit {
 
+// The cells of one month and a few columns side by side: a tile is what the selection gathers
+// at once, and each kept block lays out its values tile by tile, month by month, so that a
+// tile's values of a block lie in one run of memory.
+constexpr size_t kTileColumns = 16;  // two cache lines of a row
+
 // A block's record rows as read, missing and unread values marked as the data pass marks them.
+// Rows are sorted by month (stably); the values of columns [first, first + width) of a tile
+// begin at value rows * first, `width` a row.
 struct KeptBlock {
-  const double* rows = nullptr;  // months.size() rows of `columns` values
-  std::vector<unsigned char> months;
+  const void* values = nullptr;
+  int scale = kRawDoubles;  // kRawDoubles: doubles; else decimals (int32_t) at this scale
+  uint32_t rows = 0;
+  std::array<uint32_t, 13> month_start{};  // month m's rows: [month_start[m - 1], month_start[m])
 };
 
 struct LargeBlock {
@@ -42,6 +56,7 @@ struct KeptValues {
   size_t used = 0;  // bytes of the last large block taken
   uint64_t bytes = 0;
   std::atomic<bool> given_up{false};
+  std::atomic<int> scale_hint{0};  // the last block's decimal scale: the next one's likely
   // Each cell's least and greatest key, cells as the statistics table lays them out.
   std::vector<uint64_t> least;
   std::vector<uint64_t> greatest;
@@ -59,19 +74,27 @@ void note_spans(KeptValues& kept, const ParsedBlock& block, size_t first, size_t
 // The least and greatest key of a cell; count 0.
 CellSpan kept_span(const KeptValues& kept, size_t cell);
 
-// The cells of one month and a few columns side by side: their values lie in the same cache
-// lines of each row, so that gathering a tile reads each kept line once.
 struct KeptTile {
   int month;         // 1..12
   size_t first = 0;  // 0-based column range
   size_t end = 0;
 };
 
-// The rows of each month (1..12, at index month - 1).
-std::vector<std::vector<const double*>> kept_rows_by_month(const KeptValues& kept);
+// Every tile of the kept columns: kTileColumns columns of one month (fewer at the right).
+std::vector<KeptTile> kept_tiles(const KeptValues& kept);
+
+// The form of every tile's keys: decimal keys at the greatest scale where every block is kept
+// as decimals, else kRawDoubles (the totalOrder keys of doubles).
+int kept_key_scale(const KeptValues& kept);
+
+// The value of a key of that form.
+inline double kept_key_value(uint64_t key, int key_scale) {
+  return key_scale == kRawDoubles ? std::bit_cast<double>(total_order_bits(key))
+                                  : decimal_key_value(key, key_scale);
+}
 
 // The pooled keys of the tile's cells, one buffer per column of the tile.
-void tile_keys(const std::vector<const double*>& month_rows, const KeptTile& tile,
+void tile_keys(const KeptValues& kept, const KeptTile& tile, int key_scale,
                std::vector<std::vector<uint64_t>>& keys);
 
 // Frees every kept row, noting their spans first.

@@ -57,15 +57,16 @@ void cell_figures(const SampleRequest& request, uint64_t n, const At& at, double
   }
 }
 
-// The figures of a cell from its keys (which it reorders).
-void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures) {
+// The figures of a cell from its keys (which it reorders), in the form key_scale says.
+void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures,
+                 int key_scale = kRawDoubles) {
   const uint64_t n = keys.size();
   const std::vector<uint64_t> ranks = cell_ranks(request, n);
   std::vector<uint64_t> found;
   select_ranks(keys, ranks, found);
   const auto at = [&](uint64_t rank) {
     const auto place = std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin();
-    return std::bit_cast<double>(total_order_bits(found[static_cast<size_t>(place)]));
+    return kept_key_value(found[static_cast<size_t>(place)], key_scale);
   };
   cell_figures(request, n, at, figures);
 }
@@ -96,25 +97,19 @@ void select_cells(const SampleRequest& request, int threads,
 // Every cell's figures from the rows the data pass kept, a tile of cells at a time.
 void select_kept(const SampleRequest& request, int threads, const KeptValues& kept,
                  SampleFigures& out) {
-  constexpr size_t kTileColumns = 16;  // two cache lines of a row
   const size_t columns = static_cast<size_t>(kept.columns);
   const size_t levels = request.levels.size();
   out.figures.resize(columns * kMonths * levels);
-  const std::vector<std::vector<const double*>> rows = kept_rows_by_month(kept);
-  std::vector<KeptTile> tiles;
-  for (int month = 1; month <= kMonths; ++month) {
-    for (size_t first = 0; first < columns; first += kTileColumns) {
-      tiles.push_back({month, first, std::min(columns, first + kTileColumns)});
-    }
-  }
+  const std::vector<KeptTile> tiles = kept_tiles(kept);
+  const int key_scale = kept_key_scale(kept);
   on_threads(threads, [&](size_t part, size_t parts) {
     std::vector<std::vector<uint64_t>> keys;
     for (size_t t = part; t < tiles.size(); t += parts) {
       const KeptTile& tile = tiles[t];
-      tile_keys(rows[size_t(tile.month - 1)], tile, keys);
+      tile_keys(kept, tile, key_scale, keys);
       for (size_t c = tile.first; c < tile.end; ++c) {
         const size_t cell = size_t(tile.month - 1) * columns + c;
-        select_cell(request, keys[c - tile.first], &out.figures[cell * levels]);
+        select_cell(request, keys[c - tile.first], &out.figures[cell * levels], key_scale);
       }
     }
   });

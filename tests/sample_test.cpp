@@ -207,6 +207,87 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
   }
 }
 
+// Values kept as decimals (where every value of a block comes back bit for bit from its
+// integer) or as doubles give the figures of the doubles read again: scales that differ
+// between files, blocks of both forms side by side, what no integer of 32 bits holds.
+TEST_F(SamplePass, ValuesKeptAsDecimalsGiveTheFiguresOfTheDoubles) {
+  enum Forms { kDecimalsOnly, kBoth, kDoublesOnly };
+  struct Case {
+    const char* name;
+    std::vector<std::string> a, b;  // the values of each file, in turn
+    std::string rare;               // once, in the first file
+    Forms forms;
+  };
+  const Case cases[] = {
+      {"two decimals",
+       {"12.34", "0.05", "1046.55", "-3.25", "7"},
+       {"0.5", "99.99"},
+       "",
+       kDecimalsOnly},
+      {"scales differ by file",
+       {"17", "3", "250"},
+       {"0.001234", "0.5", "12.25"},
+       "",
+       kDecimalsOnly},
+      {"exponents and zeros", {"1.5e-3", "2E2", "-4.25e1", "0", "0.00"}, {"0"}, "", kDecimalsOnly},
+      {"at the integer limit", {"2147483646", "-2147483646", "7"}, {"1"}, "", kDecimalsOnly},
+      {"nine scales apart",
+       {"2147483646", "2147483645", "5"},
+       {"0.000000001", "0.5"},
+       "",
+       kDecimalsOnly},
+      {"one long value", {"2.5", "2.5", "3"}, {"2.5", "3"}, "0.1234567890123", kBoth},
+      {"one -0", {"2.5", "1"}, {"2.5"}, "-0.00", kBoth},
+      {"past the integer limit", {"2147483647", "1"}, {"1e300", "2"}, "", kDoublesOnly},
+      {"infinities, -0", {"-0", "0", "inf", "-inf", "5"}, {"0.1234567890123"}, "", kDoublesOnly},
+  };
+  const SampleRequest request{default_sample_method(), {0.1, 5, 50, 95, 99.9}, 1 << 30};
+  for (const Case& c : cases) {
+    for (const DistributionMode mode : {DistributionMode::NV, DistributionMode::LN2}) {
+      SCOPED_TRACE(std::string(c.name) + (mode == DistributionMode::NV ? ", NV" : ", LN2"));
+      const auto records = [](const std::vector<std::string>& values, const std::string& rare) {
+        std::string text;
+        for (size_t r = 0; r < 1500; ++r) {
+          text += "2001 " + std::to_string(1 + r % 12) + " 1 0";
+          for (size_t col = 0; col < 3; ++col) {
+            const bool once = r == 700 && col == 1 && !rare.empty();
+            text += " " + (once            ? rare
+                           : r % 97 == col ? "-9999"
+                                           : values[(r * 7 + col) % values.size()]);
+          }
+          text += "\n";
+        }
+        return text;
+      };
+      const std::vector<std::string> entries = {
+          file("a.dat", test::data_file(3, records(c.a, c.rare))),
+          file("b.dat", test::data_file(3, records(c.b, "")))};
+      StatsTable table = allocate_table(3);
+      KeptValues keeper(3, uint64_t{1} << 30);
+      DataPassOptions keeping;
+      keeping.kept = &keeper;
+      keeping.pass.block_size = 4096;
+      WarningSink sink;
+      ASSERT_FALSE(failed(read_data_files(entries, {mode, 0.0}, table, sink, keeping)));
+      const auto doubles = std::count_if(keeper.blocks.begin(), keeper.blocks.end(),
+                                         [](const KeptBlock& b) { return b.scale == kRawDoubles; });
+      EXPECT_EQ(doubles == 0, c.forms == kDecimalsOnly);
+      EXPECT_EQ(size_t(doubles) == keeper.blocks.size(), c.forms == kDoublesOnly);
+      SampleFigures kept, again;
+      ASSERT_FALSE(
+          failed(sample_data_files(entries, table, request, PassOptions{}, kept, &keeper)));
+      ASSERT_FALSE(failed(sample_data_files(entries, table, request, PassOptions{}, again)));
+      ASSERT_EQ(kept.passes, 0);
+      ASSERT_EQ(kept.figures.size(), again.figures.size());
+      for (size_t i = 0; i < kept.figures.size(); ++i) {
+        ASSERT_EQ(std::bit_cast<uint64_t>(kept.figures[i]),
+                  std::bit_cast<uint64_t>(again.figures[i]))
+            << i << ": " << kept.figures[i] << " against " << again.figures[i];
+      }
+    }
+  }
+}
+
 // A file rewritten between the passes under the same name (more or fewer values than the data
 // pass counted) is caught by each way the values are read again, never read past a buffer.
 TEST_F(SamplePass, AFileRewrittenBetweenThePassesIsCaught) {

@@ -1,0 +1,7 @@
+#include "passes/kept_decimals.h"
+
+namespace pctlfit {
+
+DecimalKernel decimal_kernel() { return encode_decimals_plain; }
+
+}  // namespace pctlfit
