@@ -32,12 +32,18 @@ struct Buckets {
 
 // About four keys a bucket, so that counting costs no more than the keys' own pass.
 Buckets count_buckets(const std::vector<uint64_t>& keys) {
-  const auto [least, greatest] = std::minmax_element(keys.begin(), keys.end());
+  // By value, not by place (as minmax_element finds them): half the work, no branches.
+  uint64_t least = ~uint64_t{0};
+  uint64_t greatest = 0;
+  for (uint64_t key : keys) {
+    least = std::min(least, key);
+    greatest = std::max(greatest, key);
+  }
   Buckets buckets;
-  buckets.least = *least;
+  buckets.least = least;
   const int bucket_bits = std::clamp(int(std::bit_width(keys.size())) - 2, 4, kMostBucketBits);
-  buckets.shift = std::max(0, int(std::bit_width(*greatest - *least)) - bucket_bits);
-  buckets.before.assign(buckets.of(*greatest) + 2, 0);
+  buckets.shift = std::max(0, int(std::bit_width(greatest - least)) - bucket_bits);
+  buckets.before.assign(buckets.of(greatest) + 2, 0);
   for (uint64_t key : keys) ++buckets.before[buckets.of(key) + 1];
   for (size_t b = 1; b < buckets.before.size(); ++b) buckets.before[b] += buckets.before[b - 1];
   return buckets;
