@@ -150,7 +150,7 @@ ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptio
   return [&dist, columns, layout, kept, copies](WorkItem& item) {
     if (item.kind != ItemKind::block) return;
     parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies);
-    if (kept != nullptr) keep_rows(*kept, item.parsed);
+    if (kept != nullptr) keep_rows(*kept, item.parsed, item.file_bytes);
   };
 }
 
@@ -174,6 +174,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
                            StatsTable& table, WarningSink& warnings,
                            const DataPassOptions& options) {
   const PassFiles files = pass_files(entries, table.columns);
+  if (options.kept != nullptr) options.kept->input_bytes = files.total_bytes;
   static const std::vector<std::string> kNoHeadings;
   // The counts a caller does not want are made here and dropped.
   CellCounts bound_counts;

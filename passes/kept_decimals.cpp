@@ -2,13 +2,15 @@
 
 namespace pctlfit {
 
-bool encode_decimals_plain(const double* in, int32_t* out, size_t n, int scale) {
-  return encode_decimals_loop(in, out, n, scale);
+bool encode_decimals_plain(const double* values, const double* read, int32_t* out, size_t n,
+                           int scale) {
+  return read != nullptr ? encode_decimals_loop<true>(values, read, out, n, scale)
+                         : encode_decimals_loop<false>(values, read, out, n, scale);
 }
 
-bool encode_decimals(const double* in, int32_t* out, size_t n, int scale) {
+bool encode_decimals(const double* values, const double* read, int32_t* out, size_t n, int scale) {
   static const DecimalKernel kernel = decimal_kernel();
-  return kernel(in, out, n, scale);
+  return kernel(values, read, out, n, scale);
 }
 
 double decimal_key_value(uint64_t key, int scale) {

@@ -50,35 +50,46 @@ int decimal_scale(size_t count, const Value& value, int hint) {
   return scale;
 }
 
-// out[i] = the integer of in[i] at `scale` (kNotPooledCode for a mark of what is not pooled),
-// i < n; whether every value fits. Where one does not, its out[i] is 0.
-bool encode_decimals(const double* in, int32_t* out, size_t n, int scale);
+// out[i] = the integer at `scale` of the value as read: values[i], or read[i] where `read` is
+// given and values[i] is no mark of what is not pooled (the transformed rows' marks); a mark
+// gives kNotPooledCode. Whether every value fits; where one does not, its out[i] is 0.
+bool encode_decimals(const double* values, const double* read, int32_t* out, size_t n, int scale);
 
 // The loop, without branches so that it runs a vector of values a step; inlined into each
 // processor's kernel.
-[[gnu::always_inline]] inline bool encode_decimals_loop(const double* in, int32_t* out, size_t n,
-                                                        int scale) {
+template <bool kRead>
+[[gnu::always_inline]] inline bool encode_decimals_loop(const double* values, const double* read,
+                                                        int32_t* out, size_t n, int scale) {
   const double power = kPowersOfTen[size_t(scale)];
   constexpr double kRound = 6755399441055744.0;
   uint64_t misfits = 0;
   for (size_t i = 0; i < n; ++i) {
-    const double v = in[i];
-    const uint64_t bits = std::bit_cast<uint64_t>(v);
-    const bool mark = (bits | 3) == (kNotReadBits | 3);
+    // Bitwise operators, not && and ||: no branch keeps the loop from running vectors.
+    uint64_t bits = std::bit_cast<uint64_t>(values[i]);
+    bool mark = (bits | 3) == (kNotReadBits | 3);
+    if constexpr (kRead) {
+      const uint64_t as_read = std::bit_cast<uint64_t>(read[i]);  // read whether taken or not
+      mark = mark & (bits != kAtBoundBits);
+      const uint64_t keep = uint64_t{0} - uint64_t{mark};  // all ones to keep the mark
+      bits = as_read ^ ((bits ^ as_read) & keep);
+    }
+    const double v = std::bit_cast<double>(bits);
     const double scaled = v * power;
     const double m = (scaled + kRound) - kRound;
     const bool fits =
-        std::bit_cast<uint64_t>(m / power) == bits && std::fabs(scaled) <= 2147483646.0;
+        (std::bit_cast<uint64_t>(m / power) == bits) & (std::fabs(scaled) <= 2147483646.0);
     const double safe = fits ? m : 0.0;  // never a conversion out of range
     out[i] = mark ? kNotPooledCode : static_cast<int32_t>(safe);
-    misfits |= !(fits || mark);
+    misfits |= static_cast<uint64_t>(!fits & !mark);
   }
   return misfits == 0;
 }
 
-using DecimalKernel = bool (*)(const double* in, int32_t* out, size_t n, int scale);
+using DecimalKernel = bool (*)(const double* values, const double* read, int32_t* out, size_t n,
+                               int scale);
 // The loop for any processor, and the one this processor runs best.
-bool encode_decimals_plain(const double* in, int32_t* out, size_t n, int scale);
+bool encode_decimals_plain(const double* values, const double* read, int32_t* out, size_t n,
+                           int scale);
 DecimalKernel decimal_kernel();
 
 inline double decimal_value(int32_t code, int scale) {
@@ -89,6 +100,14 @@ inline double decimal_value(int32_t code, int scale) {
 // keys compare as the values do.
 inline uint64_t decimal_key(int32_t code, int64_t factor) {
   return static_cast<uint64_t>(int64_t{code} * factor) ^ (uint64_t{1} << 63);
+}
+
+// The key of a decimal among those of its own scale alone, and back.
+inline uint32_t narrow_decimal_key(int32_t code) {
+  return static_cast<uint32_t>(code) ^ (uint32_t{1} << 31);
+}
+inline int32_t narrow_decimal_code(uint32_t key) {
+  return static_cast<int32_t>(key ^ (uint32_t{1} << 31));
 }
 
 // The double whose key at scale K this is.

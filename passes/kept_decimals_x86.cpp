@@ -6,9 +6,10 @@ namespace pctlfit {
 
 namespace {
 
-PCTLFIT_TARGET_WIDE64 bool encode_decimals_wide64(const double* in, int32_t* out, size_t n,
-                                                  int scale) {
-  return encode_decimals_loop(in, out, n, scale);
+PCTLFIT_TARGET_WIDE64 bool encode_decimals_wide64(const double* values, const double* read,
+                                                  int32_t* out, size_t n, int scale) {
+  return read != nullptr ? encode_decimals_loop<true>(values, read, out, n, scale)
+                         : encode_decimals_loop<false>(values, read, out, n, scale);
 }
 
 }  // namespace

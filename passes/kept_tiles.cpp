@@ -20,13 +20,14 @@ std::vector<KeptTile> kept_tiles(const KeptValues& kept) {
   return tiles;
 }
 
-int kept_key_scale(const KeptValues& kept) {
-  int scale = 0;
+KeyForm kept_key_form(const KeptValues& kept) {
+  KeyForm form{0, true};
   for (const KeptBlock& block : kept.blocks) {
-    if (block.scale == kRawDoubles) return kRawDoubles;
-    scale = std::max(scale, block.scale);
+    if (block.scale == kRawDoubles) return {};
+    if (&block != &kept.blocks.front() && block.scale != form.scale) form.narrow = false;
+    form.scale = std::max(form.scale, block.scale);
   }
-  return scale;
+  return form;
 }
 
 namespace {
@@ -49,8 +50,8 @@ const char* tile_run(const KeptBlock& block, const KeptTile& tile, size_t& rows)
 // key(element, pooled) gives the key and whether the value is pooled. A width known when
 // compiled lets each row's loop unroll; the outputs are pointers, which the keys' stores
 // cannot alias, so they stay in registers.
-template <size_t kWidth, typename Element, typename Key>
-void gather_run(const Element* run, size_t rows, size_t width, uint64_t** out, const Key& key) {
+template <size_t kWidth, typename Element, typename Key, typename KeyOf>
+void gather_run(const Element* run, size_t rows, size_t width, Key** out, const KeyOf& key) {
   const size_t w = kWidth != 0 ? kWidth : width;
   for (const Element* row = run; row != run + rows * w; row += w) {
     for (size_t c = 0; c < w; ++c) {
@@ -61,8 +62,8 @@ void gather_run(const Element* run, size_t rows, size_t width, uint64_t** out, c
   }
 }
 
-template <typename Element, typename Key>
-void gather_block(const char* run, size_t rows, size_t width, uint64_t** out, const Key& key) {
+template <typename Element, typename Key, typename KeyOf>
+void gather_block(const char* run, size_t rows, size_t width, Key** out, const KeyOf& key) {
   const auto* elements = reinterpret_cast<const Element*>(run);
   if (width == kTileColumns) {
     gather_run<kTileColumns>(elements, rows, width, out, key);
@@ -71,22 +72,30 @@ void gather_block(const char* run, size_t rows, size_t width, uint64_t** out, co
   }
 }
 
-// A block's run in the keys' form.
-void gather(const KeptBlock& block, int key_scale, const char* run, size_t rows, size_t width,
+// A block's run in the keys' form: narrow keys, where every block has the form's scale.
+void gather(const KeptBlock&, KeyForm, const char* run, size_t rows, size_t width, uint32_t** out) {
+  gather_block<int32_t>(run, rows, width, out, [](int32_t code, bool& pooled) {
+    pooled = code != kNotPooledCode;
+    return narrow_decimal_key(code);
+  });
+}
+
+// Wide keys: doubles, decimals read as doubles, or decimals of several scales.
+void gather(const KeptBlock& block, KeyForm form, const char* run, size_t rows, size_t width,
             uint64_t** out) {
   if (block.scale == kRawDoubles) {
     gather_block<double>(run, rows, width, out, [](double v, bool& pooled) {
       pooled = !is_not_accumulated(v);
       return total_order_key(std::bit_cast<uint64_t>(v));
     });
-  } else if (key_scale == kRawDoubles) {
+  } else if (form.scale == kRawDoubles) {
     const int scale = block.scale;
     gather_block<int32_t>(run, rows, width, out, [scale](int32_t code, bool& pooled) {
       pooled = code != kNotPooledCode;
       return total_order_key(std::bit_cast<uint64_t>(decimal_value(code, scale)));
     });
   } else {
-    const auto factor = static_cast<int64_t>(kPowersOfTen[size_t(key_scale - block.scale)]);
+    const auto factor = static_cast<int64_t>(kPowersOfTen[size_t(form.scale - block.scale)]);
     gather_block<int32_t>(run, rows, width, out, [factor](int32_t code, bool& pooled) {
       pooled = code != kNotPooledCode;
       return decimal_key(code, factor);
@@ -96,8 +105,9 @@ void gather(const KeptBlock& block, int key_scale, const char* run, size_t rows,
 
 }  // namespace
 
-void tile_keys(const KeptValues& kept, const KeptTile& tile, int key_scale,
-               std::vector<std::vector<uint64_t>>& keys) {
+template <typename Key>
+void tile_keys(const KeptValues& kept, const KeptTile& tile, KeyForm form,
+               std::vector<std::vector<Key>>& keys) {
   const size_t width = tile.end - tile.first;
   size_t most = 0;
   for (const KeptBlock& block : kept.blocks) {
@@ -106,7 +116,7 @@ void tile_keys(const KeptValues& kept, const KeptTile& tile, int key_scale,
     most += rows;
   }
   keys.resize(width);
-  std::array<uint64_t*, kTileColumns> out{};
+  std::array<Key*, kTileColumns> out{};
   for (size_t c = 0; c < width; ++c) {
     keys[c].resize(most);
     out[c] = keys[c].data();
@@ -123,9 +133,14 @@ void tile_keys(const KeptValues& kept, const KeptTile& tile, int key_scale,
     }
     size_t rows = 0;
     const char* run = tile_run(kept.blocks[b], tile, rows);
-    gather(kept.blocks[b], key_scale, run, rows, width, out.data());
+    gather(kept.blocks[b], form, run, rows, width, out.data());
   }
   for (size_t c = 0; c < width; ++c) keys[c].resize(size_t(out[c] - keys[c].data()));
 }
+
+template void tile_keys(const KeptValues&, const KeptTile&, KeyForm,
+                        std::vector<std::vector<uint32_t>>&);
+template void tile_keys(const KeptValues&, const KeptTile&, KeyForm,
+                        std::vector<std::vector<uint64_t>>&);
 
 }  // namespace pctlfit

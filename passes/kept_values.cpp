@@ -62,7 +62,12 @@ void copy_rows(const Element* from, size_t columns, const std::vector<uint32_t>&
     const size_t width = std::min(kTileColumns, columns - first);
     Element* tile = to + rows * first;
     for (size_t i = 0; i < rows; ++i) {
-      std::memcpy(tile + i * width, from + order[i] * columns + first, width * sizeof(Element));
+      const Element* row = from + order[i] * columns + first;
+      if (width == kTileColumns) {  // a copy of known size, without a call
+        std::memcpy(tile + i * width, row, kTileColumns * sizeof(Element));
+      } else {
+        std::memcpy(tile + i * width, row, width * sizeof(Element));
+      }
     }
   }
 }
@@ -76,11 +81,23 @@ const double* values_as_read(const ParsedBlock& block, size_t values) {
   return read.data();
 }
 
-// Room for the block under the lock, nullptr once the budget is spent.
-void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes) {
+// Whether the blocks kept so far, a sixteenth of the files or more, foretell that all of them
+// would need a quarter more than the budget: then copying the rest before giving them up would
+// cost time and no pass.
+bool overflow_foretold(const KeptValues& kept) {
+  if (kept.input_bytes == 0 || kept.file_bytes * 16 < kept.input_bytes) return false;
+  const double foretold =
+      double(kept.kept_bytes) * double(kept.input_bytes) / double(kept.file_bytes);
+  return foretold > 1.25 * double(kept.budget);
+}
+
+// Room for the block under the lock, nullptr once the budget is spent or foretold to be.
+void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes, uint64_t file_bytes) {
   std::lock_guard<std::mutex> hold(kept.lock);
   if (kept.given_up.load()) return nullptr;
-  char* room = take_room(kept, bytes);
+  kept.kept_bytes += bytes;
+  kept.file_bytes += file_bytes;
+  char* room = overflow_foretold(kept) ? nullptr : take_room(kept, bytes);
   if (room == nullptr) {
     kept.given_up.store(true);
     return nullptr;
@@ -93,14 +110,17 @@ void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes) {
 
 // The scale at which the block's values are kept: the last block's where they all fit it
 // (encoded on the way, into codes), else the least that fits them all, else kRawDoubles.
-int block_scale(const KeptValues& kept, const double* read, size_t values,
+int block_scale(const KeptValues& kept, const ParsedBlock& block, size_t values,
                 std::vector<int32_t>& codes) {
   codes.resize(values);
+  const double* read = block.has_read ? block.read.data() : nullptr;
   const int hint = kept.scale_hint.load(std::memory_order_relaxed);
-  if (hint != kRawDoubles && encode_decimals(read, codes.data(), values, hint)) return hint;
+  if (hint != kRawDoubles && encode_decimals(block.values.data(), read, codes.data(), values, hint))
+    return hint;
+  const double* as_read = values_as_read(block, values);
   const int scale = decimal_scale(
-      values, [read](size_t i) { return read[i]; }, hint);
-  if (scale != kRawDoubles) encode_decimals(read, codes.data(), values, scale);
+      values, [as_read](size_t i) { return as_read[i]; }, hint);
+  if (scale != kRawDoubles) encode_decimals(block.values.data(), read, codes.data(), values, scale);
   return scale;
 }
 
@@ -114,23 +134,27 @@ KeptValues::KeptValues(int column_count, uint64_t budget_bytes)
 
 KeptValues::~KeptValues() { free_kept(*this); }
 
-void keep_rows(KeptValues& kept, ParsedBlock& block) {
-  if (block.months.empty() || kept.given_up.load(std::memory_order_relaxed)) return;
+void keep_rows(KeptValues& kept, ParsedBlock& block, uint64_t file_bytes) {
+  if (kept.given_up.load(std::memory_order_relaxed)) return;
+  if (block.months.empty()) {  // a block without records still counts against what is left
+    std::lock_guard<std::mutex> hold(kept.lock);
+    kept.file_bytes += file_bytes;
+    return;
+  }
   const size_t columns = static_cast<size_t>(kept.columns);
   const size_t values = block.months.size() * columns;
   KeptBlock kept_block;
   kept_block.rows = uint32_t(block.months.size());
   const std::vector<uint32_t> order = rows_by_month(block.months, kept_block.month_start);
-  const double* read = values_as_read(block, values);
   thread_local std::vector<int32_t> codes;
-  kept_block.scale = block_scale(kept, read, values, codes);
+  kept_block.scale = block_scale(kept, block, values, codes);
   kept.scale_hint.store(kept_block.scale, std::memory_order_relaxed);
   if (kept_block.scale == kRawDoubles) {
-    void* room = room_for(kept, kept_block, values * sizeof(double));
+    void* room = room_for(kept, kept_block, values * sizeof(double), file_bytes);
     if (room == nullptr) return;
-    copy_rows(read, columns, order, static_cast<double*>(room));
+    copy_rows(values_as_read(block, values), columns, order, static_cast<double*>(room));
   } else {
-    void* room = room_for(kept, kept_block, values * sizeof(int32_t));
+    void* room = room_for(kept, kept_block, values * sizeof(int32_t), file_bytes);
     if (room == nullptr) return;
     copy_rows(codes.data(), columns, order, static_cast<int32_t*>(room));
   }
@@ -208,6 +232,7 @@ void free_kept(KeptValues& kept) {
   kept.memory.clear();
   kept.blocks.clear();
   kept.bytes = kept.used = 0;
+  kept.kept_bytes = kept.file_bytes = 0;
 }
 
 }  // namespace pctlfit

@@ -55,6 +55,11 @@ struct KeptValues {
   std::vector<LargeBlock> memory;
   size_t used = 0;  // bytes of the last large block taken
   uint64_t bytes = 0;
+  // What the kept blocks took, and of the files on disk, against what the listed files hold
+  // (0: unknown), which foretells whether the rest will fit.
+  uint64_t kept_bytes = 0;
+  uint64_t file_bytes = 0;
+  uint64_t input_bytes = 0;
   std::atomic<bool> given_up{false};
   std::atomic<int> scale_hint{0};  // the last block's decimal scale: the next one's likely
   // Each cell's least and greatest key, cells as the statistics table lays them out.
@@ -63,8 +68,8 @@ struct KeptValues {
 };
 
 // Keeps the record rows of a parsed block, and says so in it (the parse step: any thread, any
-// order).
-void keep_rows(KeptValues& kept, ParsedBlock& block);
+// order); file_bytes: what the block took of its file on disk.
+void keep_rows(KeptValues& kept, ParsedBlock& block, uint64_t file_bytes);
 
 // Notes the least and greatest key of the columns [first, end) (0-based) of a block whose rows
 // were not kept (the apply step: a range at a time, so no two threads note one cell). Those of
@@ -84,18 +89,26 @@ struct KeptTile {
 std::vector<KeptTile> kept_tiles(const KeptValues& kept);
 
 // The form of every tile's keys: decimal keys at the greatest scale where every block is kept
-// as decimals, else kRawDoubles (the totalOrder keys of doubles).
-int kept_key_scale(const KeptValues& kept);
+// as decimals, else the totalOrder keys of doubles; keys of 32 bits where every block has that
+// one scale.
+struct KeyForm {
+  int scale = kRawDoubles;
+  bool narrow = false;
+};
+KeyForm kept_key_form(const KeptValues& kept);
 
 // The value of a key of that form.
-inline double kept_key_value(uint64_t key, int key_scale) {
-  return key_scale == kRawDoubles ? std::bit_cast<double>(total_order_bits(key))
-                                  : decimal_key_value(key, key_scale);
+inline double kept_key_value(uint64_t key, KeyForm form) {
+  if (form.scale == kRawDoubles) return std::bit_cast<double>(total_order_bits(key));
+  if (form.narrow) return decimal_value(narrow_decimal_code(uint32_t(key)), form.scale);
+  return decimal_key_value(key, form.scale);
 }
 
-// The pooled keys of the tile's cells, one buffer per column of the tile.
-void tile_keys(const KeptValues& kept, const KeptTile& tile, int key_scale,
-               std::vector<std::vector<uint64_t>>& keys);
+// The pooled keys of the tile's cells, one buffer per column of the tile (Key: uint32_t for a
+// narrow form, else uint64_t).
+template <typename Key>
+void tile_keys(const KeptValues& kept, const KeptTile& tile, KeyForm form,
+               std::vector<std::vector<Key>>& keys);
 
 // Frees every kept row, noting their spans first.
 void give_up_kept(KeptValues& kept);

@@ -57,16 +57,17 @@ void cell_figures(const SampleRequest& request, uint64_t n, const At& at, double
   }
 }
 
-// The figures of a cell from its keys (which it reorders), in the form key_scale says.
-void select_cell(const SampleRequest& request, std::vector<uint64_t>& keys, double* figures,
-                 int key_scale = kRawDoubles) {
+// The figures of a cell from its keys (which it reorders), of the form given.
+template <typename Key>
+void select_cell(const SampleRequest& request, std::vector<Key>& keys, double* figures,
+                 KeyForm form = {}) {
   const uint64_t n = keys.size();
   const std::vector<uint64_t> ranks = cell_ranks(request, n);
   std::vector<uint64_t> found;
   select_ranks(keys, ranks, found);
   const auto at = [&](uint64_t rank) {
     const auto place = std::lower_bound(ranks.begin(), ranks.end(), rank) - ranks.begin();
-    return kept_key_value(found[static_cast<size_t>(place)], key_scale);
+    return kept_key_value(found[static_cast<size_t>(place)], form);
   };
   cell_figures(request, n, at, figures);
 }
@@ -94,25 +95,36 @@ void select_cells(const SampleRequest& request, int threads,
   });
 }
 
-// Every cell's figures from the rows the data pass kept, a tile of cells at a time.
-void select_kept(const SampleRequest& request, int threads, const KeptValues& kept,
-                 SampleFigures& out) {
+// Every cell's figures from the rows the data pass kept, a tile of cells at a time, with keys
+// of the given type.
+template <typename Key>
+void select_tiles(const SampleRequest& request, int threads, const KeptValues& kept, KeyForm form,
+                  SampleFigures& out) {
   const size_t columns = static_cast<size_t>(kept.columns);
   const size_t levels = request.levels.size();
-  out.figures.resize(columns * kMonths * levels);
   const std::vector<KeptTile> tiles = kept_tiles(kept);
-  const int key_scale = kept_key_scale(kept);
   on_threads(threads, [&](size_t part, size_t parts) {
-    std::vector<std::vector<uint64_t>> keys;
+    std::vector<std::vector<Key>> keys;
     for (size_t t = part; t < tiles.size(); t += parts) {
       const KeptTile& tile = tiles[t];
-      tile_keys(kept, tile, key_scale, keys);
+      tile_keys(kept, tile, form, keys);
       for (size_t c = tile.first; c < tile.end; ++c) {
         const size_t cell = size_t(tile.month - 1) * columns + c;
-        select_cell(request, keys[c - tile.first], &out.figures[cell * levels], key_scale);
+        select_cell(request, keys[c - tile.first], &out.figures[cell * levels], form);
       }
     }
   });
+}
+
+void select_kept(const SampleRequest& request, int threads, const KeptValues& kept,
+                 SampleFigures& out) {
+  out.figures.resize(static_cast<size_t>(kept.columns) * kMonths * request.levels.size());
+  const KeyForm form = kept_key_form(kept);
+  if (form.narrow) {
+    select_tiles<uint32_t>(request, threads, kept, form, out);
+  } else {
+    select_tiles<uint64_t>(request, threads, kept, form, out);
+  }
 }
 
 InputError in_memory(const std::vector<std::string>& entries, const StatsTable& table,

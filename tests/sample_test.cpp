@@ -288,6 +288,32 @@ TEST_F(SamplePass, ValuesKeptAsDecimalsGiveTheFiguresOfTheDoubles) {
   }
 }
 
+// Values that will not fit are given up once the first files foretell it, not copied until the
+// budget is spent: with room for half of 32 files, no more than a few are held.
+TEST_F(SamplePass, ValuesForetoldNotToFitAreGivenUpEarly) {
+  std::string records;
+  for (int r = 0; r < 1200; ++r) {
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0 " + std::to_string(r % 101) + ".5 " +
+               std::to_string(r % 7) + " 1.25\n";
+  }
+  std::vector<std::string> entries;
+  for (int f = 0; f < 32; ++f) {
+    entries.push_back(file("m" + std::to_string(f) + ".dat", test::data_file(3, records)));
+  }
+  const uint64_t one_file = 1200 * 3 * sizeof(int32_t);
+  StatsTable table = allocate_table(3);
+  KeptValues keeper(3, 16 * one_file);
+  DataPassOptions keeping;
+  keeping.kept = &keeper;
+  keeping.pass.block_size = 4096;
+  WarningSink sink;
+  ASSERT_FALSE(failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, keeping)));
+  EXPECT_TRUE(keeper.given_up.load());
+  uint64_t held = 0;
+  for (const KeptBlock& block : keeper.blocks) held += block.rows * 3 * sizeof(int32_t);
+  EXPECT_LE(held, 4 * one_file);
+}
+
 // A file rewritten between the passes under the same name (more or fewer values than the data
 // pass counted) is caught by each way the values are read again, never read past a buffer.
 TEST_F(SamplePass, AFileRewrittenBetweenThePassesIsCaught) {
