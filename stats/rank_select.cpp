@@ -72,29 +72,33 @@ void select_ranks(std::vector<Key>& keys, const std::vector<uint64_t>& ranks,
     const size_t bucket = bucket_of_rank(buckets, rank);
     if (wanted.empty() || wanted.back() != bucket) wanted.push_back(bucket);
   }
-  // Each wanted bucket's keys side by side in one buffer; slot[b]: b's place among the wanted.
-  constexpr uint16_t kNotWanted = 0xffff;
-  std::vector<uint16_t> slot(buckets.before.size(), kNotWanted);
-  std::vector<size_t> start, next;
+  // The wanted buckets' keys gathered in one buffer, in any order: a key's rank among them
+  // is its rank in its bucket plus the keys of the wanted buckets below. wanted_below[b]: those
+  // keys, for a wanted bucket b.
+  constexpr uint64_t kNotWanted = ~uint64_t{0};
+  std::vector<uint64_t> wanted_below(buckets.before.size(), kNotWanted);
   size_t gathered = 0;
   for (size_t bucket : wanted) {
-    slot[bucket] = static_cast<uint16_t>(start.size());
-    start.push_back(gathered);
+    wanted_below[bucket] = gathered;
     gathered += buckets.before[bucket + 1] - buckets.before[bucket];
   }
   if (gathered > kMostGathered) return select_in_place(keys, ranks, found);
-  next = start;
-  std::vector<Key> gather(gathered);
+  // Every key is written, only the wanted ones kept: no branch to mispredict.
+  std::vector<Key> gather(gathered + 1);
+  size_t taken = 0;
   for (Key key : keys) {
-    const uint16_t place = slot[buckets.of(key)];
-    if (place != kNotWanted) gather[next[place]++] = key;
+    gather[taken] = key;
+    taken += wanted_below[buckets.of(key)] != kNotWanted;
   }
+  gather.resize(gathered);
+  auto from = gather.begin();
   for (uint64_t rank : ranks) {
     const size_t bucket = bucket_of_rank(buckets, rank);
-    const auto first = gather.begin() + static_cast<std::ptrdiff_t>(start[slot[bucket]]);
-    const auto at = first + static_cast<std::ptrdiff_t>(rank - 1 - buckets.before[bucket]);
-    std::nth_element(first, at, gather.begin() + static_cast<std::ptrdiff_t>(next[slot[bucket]]));
+    const auto at = gather.begin() + static_cast<std::ptrdiff_t>(wanted_below[bucket] + rank - 1 -
+                                                                 buckets.before[bucket]);
+    std::nth_element(from, at, gather.end());
     found.push_back(*at);
+    from = at + 1;
   }
 }
 
