@@ -1,6 +1,7 @@
 // Fuzzes the sample percentiles: values, levels, a method and a budget from the input, written
-// as a data file of two columns. Property: the narrowing passes under the budget give the
-// figures of the values kept and sorted in memory, bit for bit.
+// as a data file of two columns. Property: the narrowing passes under the budget, and the values
+// the data pass kept (as decimals where they come back exactly, blocks of any size), give the
+// figures of the values read again and sorted in memory, bit for bit.
 #include <fuzzer/FuzzedDataProvider.h>
 #include <unistd.h>
 
@@ -29,10 +30,20 @@ const std::string& data_path() {
   return path;
 }
 
+// A decimal of 0 to 10 places, its digits up to the 32-bit integers' reach and a little beyond.
+std::string decimal_text(FuzzedDataProvider& data) {
+  const auto digits = data.ConsumeIntegralInRange<int64_t>(-(int64_t{1} << 32), int64_t{1} << 32);
+  const auto places = data.ConsumeIntegralInRange<size_t>(0, 10);
+  std::string text = std::to_string(digits < 0 ? -digits : digits);
+  if (text.size() <= places) text.insert(0, places + 1 - text.size(), '0');
+  if (places > 0) text.insert(text.size() - places, ".");
+  return (digits < 0 ? "-" : "") + text;
+}
+
 // A value of every kind the files hold: small integers (ties), -0 and 0, infinities, missing,
-// and any double.
+// decimals and any double.
 std::string value_text(FuzzedDataProvider& data) {
-  switch (data.ConsumeIntegralInRange(0, 7)) {
+  switch (data.ConsumeIntegralInRange(0, 9)) {
     case 0:
       return std::to_string(data.ConsumeIntegralInRange(-3, 3));
     case 1:
@@ -41,6 +52,9 @@ std::string value_text(FuzzedDataProvider& data) {
       return data.ConsumeBool() ? "inf" : "-inf";
     case 3:
       return "-9999";
+    case 4:
+    case 5:
+      return decimal_text(data);
     default: {
       const double v = data.ConsumeFloatingPoint<double>();
       char text[40];
@@ -61,6 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     levels.push_back(data.ConsumeFloatingPointInRange<double>(1e-6, 100 - 1e-6));
   }
   const uint64_t memory = data.ConsumeIntegralInRange<uint64_t>(64, 4096);
+  const size_t block_size = data.ConsumeIntegralInRange<size_t>(64, 4096);
   std::string records = "t\nYYYY MM DD H\tA\tB\nu\n";
   for (int r = data.ConsumeIntegralInRange(1, 300); r > 0 && data.remaining_bytes() > 0; --r) {
     records += "2001 " + std::to_string(data.ConsumeIntegralInRange(1, 2)) + " 1 0 " +
@@ -70,16 +85,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   const std::vector<std::string> entries = {data_path()};
   StatsTable table = allocate_table(2);
   WarningSink sink;
-  if (failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, {}))) return 0;
-  SampleFigures kept, narrowed;
-  if (failed(sample_data_files(entries, table, {method, levels, uint64_t{1} << 30}, {}, kept)) ||
-      failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed))) {
+  KeptValues keeper(2, uint64_t{1} << 30);
+  DataPassOptions keeping;
+  keeping.kept = &keeper;
+  keeping.pass.block_size = block_size;
+  if (failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, keeping))) {
+    return 0;
+  }
+  SampleFigures again, narrowed, kept;
+  const SampleRequest in_memory{method, levels, uint64_t{1} << 30};
+  if (failed(sample_data_files(entries, table, in_memory, {}, again)) ||
+      failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed)) ||
+      failed(sample_data_files(entries, table, in_memory, {}, kept, &keeper))) {
     __builtin_trap();
   }
-  if (kept.figures.size() != narrowed.figures.size()) __builtin_trap();
-  for (size_t i = 0; i < kept.figures.size(); ++i) {
-    if (std::bit_cast<uint64_t>(kept.figures[i]) != std::bit_cast<uint64_t>(narrowed.figures[i])) {
-      __builtin_trap();
+  for (const SampleFigures* other : {&narrowed, &kept}) {
+    if (other->figures.size() != again.figures.size()) __builtin_trap();
+    for (size_t i = 0; i < again.figures.size(); ++i) {
+      if (std::bit_cast<uint64_t>(other->figures[i]) != std::bit_cast<uint64_t>(again.figures[i]))
+        __builtin_trap();
     }
   }
   return 0;
