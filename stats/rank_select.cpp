@@ -1,8 +1,11 @@
 #include "stats/rank_select.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <iterator>
+
+#include "stats/rank_select_kernels.h"
 
 namespace pctlfit {
 
@@ -32,16 +35,32 @@ struct Buckets {
   size_t of(Key key) const { return static_cast<size_t>(Key(key - least) >> shift); }
 };
 
+const NarrowKeyKernels& narrow_kernels() {
+  static const NarrowKeyKernels kernels = narrow_key_kernels();
+  return kernels;
+}
+
+// By value, not by place (as minmax_element finds them): half the work, no branches.
+template <typename Key>
+void key_bounds(const std::vector<Key>& keys, Key& least, Key& greatest) {
+  if constexpr (sizeof(Key) == sizeof(uint32_t)) {
+    narrow_kernels().bounds(keys.data(), keys.size(), least, greatest);
+  } else {
+    least = static_cast<Key>(~Key{0});
+    greatest = 0;
+    for (Key key : keys) {
+      least = std::min(least, key);
+      greatest = std::max(greatest, key);
+    }
+  }
+}
+
 // About four keys a bucket, so that counting costs no more than the keys' own pass.
 template <typename Key>
 Buckets<Key> count_buckets(const std::vector<Key>& keys) {
-  // By value, not by place (as minmax_element finds them): half the work, no branches.
-  Key least = static_cast<Key>(~Key{0});
+  Key least = 0;
   Key greatest = 0;
-  for (Key key : keys) {
-    least = std::min(least, key);
-    greatest = std::max(greatest, key);
-  }
+  key_bounds(keys, least, greatest);
   Buckets<Key> buckets;
   buckets.least = least;
   const int bucket_bits = std::clamp(int(std::bit_width(keys.size())) - 2, 4, kMostBucketBits);
@@ -59,7 +78,55 @@ size_t bucket_of_rank(const Buckets<Key>& buckets, uint64_t rank) {
   return static_cast<size_t>(std::distance(buckets.before.begin(), above)) - 1;
 }
 
+// The keys of the wanted buckets (their numbers ascending) into `into`, in any order.
+template <typename Key>
+void gather_wanted(const std::vector<Key>& keys, const Buckets<Key>& buckets,
+                   const std::vector<size_t>& wanted, std::vector<Key>& into) {
+  if constexpr (sizeof(Key) == sizeof(uint32_t)) {
+    const std::vector<uint32_t> numbers(wanted.begin(), wanted.end());
+    const size_t gathered = into.size();
+    into.resize(gathered + 16);
+    narrow_kernels().gather(keys.data(), keys.size(), buckets.least, buckets.shift, numbers.data(),
+                            numbers.size(), into.data());
+    into.resize(gathered);
+  } else {
+    // Every key is written, only the wanted ones kept: no branch to mispredict.
+    std::vector<bool> is_wanted(buckets.before.size());
+    for (size_t bucket : wanted) is_wanted[bucket] = true;
+    const size_t gathered = into.size();
+    into.resize(gathered + 1);
+    size_t taken = 0;
+    for (Key key : keys) {
+      into[taken] = key;
+      taken += is_wanted[buckets.of(key)];
+    }
+    into.resize(gathered);
+  }
+}
+
 }  // namespace
+
+void narrow_bounds_plain(const uint32_t* keys, size_t n, uint32_t& least, uint32_t& greatest) {
+  least = ~uint32_t{0};
+  greatest = 0;
+  for (size_t i = 0; i < n; ++i) {
+    least = std::min(least, keys[i]);
+    greatest = std::max(greatest, keys[i]);
+  }
+}
+
+size_t narrow_gather_plain(const uint32_t* keys, size_t n, uint32_t least, int shift,
+                           const uint32_t* wanted, size_t wanted_count, uint32_t* out) {
+  size_t taken = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t bucket = (keys[i] - least) >> shift;
+    bool keep = false;
+    for (size_t w = 0; w < wanted_count; ++w) keep |= bucket == wanted[w];
+    out[taken] = keys[i];
+    taken += keep;
+  }
+  return taken;
+}
 
 template <typename Key>
 void select_ranks(std::vector<Key>& keys, const std::vector<uint64_t>& ranks,
@@ -73,24 +140,16 @@ void select_ranks(std::vector<Key>& keys, const std::vector<uint64_t>& ranks,
     if (wanted.empty() || wanted.back() != bucket) wanted.push_back(bucket);
   }
   // The wanted buckets' keys gathered in one buffer, in any order: a key's rank among them
-  // is its rank in its bucket plus the keys of the wanted buckets below. wanted_below[b]: those
-  // keys, for a wanted bucket b.
-  constexpr uint64_t kNotWanted = ~uint64_t{0};
-  std::vector<uint64_t> wanted_below(buckets.before.size(), kNotWanted);
+  // is its rank in its bucket plus the keys of the wanted buckets below.
+  std::vector<uint64_t> wanted_below(buckets.before.size());
   size_t gathered = 0;
   for (size_t bucket : wanted) {
     wanted_below[bucket] = gathered;
     gathered += buckets.before[bucket + 1] - buckets.before[bucket];
   }
   if (gathered > kMostGathered) return select_in_place(keys, ranks, found);
-  // Every key is written, only the wanted ones kept: no branch to mispredict.
-  std::vector<Key> gather(gathered + 1);
-  size_t taken = 0;
-  for (Key key : keys) {
-    gather[taken] = key;
-    taken += wanted_below[buckets.of(key)] != kNotWanted;
-  }
-  gather.resize(gathered);
+  std::vector<Key> gather(gathered);
+  gather_wanted(keys, buckets, wanted, gather);
   auto from = gather.begin();
   for (uint64_t rank : ranks) {
     const size_t bucket = bucket_of_rank(buckets, rank);

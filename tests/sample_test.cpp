@@ -98,7 +98,8 @@ TEST(SamplePercentile, EveryMethodAsDefined) {
 }
 
 // The selection by buckets finds the keys a sort places at each rank, on sets whose buckets
-// are even, skewed, all one key, one heavy key (more than the buckets may gather), and -0 and 0.
+// are even, skewed, all one key, one heavy key (more than the buckets may gather), and -0 and 0;
+// keys of 64 bits and of 32 (their upper halves, with the ties that makes).
 TEST(RankSelect, FindsTheKeysASortPlaces) {
   std::mt19937_64 random(11);
   const auto key = [](double v) { return total_order_key(std::bit_cast<uint64_t>(v)); };
@@ -128,10 +129,19 @@ TEST(RankSelect, FindsTheKeysASortPlaces) {
     std::vector<uint64_t> ranks = {1, 2, c.n / 20 + 1, c.n / 20 + 2, c.n / 2, c.n - 1, c.n};
     std::sort(ranks.begin(), ranks.end());
     ranks.erase(std::unique(ranks.begin(), ranks.end()), ranks.end());
+    std::vector<uint32_t> narrow;
+    for (uint64_t k : keys) narrow.push_back(uint32_t(k >> 32));
+    std::vector<uint32_t> narrow_sorted = narrow;
+    std::sort(narrow_sorted.begin(), narrow_sorted.end());
     std::vector<uint64_t> found;
     select_ranks(keys, ranks, found);
     ASSERT_EQ(found.size(), ranks.size());
     for (size_t i = 0; i < ranks.size(); ++i) EXPECT_EQ(found[i], sorted[ranks[i] - 1]) << ranks[i];
+    select_ranks(narrow, ranks, found);
+    ASSERT_EQ(found.size(), ranks.size());
+    for (size_t i = 0; i < ranks.size(); ++i) {
+      EXPECT_EQ(found[i], narrow_sorted[ranks[i] - 1]) << ranks[i] << ", 32 bits";
+    }
   }
 }
 
