@@ -1,7 +1,7 @@
 #pragma once
 // --sample: the pooled values kept during the data pass, as long as they fit the budget, so
 // that a run whose values fit reads no file twice. The counts are not known before the pass, so
-// the blocks' rows are kept as they are parsed (a copy in large pages, in any order: the sample
+// the blocks' rows are kept as they are parsed (a copy in large blocks, in any order: the sample
 // figures do not depend on it; as decimals of 4 bytes where they come back exactly) until they
 // would exceed the budget; then they are given up and the sample pass reads the files again. Each
 // cell's least and greatest key are kept either way: the first windows of the passes that narrow

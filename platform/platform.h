@@ -62,9 +62,10 @@ bool is_terminal(std::FILE* stream);
 // can), else a carriage return, spaces and a carriage return.
 const char* erase_line_sequence(std::FILE* stream);
 
-// A large block of memory for values kept in bulk, in pages as large as the system gives for
-// the asking (fewer page faults for hundreds of megabytes); nullptr when there is none. Freed
-// with free_large_block and the same size.
+// A large block of memory for values kept in bulk, straight from the system and given back to
+// it whole; nullptr when there is none. Freed with free_large_block and the same size. In the
+// system's small pages: a virtual machine that hands freed memory back to its host refills a
+// huge page on its first touch several times slower (192 MB: 0.3 to 0.7 s against 0.1 s).
 void* allocate_large_block(size_t bytes);
 void free_large_block(void* block, size_t bytes);
 

@@ -99,11 +99,7 @@ const char* erase_line_sequence(std::FILE*) { return "\r\x1b[K"; }
 
 void* allocate_large_block(size_t bytes) {
   void* block = ::mmap(nullptr, bytes, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
-  if (block == MAP_FAILED) return nullptr;
-#ifdef MADV_HUGEPAGE
-  ::madvise(block, bytes, MADV_HUGEPAGE);  // a hint: where the system declines, small pages
-#endif
-  return block;
+  return block == MAP_FAILED ? nullptr : block;
 }
 
 void free_large_block(void* block, size_t bytes) {
