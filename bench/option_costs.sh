@@ -4,19 +4,22 @@
 # --compare-fits, each against a plain --table run of the same binary, the variants interleaved
 # in every round (plain, each option, plain, ...), so that a drift in the machine's speed falls on
 # all alike. Prints per variant the median wall time, the throughput in MB/s of text, the peak
-# resident size and the ratio to the plain --table run.
-#   bench/option_costs.sh [BUILD_DIR] [FILES COLUMNS YEARS] [RUNS] [MODE]
+# resident size and the ratio to the plain --table run. PAUSE=SECONDS waits that long before each
+# run: a virtual machine may hand the memory a run freed back to its host, and a run that starts
+# after a pause, as most do, pays for that memory's first touch again.
+#   [PAUSE=S] bench/option_costs.sh [BUILD_DIR] [FILES COLUMNS YEARS] [RUNS] [MODE]
 set -euo pipefail
 default_runs=7 default_mode=NV
 source "$(dirname "$0")/workload_args.sh"
 variants=("plain --table" "--sample" "--sample --memory=64M" "--compare-fits")
-echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode"
+echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode, pause ${PAUSE:-0} s"
 
 declare -A seconds peak
 cd "$work/plain"
 for _ in $(seq "$runs"); do
   for i in "${!variants[@]}"; do
     options=${variants[$i]#plain --table}
+    sleep "${PAUSE:-0}"
     start=$(date +%s.%N)
     /usr/bin/time -f %M -o "$work/time.$i" "$build/pctlfit" -q -o "$work/costs.sta" \
       --table "$work/costs.csv" $options list.txt "$mode" > /dev/null 2>&1 < /dev/null
