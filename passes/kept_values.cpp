@@ -136,7 +136,7 @@ KeptValues::~KeptValues() { free_kept(*this); }
 
 void keep_rows(KeptValues& kept, ParsedBlock& block, uint64_t file_bytes) {
   if (kept.given_up.load(std::memory_order_relaxed)) return;
-  if (block.months.empty()) {  // a block without records still counts against what is left
+  if (block.months.empty()) {  // its bytes count among those seen, or it would swell the forecast
     std::lock_guard<std::mutex> hold(kept.lock);
     kept.file_bytes += file_bytes;
     return;
