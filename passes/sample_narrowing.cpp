@@ -96,7 +96,8 @@ size_t place_buckets(Windows& windows, uint64_t memory) {
 }
 
 // Each open target's window shrunk to the bucket that holds its rank.
-void shrink_targets(const Windows& windows, const std::vector<uint64_t>& counts,
+template <typename Count>
+void shrink_targets(const Windows& windows, const std::vector<Count>& counts,
                     std::vector<Target>& targets) {
   for (size_t t = 0; t < targets.size(); ++t) {
     Target& target = targets[t];
@@ -114,11 +115,14 @@ void shrink_targets(const Windows& windows, const std::vector<uint64_t>& counts,
   }
 }
 
-// A counting pass: each target's window shrinks to the bucket that holds its rank.
+// A counting pass: each target's window shrinks to the bucket that holds its rank. Counts of
+// 32 bits where no window holds more (most data): the counts are touched at random, and half
+// the bytes stay in the caches more often.
+template <typename Count>
 InputError count_pass(const std::vector<std::string>& entries, int columns,
                       const PassOptions& options, uint64_t memory, Windows& windows,
                       std::vector<Target>& targets, bool& changed) {
-  std::vector<uint64_t> counts(place_buckets(windows, memory), 0);
+  std::vector<Count> counts(place_buckets(windows, memory), 0);
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
@@ -202,9 +206,14 @@ InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
     if (windows.all.empty()) break;
     ++query.passes;
     const bool last = windows.values <= memory / 8;
+    const bool narrow = std::all_of(windows.all.begin(), windows.all.end(),
+                                    [](const Window& w) { return w.count <= UINT32_MAX; });
     const InputError error =
-        last ? collect_pass(entries, columns, options, windows, targets, query.changed)
-             : count_pass(entries, columns, options, memory, windows, targets, query.changed);
+        last     ? collect_pass(entries, columns, options, windows, targets, query.changed)
+        : narrow ? count_pass<uint32_t>(entries, columns, options, memory, windows, targets,
+                                        query.changed)
+                 : count_pass<uint64_t>(entries, columns, options, memory, windows, targets,
+                                        query.changed);
     if (failed(error) || query.changed) return error;
   }
   query.found.clear();
