@@ -10,6 +10,7 @@
 #include <random>
 
 #include "passes/data_pass.h"
+#include "passes/kept_decimals.h"
 #include "passes/sample_pass.h"
 #include "stats/rank_select.h"
 #include "stats/sample_percentile.h"
@@ -143,6 +144,68 @@ TEST(RankSelect, FindsTheKeysASortPlaces) {
       EXPECT_EQ(found[i], narrow_sorted[ranks[i] - 1]) << ranks[i] << ", 32 bits";
     }
   }
+}
+
+// A value is kept as a decimal only where its integer gives it back bit for bit, by this
+// processor's encoding (vectors, a row at a time) and the plain loop alike; marks of what is not
+// pooled take their code, and where the rows as read are given, the read value replaces all but
+// those marks.
+TEST(KeptDecimals, EncodeWhatComesBackExactly) {
+  const double not_read = std::bit_cast<double>(kNotReadBits);
+  const double at_bound = std::bit_cast<double>(kAtBoundBits);
+  struct Case {
+    const char* text;
+    int scale;
+    bool fits;
+    int32_t code;
+  };
+  const Case cases[] = {
+      {"91.73", 2, true, 9173},    {"91.73", 1, false, 0},
+      {"91.73", 5, true, 9173000}, {"-3.25", 2, true, -325},
+      {"0", 0, true, 0},           {"-0", 0, false, 0},
+      {"1.5e-3", 4, true, 15},     {"2147483646", 0, true, 2147483646},
+      {"2147483647", 0, false, 0}, {"0.1234567891", 9, false, 0},
+      {"inf", 0, false, 0},        {"1e300", 0, false, 0},
+      {"0.000000001", 9, true, 1}, {"0.1", 9, true, 100000000},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text) + " at " + std::to_string(c.scale));
+    const double v = std::strtod(c.text, nullptr);
+    EXPECT_EQ(fits_decimal(v, c.scale), c.fits);
+    // Sixteen of it and a mark, so that the vector loop runs whole vectors and a tail.
+    std::vector<double> values(17, v);
+    values[16] = not_read;
+    for (const auto encode : {encode_decimals_plain, encode_decimals}) {
+      std::vector<int32_t> codes(values.size(), -1);
+      EXPECT_EQ(encode(values.data(), nullptr, codes.data(), values.size(), c.scale), c.fits);
+      EXPECT_EQ(codes[3], c.code);
+      EXPECT_EQ(codes[16], kNotPooledCode);
+      if (c.fits) {
+        EXPECT_EQ(std::bit_cast<uint64_t>(decimal_value(codes[0], c.scale)),
+                  std::bit_cast<uint64_t>(v));
+      }
+    }
+  }
+  // Transformed rows: their marks of what is not pooled stay, the rest is read in its place.
+  std::vector<double> transformed(20, std::log(2.5)), read(20, 2.5);
+  transformed[1] = not_read;
+  transformed[18] = at_bound;
+  read[18] = 0;
+  for (const auto encode : {encode_decimals_plain, encode_decimals}) {
+    std::vector<int32_t> codes(20);
+    EXPECT_TRUE(encode(transformed.data(), read.data(), codes.data(), 20, 1));
+    EXPECT_EQ(codes[0], 25);
+    EXPECT_EQ(codes[1], kNotPooledCode);
+    EXPECT_EQ(codes[18], 0);
+  }
+  // The least scale from the hint on that fits every value, none past nine places.
+  const std::vector<double> mixed = {2.5, 0.125, 7, not_read};
+  const auto at = [&](size_t i) { return mixed[i]; };
+  EXPECT_EQ(decimal_scale(mixed.size(), at, 0), 3);
+  EXPECT_EQ(decimal_scale(mixed.size(), at, 5), 5);
+  EXPECT_EQ(decimal_scale(
+                2, [](size_t) { return 0.1234567891; }, 0),
+            kRawDoubles);
 }
 
 class SamplePass : public test::WithTempDir {};
