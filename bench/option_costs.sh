@@ -29,7 +29,6 @@ for _ in $(seq "$runs"); do
   done
 done
 
-median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 plain=$(median "${seconds[0]}")
 for i in "${!variants[@]}"; do
   awk -v v="${variants[$i]}" -v t="$(median "${seconds[$i]}")" -v p="$plain" -v b="$bytes" \

@@ -38,7 +38,6 @@ cmp -s <(tail -n +3 "$work/plain.sta") <(tail -n +3 "$work/gzip.sta") &&
   cmp -s <(tail -n +3 "$work/plain.sta") <(tail -n +3 "$work/zstd.sta") ||
   { echo "run_benchmark.sh: the compressed copies gave other figures" >&2; exit 1; }
 
-median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 plain_median=$(median "${seconds[plain]}")
 for variant in "${variants[@]}"; do
   awk -v v="$variant" -v t="$(median "${seconds[$variant]}")" -v p="$plain_median" -v b="$bytes" \

@@ -30,7 +30,6 @@ for _ in $(seq "$runs"); do
   done
 done
 
-median() { printf '%s\n' $1 | sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 for variant in plain gzip zstd; do
   one=$(median "${seconds[$variant.1]}")
   for threads in "${counts[@]}"; do

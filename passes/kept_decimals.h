@@ -25,14 +25,22 @@ inline constexpr int32_t kNotPooledCode = INT32_MIN;
 inline constexpr std::array<double, 10> kPowersOfTen = {1e0, 1e1, 1e2, 1e3, 1e4,
                                                         1e5, 1e6, 1e7, 1e8, 1e9};
 
-// Whether v comes back bit for bit from its integer at `scale`.
-inline bool fits_decimal(double v, int scale) {
-  const double scaled = v * kPowersOfTen[size_t(scale)];
-  if (!(std::fabs(scaled) <= 2147483646.0)) return false;  // also NaN and inf
+// The integer nearest v * power into m (as a double), and whether it gives v back bit for bit
+// and fits 32 bits (NaN and inf never do). Bitwise operators, not && and ||: no branch keeps a
+// loop of it from running vectors.
+[[gnu::always_inline]] inline bool nearest_decimal(double v, double power, double& m) {
   // Rounds to the nearest integer in the default rounding mode, without a library call.
   constexpr double kRound = 6755399441055744.0;  // 1.5 * 2^52
-  const double m = (scaled + kRound) - kRound;
-  return std::bit_cast<uint64_t>(m / kPowersOfTen[size_t(scale)]) == std::bit_cast<uint64_t>(v);
+  const double scaled = v * power;
+  m = (scaled + kRound) - kRound;
+  return (std::bit_cast<uint64_t>(m / power) == std::bit_cast<uint64_t>(v)) &
+         (std::fabs(scaled) <= 2147483646.0);
+}
+
+// Whether v comes back bit for bit from its integer at `scale`.
+inline bool fits_decimal(double v, int scale) {
+  double m = 0;
+  return nearest_decimal(v, kPowersOfTen[size_t(scale)], m);
 }
 
 // The least scale from `hint` on at which every pooled value(i), i < count, fits; kRawDoubles
@@ -40,12 +48,15 @@ inline bool fits_decimal(double v, int scale) {
 template <typename Value>
 int decimal_scale(size_t count, const Value& value, int hint) {
   int scale = std::clamp(hint, 0, kMostScale);
-  for (size_t i = 0; i < count; ++i) {
+  for (size_t i = 0; i < count;) {
     const double v = value(i);
-    if (is_not_accumulated(v) || fits_decimal(v, scale)) continue;
-    while (scale < kMostScale && !fits_decimal(v, scale)) ++scale;
-    if (!fits_decimal(v, scale)) return kRawDoubles;
-    i = size_t(-1);  // the values before may not fit the larger scale: from the start
+    if (is_not_accumulated(v) || fits_decimal(v, scale)) {
+      ++i;
+    } else if (++scale > kMostScale) {
+      return kRawDoubles;
+    } else {
+      i = 0;  // the values before may not fit the larger scale
+    }
   }
   return scale;
 }
@@ -61,10 +72,9 @@ template <bool kRead>
 [[gnu::always_inline]] inline bool encode_decimals_loop(const double* values, const double* read,
                                                         int32_t* out, size_t n, int scale) {
   const double power = kPowersOfTen[size_t(scale)];
-  constexpr double kRound = 6755399441055744.0;
   uint64_t misfits = 0;
   for (size_t i = 0; i < n; ++i) {
-    // Bitwise operators, not && and ||: no branch keeps the loop from running vectors.
+    // Bitwise operators, not && and ||, as in nearest_decimal.
     uint64_t bits = std::bit_cast<uint64_t>(values[i]);
     bool mark = (bits | 3) == (kNotReadBits | 3);
     if constexpr (kRead) {
@@ -73,11 +83,8 @@ template <bool kRead>
       const uint64_t keep = uint64_t{0} - uint64_t{mark};  // all ones to keep the mark
       bits = as_read ^ ((bits ^ as_read) & keep);
     }
-    const double v = std::bit_cast<double>(bits);
-    const double scaled = v * power;
-    const double m = (scaled + kRound) - kRound;
-    const bool fits =
-        (std::bit_cast<uint64_t>(m / power) == bits) & (std::fabs(scaled) <= 2147483646.0);
+    double m = 0;
+    const bool fits = nearest_decimal(std::bit_cast<double>(bits), power, m);
     const double safe = fits ? m : 0.0;  // never a conversion out of range
     out[i] = mark ? kNotPooledCode : static_cast<int32_t>(safe);
     misfits |= static_cast<uint64_t>(!fits & !mark);

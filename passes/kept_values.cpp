@@ -109,17 +109,19 @@ void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes, uint
 }
 
 // The scale at which the block's values are kept: the last block's where they all fit it
-// (encoded on the way, into codes), else the least that fits them all, else kRawDoubles.
+// (encoded on the way, into codes), else the least that fits them all, else kRawDoubles. Where
+// it had to look at the values as read, `as_read` points at them (always so for kRawDoubles).
 int block_scale(const KeptValues& kept, const ParsedBlock& block, size_t values,
-                std::vector<int32_t>& codes) {
+                std::vector<int32_t>& codes, const double*& as_read) {
   codes.resize(values);
   const double* read = block.has_read ? block.read.data() : nullptr;
   const int hint = kept.scale_hint.load(std::memory_order_relaxed);
   if (hint != kRawDoubles && encode_decimals(block.values.data(), read, codes.data(), values, hint))
     return hint;
-  const double* as_read = values_as_read(block, values);
+  as_read = values_as_read(block, values);
+  const double* const from = as_read;
   const int scale = decimal_scale(
-      values, [as_read](size_t i) { return as_read[i]; }, hint);
+      values, [from](size_t i) { return from[i]; }, hint);
   if (scale != kRawDoubles) encode_decimals(block.values.data(), read, codes.data(), values, scale);
   return scale;
 }
@@ -147,12 +149,13 @@ void keep_rows(KeptValues& kept, ParsedBlock& block, uint64_t file_bytes) {
   kept_block.rows = uint32_t(block.months.size());
   const std::vector<uint32_t> order = rows_by_month(block.months, kept_block.month_start);
   thread_local std::vector<int32_t> codes;
-  kept_block.scale = block_scale(kept, block, values, codes);
+  const double* as_read = nullptr;
+  kept_block.scale = block_scale(kept, block, values, codes, as_read);
   kept.scale_hint.store(kept_block.scale, std::memory_order_relaxed);
   if (kept_block.scale == kRawDoubles) {
     void* room = room_for(kept, kept_block, values * sizeof(double), file_bytes);
     if (room == nullptr) return;
-    copy_rows(values_as_read(block, values), columns, order, static_cast<double*>(room));
+    copy_rows(as_read, columns, order, static_cast<double*>(room));
   } else {
     void* room = room_for(kept, kept_block, values * sizeof(int32_t), file_bytes);
     if (room == nullptr) return;

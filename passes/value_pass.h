@@ -6,7 +6,6 @@
 
 #include "input/record/missing_values.h"
 #include "passes/block_parser.h"
-#include "passes/kept_values.h"
 #include "passes/pass_setup.h"
 
 namespace pctlfit {
