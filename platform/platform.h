@@ -26,6 +26,33 @@ bool regular_file_size(int fd, uint64_t& size);
 // bytes; nullptr with errno set.
 std::FILE* open_for_writing(const std::string& path, bool text = true);
 
+// What an output's name leads to (through symbolic links): nothing yet, a regular file, a FIFO,
+// or something else that is written in place (a device such as /dev/stdout).
+enum class OutputTarget { absent, regular, fifo, other };
+OutputTarget output_target(const std::string& path);
+
+// The file that `path` names once symbolic links are followed: replacing it keeps the link.
+// `path` itself where it is no link or leads nowhere.
+std::string followed_links(const std::string& path);
+
+// A new file in the folder of `target`, under a name no other file has, for writing in text mode
+// (lines end in CR LF on Windows), with the permissions `target` has (a new file's where it has
+// none); its name into `created`. nullptr with errno set where the folder cannot be written, or
+// where `target` exists and may not be written, so that a run fails as opening `target` would.
+std::FILE* create_beside(const std::string& target, std::string& created);
+
+// Renames `from` over `to` in one step, so that a reader of `to` finds the old file or the new
+// one, never a part of it. False with errno set.
+bool replace_with(const std::string& from, const std::string& to);
+
+void remove_file(const std::string& path);
+
+// Removes `path` should the process be ended by an interrupt or a termination signal (Ctrl-C,
+// SIGTERM, a closed terminal) before forget_when_interrupted(path); the signal then ends the
+// process as it would have. At most two names at a time.
+void remove_when_interrupted(const std::string& path);
+void forget_when_interrupted(const std::string& path);
+
 // The size of the file in bytes; false when it has none (missing, no file).
 bool file_size(const std::string& path, uint64_t& size);
 

@@ -147,6 +147,13 @@ ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::
   return kExitReport;
 }
 
+ExitStatus report_output_not_a_file(std::FILE* out, std::FILE* err, const std::string& name) {
+  std::fprintf(out, "error opening output file %s \n", name.c_str());
+  std::fflush(out);
+  print_reason(err, name, 0, "a FIFO; the report and the table are written to files");
+  return kExitReport;
+}
+
 namespace {
 // "3 lines are not records" or "1 line is not a record"
 std::string counted(long long count, const char* one, const char* many) {

@@ -28,6 +28,8 @@ void print_ready(std::FILE* out);
 ExitStatus report_input_error(std::FILE* out, std::FILE* err, const InputError& error);
 ExitStatus report_cannot_open_report(std::FILE* out, std::FILE* err, const std::string& report_name,
                                      int error_number);
+// An output named by a FIFO: the report's opening message, and why on `err`.
+ExitStatus report_output_not_a_file(std::FILE* out, std::FILE* err, const std::string& name);
 ExitStatus report_report_is_input(std::FILE* out, const std::string& report_name);
 ExitStatus report_table_is_report(std::FILE* out, const std::string& table_name);
 ExitStatus report_cannot_write_report(std::FILE* out, std::FILE* err,

@@ -59,10 +59,43 @@ void warn_if_replacing_other_files(RunContext& context) {
   ++context.input_warnings;
 }
 
-ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file) {
-  file.reset(open_for_writing(name));
+// Opens the output `name`: a regular file (or none yet) under a temporary name beside it, a
+// device in place. A FIFO is refused: a report is a file, and a FIFO would block the run.
+ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file,
+                       PendingOutput& pending) {
+  const OutputTarget target = output_target(name);
+  if (target == OutputTarget::fifo) {
+    return report_output_not_a_file(context.console.out, context.console.err, name);
+  }
+  if (target == OutputTarget::other) {
+    file.reset(open_for_writing(name));
+  } else {
+    pending.target = followed_links(name);
+    file.reset(create_beside(pending.target, pending.temporary));
+    if (file) remove_when_interrupted(pending.temporary);
+  }
   if (file) return kExitOk;
+  pending = {};
   return report_cannot_open_report(context.console.out, context.console.err, name, errno);
+}
+
+std::optional<WriteFailure> commit(PendingOutput& pending, const std::string& name) {
+  if (pending.temporary.empty()) return std::nullopt;
+  const bool replaced = replace_with(pending.temporary, pending.target);
+  const int error_number = errno;
+  if (!replaced) remove_file(pending.temporary);
+  forget_when_interrupted(pending.temporary);
+  pending = {};
+  if (replaced) return std::nullopt;
+  return WriteFailure{name, error_number};
+}
+
+void discard(FilePtr& file, PendingOutput& pending) {
+  file.reset();
+  if (pending.temporary.empty()) return;
+  remove_file(pending.temporary);
+  forget_when_interrupted(pending.temporary);
+  pending = {};
 }
 
 }  // namespace
@@ -84,7 +117,7 @@ ExitStatus open_report(RunContext& context, const Options& options) {
     return report_report_is_input(context.console.out, context.report_name);
   }
   warn_if_replacing_other_files(context);
-  return open_output(context, context.report_name, context.report);
+  return open_output(context, context.report_name, context.report, context.report_pending);
 }
 
 ExitStatus open_table(RunContext& context, const Options& options) {
@@ -96,7 +129,18 @@ ExitStatus open_table(RunContext& context, const Options& options) {
   if (same_file(context.table_name, context.report_name)) {
     return report_table_is_report(context.console.out, context.table_name);
   }
-  return open_output(context, context.table_name, context.table_file);
+  return open_output(context, context.table_name, context.table_file, context.table_pending);
+}
+
+std::optional<WriteFailure> commit_outputs(RunContext& context) {
+  std::optional<WriteFailure> failure = commit(context.report_pending, context.report_name);
+  if (!failure) failure = commit(context.table_pending, context.table_name);
+  return failure;
+}
+
+void discard_unfinished_outputs(RunContext& context) {
+  discard(context.report, context.report_pending);
+  discard(context.table_file, context.table_pending);
 }
 
 std::optional<WriteFailure> finish_output(FilePtr& file, const std::string& name, int write_error) {

@@ -28,6 +28,13 @@ ExitStatus open_report(RunContext& context, const Options& options);
 // Opens the figure table named by --table, if any. Prints the failure and returns its status.
 ExitStatus open_table(RunContext& context, const Options& options);
 
+// Renames the report and the table, both written whole and closed, over their targets; the
+// failure of the first that cannot be.
+std::optional<WriteFailure> commit_outputs(RunContext& context);
+
+// Removes what an unfinished run wrote under temporary names: the previous files stand.
+void discard_unfinished_outputs(RunContext& context);
+
 // Flushes and closes `file`, named `name`; the failure when any of it was not written.
 // `write_error` is the errno of a write that already failed, 0 when none did.
 std::optional<WriteFailure> finish_output(FilePtr& file, const std::string& name, int write_error);

@@ -335,6 +335,13 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
 
+// The figures written and closed, then both outputs put in place: neither replaces its previous
+// file unless both were written whole.
+std::optional<WriteFailure> write_and_commit(RunContext& context) {
+  const std::optional<WriteFailure> failure = write_figures(context);
+  return failure ? failure : commit_outputs(context);
+}
+
 // The steps once the outputs are open: columns, head, data, rows, table, close.
 ExitStatus write_report(RunContext& context, const Options& options) {
   std::string label;
@@ -377,7 +384,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   if (options.sample && options.table && head_written) sample_percentiles(context, options);
   // A report whose head is incomplete gets no rows, and no table beside it.
   const std::optional<WriteFailure> failure =
-      head_written ? write_figures(context) : WriteFailure{context.report_name, head_error};
+      head_written ? write_and_commit(context) : WriteFailure{context.report_name, head_error};
   if (failure) {
     return report_cannot_write_report(context.console.out, context.console.err, failure->name,
                                       failure->error_number);
@@ -424,6 +431,7 @@ int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
   if (reading != nullptr) use_value_reading(*reading);
   const ExitStatus status =
       reading != nullptr ? run_sequence(args, context) : report_usage_error(console.out, refused);
+  discard_unfinished_outputs(context);
   std::fflush(console.out);
   std::fflush(console.err);
   return status;

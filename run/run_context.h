@@ -28,6 +28,14 @@ struct Console {
   std::FILE* err = stderr;
 };
 
+// An output written under a temporary name beside its target (the name with symbolic links
+// followed) and renamed over it once the run has written it whole, so that a run that fails or
+// is interrupted leaves the previous file as it was. Both empty: written in place (a device).
+struct PendingOutput {
+  std::string temporary;
+  std::string target;
+};
+
 struct RunContext {
   Console console;
   std::string list_name;
@@ -42,8 +50,10 @@ struct RunContext {
   std::optional<std::vector<double>> sample;  // --sample: the figures, when they could be made
   std::unique_ptr<KeptValues> kept;           // --sample: the values the data pass keeps
   FilePtr report;
+  PendingOutput report_pending;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;
+  PendingOutput table_pending;
   StatsTable table;
   CellCounts missing_counts;  // of the data pass, for the figure table
   CellCounts bound_counts;

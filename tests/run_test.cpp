@@ -239,16 +239,15 @@ TEST_F(Run, ColumnHeaderFailures) {
   EXPECT_EQ(r.err, "pctlfit: none.dat: No such file or directory\n");
 }
 
-TEST_F(Run, MissingLaterFileLeavesTheHead) {
+TEST_F(Run, MissingLaterFileLeavesThePreviousReport) {
   test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n"));
   test::write_file("list.txt", "a.dat\nb.dat\n");
+  test::write_file("list.sta", "the previous report\n");
   const auto r = run_in_process({"list.txt", "NV"});
   EXPECT_EQ(r.status, 2);
   EXPECT_EQ(r.out, kBanner + "error opening b.dat \n");
   EXPECT_EQ(r.err, "pctlfit: b.dat: No such file or directory\n");
-  EXPECT_EQ(test::read_file("list.sta"),
-            "MM\t1_Min\t1_5%\t1_50%\t1_95%\t1_Max\n"
-            "Percentiles for Gaussian distribution for monthly values from a.dat b.dat \n");
+  EXPECT_EQ(test::read_file("list.sta"), "the previous report\n");
 }
 
 TEST(Options, ParsedAnywhere) {
