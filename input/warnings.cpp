@@ -104,6 +104,15 @@ std::string describe_extra_values(int values, int columns,
   return text;
 }
 
+std::string describe_empty_field(int column, const std::vector<std::string>& headings) {
+  const size_t index = static_cast<size_t>(column);
+  const bool named = index < headings.size() && !headings[index].empty();
+  return "an empty field between two tabs: value " + std::to_string(column + 1) +
+         (named ? " (" + headings[index] + ")" : "") +
+         " is missing; the values after it keep their columns (further empty fields of this "
+         "file are not named)";
+}
+
 std::string describe_column_count(int columns, int first_columns) {
   return std::to_string(columns) + " columns, the first file has " + std::to_string(first_columns);
 }

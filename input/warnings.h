@@ -22,6 +22,9 @@ std::string describe_record_problem(const RecordParse& parse, const std::string&
 std::string describe_extra_values(int values, int columns,
                                   const std::vector<std::string>& headings);
 
+// An empty field between two tabs in column `column` (0-based), read as a missing value.
+std::string describe_empty_field(int column, const std::vector<std::string>& headings);
+
 // A later file whose header names another number of columns than the first file's.
 std::string describe_column_count(int columns, int first_columns);
 

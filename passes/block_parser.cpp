@@ -97,6 +97,7 @@ void note_line(ParsedBlock& out, std::string_view line, long line_index, const R
   if (parse.extra_values > 0 && out.extra.line < 0) {
     out.extra = {line_index, columns + parse.extra_values};
   }
+  if (parse.empty_fields > 0 && out.empty.line < 0) out.empty = {line_index, parse.empty_column};
   if (has_values) {
     ++out.records;
     if (parse.month == 0) ++out.month_zero;
@@ -121,6 +122,7 @@ void clear_block(ParsedBlock& out) {
   out.bound_hits.clear();
   out.unshown_warnings = out.lines = out.records = out.month_zero = out.not_records = 0;
   out.extra = {};
+  out.empty = {};
 }
 
 // The row's values as read, before the transform overwrites them.

@@ -35,6 +35,12 @@ struct ExtraValues {
   int values = 0;  // all values of that line
 };
 
+// The first line of a block with an empty field between two tabs (read as a missing value).
+struct EmptyField {
+  long line = -1;  // 0-based line within the block; -1: none
+  int column = 0;  // 0-based
+};
+
 struct ParsedBlock {
   std::vector<unsigned char> months;  // month 1..12 of each record that contributes
   std::vector<double> values;         // `columns` transformed values per such record; the
@@ -60,6 +66,7 @@ struct ParsedBlock {
   long month_zero = 0;   // of those, records of month 0
   long not_records = 0;  // lines that are neither records nor blank
   ExtraValues extra;
+  EmptyField empty;
 };
 
 // What a block keeps besides its transformed values.

@@ -1,5 +1,7 @@
 #include "passes/data_pass.h"
 
+#include <utility>
+
 #include "passes/block_parser.h"
 
 namespace pctlfit {
@@ -20,6 +22,7 @@ struct Consumer {
   long lines_done = 0;        // lines of the current file before the next block
   long file_lines_used = 0;   // records and malformed lines of the current file
   bool extra_warned = false;  // the current file's line with extra values has been named
+  bool empty_warned = false;  // the current file's first empty field has been named
   uint64_t bytes_done = 0;    // of the files on disk
   uint64_t bytes_total = 0;
   InputError error;
@@ -38,24 +41,43 @@ void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
   }
 }
 
+// A warning given once per file (its first line with extra values, its first empty field),
+// placed among the block's other warnings by its line.
+struct OncePerFile {
+  long line = -1;  // within the block; -1: none to give
+  std::string text;
+};
+
 // The block's warnings in line order: its malformed lines, and the file's first line with more
-// values than columns.
+// values than columns and first empty field.
 void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string& file) {
-  const ExtraValues& extra = parsed.extra;
-  bool extra_pending = extra.line >= 0 && !consumer.extra_warned;
-  const auto warn_extra = [&] {
+  OncePerFile once[2];
+  if (parsed.extra.line >= 0 && !consumer.extra_warned) {
     consumer.extra_warned = true;
-    extra_pending = false;
-    warn_line(consumer.warnings, file, consumer.lines_done + extra.line + 1,
-              describe_extra_values(extra.values, consumer.table.columns, consumer.headings));
+    once[0] = {parsed.extra.line, describe_extra_values(parsed.extra.values,
+                                                        consumer.table.columns, consumer.headings)};
+  }
+  if (parsed.empty.line >= 0 && !consumer.empty_warned) {
+    consumer.empty_warned = true;
+    once[1] = {parsed.empty.line, describe_empty_field(parsed.empty.column, consumer.headings)};
+  }
+  if (once[1].line >= 0 && (once[0].line < 0 || once[1].line < once[0].line)) {
+    std::swap(once[0], once[1]);
+  }
+  size_t next = 0;
+  const auto warn_once_before = [&](long line) {
+    for (; next < 2 && once[next].line >= 0 && once[next].line < line; ++next) {
+      warn_line(consumer.warnings, file, consumer.lines_done + once[next].line + 1,
+                once[next].text);
+    }
   };
   for (const BlockWarning& warning : parsed.warnings) {
-    if (extra_pending && extra.line < warning.line) warn_extra();
+    warn_once_before(warning.line);
     warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
               describe_record_problem(warning.parse, warning.field, consumer.table.columns,
                                       consumer.headings));
   }
-  if (extra_pending) warn_extra();
+  warn_once_before(parsed.lines + 1);
   count_unshown_warnings(consumer.warnings, parsed.unshown_warnings);
 }
 
@@ -94,6 +116,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     consumer.lines_done = consumer.header_lines;
     consumer.file_lines_used = 0;
     consumer.extra_warned = false;
+    consumer.empty_warned = false;
     if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
     if (item.third_line_is_dated) {
       warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);

@@ -104,6 +104,7 @@ TEST(ParseRecord, Lines) {
     RecordStatus status;
     long long month;
     std::vector<double> values;  // the values read
+    int empty_fields = 0;
   };
   const Case cases[] = {
       {"2001 3 1 0 1.5 -9999 2.0", RecordStatus::record, 3, {1.5, -9999, 2.0}},
@@ -124,6 +125,16 @@ TEST(ParseRecord, Lines) {
       {"2001 2 1 0 1 2", RecordStatus::short_record, 2, {1, 2}},
       {"2001 2 1 0 1 2 \r", RecordStatus::short_record, 2, {1, 2}},
       {"2001 2 1 0", RecordStatus::short_record, 2, {}},
+      // An empty field between tabs is a missing value in its place, only where tabs part them.
+      {"2001\t3\t1\t0\t12.234\t\t9.780", RecordStatus::record, 3, {12.234, -9999, 9.78}, 1},
+      {"2001\t3\t1\t0\t\t1\t2", RecordStatus::record, 3, {-9999, 1, 2}, 1},
+      {"2001 3 1 0 1.5\t \t2", RecordStatus::record, 3, {1.5, -9999, 2}, 1},
+      {"2001\t3\t1\t0\t\t\t5\r", RecordStatus::record, 3, {-9999, -9999, 5}, 2},
+      {"2001\t3\t1\t0\tx\t\t5", RecordStatus::bad_value, 3, {kNaN, -9999, 5}, 1},
+      {"2001\t3\t1\t0\t1\t\t2\t7\t8", RecordStatus::record, 3, {1, -9999, 2}, 1},
+      {"2001\t3\t1\t0\t1\t2\t3\t", RecordStatus::record, 3, {1, 2, 3}},
+      {"2001\t3\t1\t0\t1\t\t", RecordStatus::short_record, 3, {1}},
+      {"2001 3 1 0 1  2", RecordStatus::short_record, 3, {1, 2}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
@@ -134,6 +145,7 @@ TEST(ParseRecord, Lines) {
     EXPECT_EQ(parse.month, c.month);
     if (c.status == RecordStatus::month_out_of_range) continue;
     ASSERT_EQ(parse.values_read, static_cast<int>(c.values.size()));
+    EXPECT_EQ(parse.empty_fields, c.empty_fields);
     for (size_t i = 0; i < c.values.size(); ++i) {
       EXPECT_EQ(std::bit_cast<uint64_t>(values[i]), std::bit_cast<uint64_t>(c.values[i]));
     }

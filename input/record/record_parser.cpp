@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "input/record/missing_values.h"
 #include "input/record/number_scan.h"
 #include "input/record/readings.h"
 #include "input/record/value_fields.h"
@@ -91,6 +92,50 @@ const char* scan_record_start(std::string_view line, FileLayout layout, long lon
   return pos;
 }
 
+bool is_blank_not_tab(char c) { return c != '\t' && is_c_space(c); }
+
+const char* skip_blanks(const char* pos, const char* end) {
+  while (pos < end && is_blank_not_tab(*pos)) ++pos;
+  return pos;
+}
+
+// Whether the values from `pos` on hold an empty field: a tab, at most blanks, a tab.
+bool has_empty_tab_field(const char* pos, const char* end) {
+  for (; pos < end; ++pos) {
+    if (*pos != '\t') continue;
+    const char* next = skip_blanks(pos + 1, end);
+    if (next < end && *next == '\t') return true;
+  }
+  return false;
+}
+
+// The values read again as fields closed by tabs, an empty field being one missing value.
+// Only for a line that the ordinary reading found short or long, so that a well-formed record
+// costs nothing.
+void read_tab_fields(const ValueFields& fields, RecordParse& result) {
+  const char* const end = fields.line.data() + fields.line.size();
+  RecordParse again;
+  again.month = result.month;
+  const char* pos = skip_blanks(fields.from, end);
+  if (pos < end && *pos == '\t') ++pos;  // the tab after the record's date
+  for (int c = 0; c < fields.columns; ++c) {
+    pos = skip_blanks(pos, end);
+    if (pos == end) return;  // short after all: the first reading stands
+    if (*pos == '\t') {
+      fields.values[c] = kMissingMarker;
+      if (again.empty_fields++ == 0) again.empty_column = c;
+      ++pos;
+      continue;
+    }
+    pos = read_field(fields.line, pos, c, fields.values, again);
+    pos = skip_blanks(pos, end);
+    if (pos < end && *pos == '\t' && c + 1 < fields.columns) ++pos;  // the field's closing tab
+  }
+  again.values_read = fields.columns;
+  finish_values(fields.line, pos, again);
+  result = again;
+}
+
 RecordParse parse_fields(const Reading& reading, std::string_view line, const char* readable_end,
                          int columns, double* values, FileLayout layout) {
   RecordParse result;
@@ -106,7 +151,13 @@ RecordParse parse_fields(const Reading& reading, std::string_view line, const ch
     result.status = RecordStatus::month_out_of_range;
     return result;
   }
-  reading.read_values({line, pos, readable_end, columns, values}, result);
+  const ValueFields fields{line, pos, readable_end, columns, values};
+  reading.read_values(fields, result);
+  // Too few fields, or more than the columns: where an empty field is why, its place matters.
+  const bool miscounted = result.status == RecordStatus::short_record || result.extra_values > 0;
+  if (miscounted && has_empty_tab_field(pos, line.data() + line.size())) {
+    read_tab_fields(fields, result);
+  }
   return result;
 }
 

@@ -36,6 +36,10 @@ struct RecordParse {
   // and its text line[bad_field_begin, + bad_field_length)
   int bad_values = 0;
   int bad_column = 0;
+  // record or bad_value: empty fields between two tabs, each one missing value in its own
+  // column, and the first of those columns (0-based)
+  int empty_fields = 0;
+  int empty_column = 0;
   size_t bad_field_begin = 0;
   size_t bad_field_length = 0;
 };
@@ -48,6 +52,9 @@ struct RecordParse {
 // The values are read by the active reading (input/record/readings.h); the `readable_after`
 // bytes that follow the line in memory may then be loaded, never parsed, which spares copying
 // the line's end.
+// Values separated by tabs may leave a field empty (two tabs with at most blanks between): when
+// such a line has too few or too many fields otherwise, each empty field is one missing value (-9999) of its
+// column and the columns after it keep their places. A tab after the last value is nothing.
 // In the date layout the four integers are one date field instead, YYYY-MM-DD, optionally with
 // a time (YYYY-MM-DDTHH:MM, or HH:MM as a field of its own, seconds allowed), whose month is the
 // record's: one that is not 1..12 is month_out_of_range.
