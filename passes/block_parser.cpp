@@ -114,6 +114,7 @@ struct BlockReading {
   FileLayout layout;
   bool keep_read = false;  // with a transforming mode: the values as read into `read` as well
   bool keep_logs = false;  // their logarithms into `logs`
+  const std::vector<int>* order = nullptr;  // the file's columns in the first file's order
 };
 
 void clear_block(ParsedBlock& out) {
@@ -136,6 +137,20 @@ void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
   if (out.read.size() < out.values.size()) out.read.resize(out.values.size());
   std::memcpy(out.read.data() + row_start, out.values.data() + row_start,
               static_cast<size_t>(values_read) * sizeof(double));
+}
+
+// Moves the row's values from the file's columns to the first file's; a value not read is -9999
+// for the moment (see mark_unread).
+void reorder_row(double* row, const std::vector<int>& order, int read, std::vector<double>& scratch) {
+  scratch.assign(row, row + order.size());
+  for (size_t c = 0; c < order.size(); ++c) {
+    row[order[c]] = static_cast<int>(c) < read ? scratch[c] : kMissingMarker;
+  }
+}
+
+// The values that a short record did not hold, marked as not read in their new columns.
+void mark_unread(double* row, const std::vector<int>& order, int read) {
+  for (size_t c = static_cast<size_t>(read); c < order.size(); ++c) row[order[c]] = kNotRead;
 }
 
 void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
@@ -166,14 +181,20 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
                             parse.status == RecordStatus::short_record;
     if (reading.note_lines) note_line(out, line, line_index, parse, columns, has_values);
     if (!has_values || parse.month == 0) continue;
-    if (reading.dist != nullptr) {
-      if (reading.keep_read) keep_read_row(out, row_start, parse.values_read);
-      if (reading.keep_logs) keep_log_row(out, row_start, parse.values_read);
-      transform_row(*reading.dist, row, parse.values_read, columns, out);
-    } else {
-      mark_missing(row, parse.values_read);
-      for (int c = parse.values_read; c < columns; ++c) row[c] = kNotRead;
+    int read = parse.values_read;
+    if (reading.order != nullptr) {
+      reorder_row(row, *reading.order, read, out.reordered);
+      read = columns;
     }
+    if (reading.dist != nullptr) {
+      if (reading.keep_read) keep_read_row(out, row_start, read);
+      if (reading.keep_logs) keep_log_row(out, row_start, read);
+      transform_row(*reading.dist, row, read, columns, out);
+    } else {
+      mark_missing(row, read);
+      for (int c = read; c < columns; ++c) row[c] = kNotRead;
+    }
+    if (reading.order != nullptr) mark_unread(row, *reading.order, parse.values_read);
     out.months.push_back(static_cast<unsigned char>(parse.month));
   }
 }
@@ -181,16 +202,17 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
 }  // namespace
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout, RowCopies copies) {
+                 FileLayout layout, RowCopies copies, const std::vector<int>* order) {
   const bool transformed = dist.mode != DistributionMode::NV;
   parse_lines(block, columns,
               {&dist, true, layout, copies.read && transformed,
-               copies.logs && dist.mode != DistributionMode::LN2},
+               copies.logs && dist.mode != DistributionMode::LN2, order},
               out);
 }
 
-void parse_block_values(std::string_view block, int columns, ParsedBlock& out, FileLayout layout) {
-  parse_lines(block, columns, {nullptr, false, layout}, out);
+void parse_block_values(std::string_view block, int columns, ParsedBlock& out, FileLayout layout,
+                        const std::vector<int>* order) {
+  parse_lines(block, columns, {nullptr, false, layout, false, false, order}, out);
 }
 
 void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts& missing,

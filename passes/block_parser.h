@@ -67,6 +67,7 @@ struct ParsedBlock {
   long not_records = 0;  // lines that are neither records nor blank
   ExtraValues extra;
   EmptyField empty;
+  std::vector<double> reordered;  // a row as read, while it is moved into another column order
 };
 
 // What a block keeps besides its transformed values.
@@ -76,13 +77,16 @@ struct RowCopies {
 };
 
 // Parses every line of `block` (whole lines; the last may lack its newline).
+// `order`, where given, holds for each of the file's columns the column its values go to.
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
-                 FileLayout layout = FileLayout::standard, RowCopies copies = {});
+                 FileLayout layout = FileLayout::standard, RowCopies copies = {},
+                 const std::vector<int>* order = nullptr);
 
 // As parse_block, for a later pass over files whose lines the data pass has described: only the
 // months and the values as read (missing ones marked), no warnings, counts or bound hits.
 void parse_block_values(std::string_view block, int columns, ParsedBlock& out,
-                        FileLayout layout = FileLayout::standard);
+                        FileLayout layout = FileLayout::standard,
+                        const std::vector<int>* order = nullptr);
 
 // Adds a parsed block to the table, record by record, column by column, and counts its missing
 // values per column and month into `missing` (laid out for the table's columns).

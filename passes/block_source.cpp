@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "input/heading_match.h"
 #include "passes/file_opening.h"
 
 namespace pctlfit {
@@ -35,9 +36,25 @@ void next_extent(BlockSource& source, WorkItem& item) {
   source.next_offset += length;
 }
 
+// A later file's headings against the first file's: a warning where they differ, and the order
+// of its columns where they are the first file's in another order.
+void match_headings(BlockSource& source, WorkItem& item, const FileOpening& opening) {
+  source.column_order.reset();
+  item.heading_note.clear();
+  if (item.file == 0 || source.reference_headings == nullptr || opening.header_columns < 0) return;
+  const std::vector<std::string>& first = *source.reference_headings;
+  HeadingComparison comparison = compare_headings(first, opening.headings);
+  item.heading_note = describe_heading_difference(comparison, first, opening.headings);
+  if (comparison.match == HeadingMatch::reordered) {
+    source.column_order = std::make_shared<const std::vector<int>>(std::move(comparison.order));
+  }
+}
+
 // Takes in how the file opened: a failure, its start, and how its records are read.
 void begin_file(BlockSource& source, WorkItem& item, FileOpening opening) {
   if (failed(opening.error)) return fail(source, item, opening.error);
+  match_headings(source, item, opening);
+  item.column_order = source.column_order;
   item.kind = ItemKind::file_begin;
   item.header_columns = opening.header_columns;
   item.has_records = opening.has_records;
@@ -135,6 +152,7 @@ void next_item(BlockSource& source, WorkItem& item) {
     return;
   }
   item.file = source.next_file - 1;
+  item.column_order = source.column_order;
   if (source.positioned) return next_extent(source, item);
   if (source.readahead) return next_read_ahead(source, item);
   next_streamed(source, item);

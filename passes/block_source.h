@@ -2,6 +2,7 @@
 // Walks the listed data files in order and hands out their contents as a sequence of items:
 // a file's start (after its three header lines), blocks of record lines, its end, or a failure.
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -33,6 +34,10 @@ struct WorkItem {
   bool cr_line_ends = false;  // file_begin: its lines end in a carriage return alone
   bool third_line_is_record = false;  // file_begin: its third header line reads as a record
   bool third_line_is_dated = false;   // file_begin: and as one of the date layout
+  std::string heading_note;  // file_begin: a warning about its headings against the first file's
+  // Where the file's columns stand in another order than the first file's: for each of its
+  // columns, the first file's (0-based), so that its values are pooled under their headings.
+  std::shared_ptr<const std::vector<int>> column_order;
   InputError error;                   // failure
   uint64_t file_bytes = 0;  // bytes of the file read for this item (compressed ones if it is)
 };
@@ -51,6 +56,9 @@ struct BlockSource {
   // ones in blocks, in turn, by the one stream that decompresses them.
   bool read_at_offsets = true;
   FileLayout layout = FileLayout::standard;
+  // The first file's headings, that later files' are held against; nullptr: not held.
+  const std::vector<std::string>* reference_headings = nullptr;
+  std::shared_ptr<const std::vector<int>> column_order;  // of the current file
   std::shared_ptr<const PositionedFile> positioned;  // the current file, read at offsets
   uint64_t next_offset = 0;                          // of its next extent
   bool first_extent = false;                         // the next extent is the records' first

@@ -54,7 +54,8 @@ InputError check_data_files(const std::vector<std::string>& entries, const Distr
   // Parsed as they are, untransformed: a value is held against the lines in the data's units.
   const auto parse = [&](WorkItem& item) {
     if (item.kind != ItemKind::block) return;
-    parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, options.layout);
+    parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, options.layout,
+                       item.column_order.get());
     place_block(item.parsed, dist, check, sides[item.slot]);
   };
   const auto apply = [&](const WorkItem& item, size_t first, size_t end) {

@@ -124,6 +124,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
       warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
     }
     check_column_count(consumer, item, file);
+    if (!item.heading_note.empty()) warn_file(consumer.warnings, file, item.heading_note);
     if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
   } else if (item.kind == ItemKind::block) {
     apply_block(consumer, item, file);
@@ -172,7 +173,8 @@ ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptio
                          options.comparison != nullptr};
   return [&dist, columns, layout, kept, copies](WorkItem& item) {
     if (item.kind != ItemKind::block) return;
-    parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies);
+    parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies,
+                item.column_order.get());
     if (kept != nullptr) keep_rows(*kept, item.parsed, item.file_bytes);
   };
 }

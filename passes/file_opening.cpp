@@ -66,6 +66,7 @@ FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Li
   if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
   if (has_header) {
     opening.header_columns = count_header_columns(header.text, header.had_newline, layout);
+    opening.headings = column_headings(header.text, header.had_newline, layout);
   }
   if (layout == FileLayout::date) {
     opening.has_records = has_header;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "input/input_error.h"
 #include "input/layout.h"
@@ -17,6 +18,7 @@ namespace pctlfit {
 struct FileOpening {
   InputError error;          // data_cannot_open, header_too_long or data_cannot_read; else none
   int header_columns = -2;   // the columns its header names (-1 too short, -2 none)
+  std::vector<std::string> headings;  // and their headings (see column_headings)
   bool has_records = false;  // false for a file of fewer than three lines
   std::shared_ptr<const PositionedFile> positioned;  // records read at offsets from here
   uint64_t records_offset = 0;                       // where they start

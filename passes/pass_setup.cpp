@@ -26,6 +26,7 @@ void run_pass(const PassFiles& files, const PassOptions& options, PassSteps step
   source.longest_line = longest_record_line(files.columns);
   source.read_at_offsets = options.read_at_offsets;
   source.layout = options.layout;
+  source.reference_headings = options.headings;
   steps.columns = static_cast<size_t>(files.columns < 0 ? 0 : files.columns);
   run_pipeline(source, pass_threads(options, files), steps);
   close_block_source(source);

@@ -23,6 +23,9 @@ struct PassOptions {
   // through its stream, in turn, as compressed ones are).
   bool read_at_offsets = true;
   FileLayout layout = FileLayout::standard;
+  // The first file's headings: a later file with the same headings in another order is read
+  // into their columns. nullptr: every file by position.
+  const std::vector<std::string>* headings = nullptr;
 };
 
 // The files of a pass and what is known of them before it starts.

@@ -20,7 +20,8 @@ InputError pass_values(const std::vector<std::string>& entries, int columns,
   const FileLayout layout = options.layout;
   const auto parse = [&](WorkItem& item) {
     if (item.kind == ItemKind::block) {
-      parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, layout);
+      parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, layout,
+                         item.column_order.get());
     }
   };
   const auto apply = [&](const WorkItem& item, size_t first, size_t end) {

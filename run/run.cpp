@@ -156,6 +156,7 @@ ExitStatus read_all_data(RunContext& context) {
   DataPassOptions options;
   options.pass.threads = context.threads;
   options.pass.layout = context.layout;
+  options.pass.headings = &context.headings;
   options.headings = &context.headings;
   context.bound_counts = allocate_cell_counts(context.column_count);
   context.missing_counts = allocate_cell_counts(context.column_count);
@@ -250,6 +251,7 @@ PassOptions later_pass_options(const RunContext& context) {
   PassOptions options;
   options.threads = context.threads;
   options.layout = context.layout;
+  options.headings = &context.headings;
   return options;
 }
 

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "input/heading_match.h"
 #include "test_util.h"
 
 namespace pctlfit {
@@ -61,6 +62,88 @@ TEST_F(InputSlips, EmptyTabFieldIsMissingInPlace) {
   EXPECT_EQ(lines_starting(test::read_file(dir / "t.csv"), "3,SB3,1,"),
             lines_starting(test::read_file(dir / "same.csv"), "3,SB3,1,"));
   EXPECT_EQ(test::run_binary(dir, "-q --strict list.txt NV").status, 5);
+}
+
+TEST(HeadingMatch, Compared) {
+  struct Case {
+    std::vector<std::string> later;
+    HeadingMatch match;
+    std::vector<int> order;
+    std::string note;
+  };
+  const std::vector<std::string> first = {"SB1", "SB2", "SB3"};
+  const Case cases[] = {
+      {{"SB1", "SB2", "SB3"}, HeadingMatch::same, {}, ""},
+      {{"SB2", "SB1", "SB3"}, HeadingMatch::reordered, {1, 0, 2},
+       "its columns stand in another order than the first file's: SB2 is column 1 here, column 2 "
+       "in the first file; each value is pooled under its heading"},
+      {{"SB1", "SB3", "SB2"}, HeadingMatch::reordered, {0, 2, 1},
+       "its columns stand in another order than the first file's: SB3 is column 2 here, column 3 "
+       "in the first file; each value is pooled under its heading"},
+      {{"SB1", "SB2", "SB4"}, HeadingMatch::renamed, {},
+       "column 3 is headed \"SB4\", in the first file \"SB3\"; the values are pooled by "
+       "position, as the first file names them"},
+      {{"SB1", "SB1", "SB3"}, HeadingMatch::renamed, {},
+       "column 2 is headed \"SB1\", in the first file \"SB2\"; the values are pooled by "
+       "position, as the first file names them"},
+      {{"SB1", "SB2"}, HeadingMatch::other_count, {}, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.note);
+    const HeadingComparison comparison = compare_headings(first, c.later);
+    EXPECT_EQ(comparison.match, c.match);
+    EXPECT_EQ(comparison.order, c.order);
+    EXPECT_EQ(describe_heading_difference(comparison, first, c.later), c.note);
+  }
+  // Headings that repeat cannot be matched by name: another order is pooled by position.
+  EXPECT_EQ(compare_headings({"Q", "Q"}, {"Q", "Q"}).match, HeadingMatch::same);
+  EXPECT_EQ(compare_headings({"Q", "Q", "R"}, {"R", "Q", "Q"}).match, HeadingMatch::renamed);
+}
+
+// A member whose columns stand in another order is pooled by heading: the report, the sample
+// percentiles and the fit check are those of the member written in the first file's order.
+TEST_F(InputSlips, ReorderedColumnsPooledByHeading) {
+  std::string first, reordered, in_order;
+  for (int year = 2001; year <= 2010; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      const std::string date = std::to_string(year) + "\t" + std::to_string(month) + "\t1\t0\t";
+      const double a = year - 1990 + month * 0.5, b = 100 + year % 7, c = 3.0 + month;
+      const std::string va = std::to_string(a), vb = std::to_string(b), vc = std::to_string(c);
+      first += date + vc + "\t" + va + "\t" + vb + "\n";
+      reordered += date + vb + "\t" + va + "\t" + vc + "\n";
+      in_order += date + vc + "\t" + va + "\t" + vb + "\n";
+    }
+  }
+  // The last record of the reordered file is short: its missing value stays in its column.
+  reordered += "2011\t1\t1\t0\t7.5\t2.5\n";
+  in_order += "2011\t1\t1\t0\t-9999\t2.5\t7.5\n";
+  const auto header = [](const std::string& headings) {
+    return "monthly values\nYYYY MM DD H\t" + headings + "\nm3/s\n";
+  };
+  file("a.dat", header("SB1\tSB2\tSB3") + first);
+  file("b.dat", header("SB3\tSB2\tSB1") + reordered);
+  file("c.dat", header("SB1\tSB2\tSB3") + in_order);
+  file("moved.txt", "a.dat\nb.dat\n");
+  file("plain.txt", "a.dat\nc.dat\n");
+  const std::string options = " --table=t.csv --sample --check-fit --levels=10,90";
+  const auto moved = test::run_binary(dir, "-q moved.txt" + options);
+  EXPECT_EQ(moved.status, 0);
+  EXPECT_NE(moved.err.find("pctlfit: warning: b.dat: its columns stand in another order than the "
+                           "first file's: SB3 is column 1 here, column 3 in the first file; each "
+                           "value is pooled under its heading\n"),
+            std::string::npos)
+      << moved.err;
+  const std::string moved_table = test::read_file(dir / "t.csv");
+  ASSERT_EQ(test::run_binary(dir, "-q plain.txt" + options).status, 0);
+  EXPECT_EQ(month_rows(dir / "moved.sta"), month_rows(dir / "plain.sta"));
+  // The value that the short record lacks is not read, where -9999 is missing: their only
+  // difference.
+  std::string plain_table = test::read_file(dir / "t.csv");
+  const size_t january = plain_table.find("\n1,SB1,1,20,1,");
+  ASSERT_NE(january, std::string::npos);
+  plain_table[january + 12] = '0';
+  EXPECT_EQ(moved_table, plain_table);
+  EXPECT_EQ(test::run_binary(dir, "-q --strict moved.txt").status, 5);
 }
 
 }  // namespace
