@@ -58,6 +58,16 @@ double percentile_of(const Distribution& dist, const MonthStats& record, const Z
   return std::numeric_limits<double>::quiet_NaN();
 }
 
+// The z table's entry for exactly the percentage `level` (0.1, 5, 99.5, ...); null for any
+// other level, whose figure then comes from the exact quantile rather than a neighbour's
+// constant (0.15 % is not the 0.1 % figure).
+const ZEntry* exact_z_entry(double level) {
+  for (const ZEntry& entry : kZTable) {
+    if (level == entry.key / 10.0) return &entry;
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 double percentile(const Distribution& dist, const MonthStats& record, double p) {
@@ -88,10 +98,9 @@ double mixed_at_level(const Distribution& dist, const MonthStats& record, uint64
   const double p = level / 100;
   const double p0 = double(at_bound) / (record.count + double(at_bound));
   if (record.count == 0 || p <= p0) return log_normal_bound(dist);
+  // A derived probability takes the exact quantile always: the table's rounded constant at the
+  // few q that hit a key exactly would make a jump where every neighbouring q is exact.
   const double q = (p - p0) / (1 - p0);
-  for (const ZEntry& entry : kZTable) {
-    if (entry.key == q * 1000) return percentile_of(dist, record, entry);
-  }
   return back_transform(dist, record.mean + normal_quantile(q) * record.std_dev);
 }
 
@@ -107,7 +116,7 @@ double mixed_max(const Distribution& dist, const MonthStats& record, uint64_t at
 }
 
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level) {
-  if (const ZEntry* entry = z_entry(level)) return percentile_of(dist, record, *entry);
+  if (const ZEntry* entry = exact_z_entry(level)) return percentile_of(dist, record, *entry);
   if (std::isnan(level)) return level;
   const double z = normal_quantile(level / 100);
   return back_transform(dist, record.mean + z * record.std_dev);

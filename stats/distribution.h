@@ -46,8 +46,8 @@ double month_max(const Distribution& dist, const MonthStats& record);
 double percentile(const Distribution& dist, const MonthStats& record, double p);
 
 // The fitted figure at any level in percent, 0 < level < 100: the z table's figure where the
-// level's key is in it (as percentile), else mean + z * sd with z the standard normal quantile
-// of level / 100, turned back into the data's units.
+// level is exactly one of its percentages (as percentile), else mean + z * sd with z the
+// standard normal quantile of level / 100, turned back into the data's units.
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level);
 
 // "NV", "LN2" or "LN3".
@@ -59,8 +59,8 @@ double log_normal_bound(const Distribution& dist);
 // The figure at `level` percent of a cell of which `at_bound` values lie exactly at the bound
 // and the record holds the others: the mixture of a mass p0 = at_bound / n there and the fitted
 // log-normal. The bound where level / 100 <= p0, else the log-normal's figure at
-// q = (p - p0) / (1 - p0), with the z table's constant only where q is exactly one of its
-// levels; without values at the bound, fitted_at_level's figure.
+// q = (p - p0) / (1 - p0) with the exact quantile; without values at the bound,
+// fitted_at_level's figure.
 double mixed_at_level(const Distribution& dist, const MonthStats& record, uint64_t at_bound,
                       double level);
 

@@ -235,10 +235,12 @@ TEST(Distribution, FittedAtAnyLevel) {
        {Distribution{DistributionMode::NV, 0.0}, Distribution{DistributionMode::LN2, 0.0},
         Distribution{DistributionMode::LN3, 0.25}}) {
     SCOPED_TRACE(static_cast<int>(dist.mode));
-    for (double level : {0.1, 1.0, 5.0, 4.96, 10.0, 25.0, 50.0, 75.0, 95.0, 99.9}) {
+    for (double level : {0.1, 0.2, 0.5, 1.0, 2.0, 5.0, 10.0, 20.0, 25.0, 50.0, 75.0, 80.0, 90.0,
+                         95.0, 98.0, 99.0, 99.5, 99.8, 99.9}) {
       EXPECT_EQ(fitted_at_level(dist, cell, level), percentile(dist, cell, level)) << level;
     }
-    for (double level : {2.5, 33.0, 60.0, 97.5, 99.99}) {
+    // Levels whose key is in the table but which are not its percentages: exact, not snapped.
+    for (double level : {0.15, 0.16, 0.54, 1.04, 2.5, 4.96, 9.96, 33.0, 60.0, 97.5, 99.99}) {
       const double expected = back_transform(dist, 1.5 + normal_quantile(level / 100) * 0.4);
       EXPECT_EQ(fitted_at_level(dist, cell, level), expected) << level;
     }

@@ -79,6 +79,12 @@ TEST(Zeros, MixtureFiguresAgainstTheModel) {
     }
     EXPECT_EQ(mixed_min(c.dist, s.record, s.at_bound), log_normal_bound(c.dist));
   }
+  // p0 = 3/8 puts the median's q = 0.125 / 0.625 exactly on the z table's 20 %: still the exact
+  // quantile (0.8416), not the table's rounded 0.841.
+  const Distribution ln2{DistributionMode::LN2, 0, true};
+  const Sample s = sample_of(ln2, {0, 0, 0, 1.5, 2, 3.25, 7, 11});
+  const double model = model_figure(ln2, s, 50.0);
+  EXPECT_NEAR(mixed_at_level(ln2, s.record, s.at_bound, 50.0), model, 1e-12 * model);
 }
 
 // Without values at the bound, every figure is the fitted one, bit for bit: the z table's at its
