@@ -55,8 +55,8 @@ void warn_if_replacing_other_files(RunContext& context) {
   for (const std::string& entry : context.entries) names += entry + ' ';
   const std::string title = existing_title_line(context.report_name, names.size() + 128);
   if (!title_names_other_files(title, context.entries)) return;
+  // About the outputs, not the input: --strict does not count it.
   std::fputs(report_replaced_warning(context.report_name).c_str(), context.console.err);
-  ++context.input_warnings;
 }
 
 // Opens the output `name`: a regular file (or none yet) under a temporary name beside it, a
