@@ -98,6 +98,10 @@ bool read_layout_option(const std::string& text, Options& options, std::string& 
   return false;
 }
 
+void note_table_only(Options& options, const char* name) {
+  if (!options.table_only) options.table_only = name;
+}
+
 // An option that takes a value at args[i] (i may advance past it): `matched` tells whether
 // args[i] is one. False on a usage error.
 bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Options& options,
@@ -123,11 +127,16 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
   }
   if (const OptionValue memory = option_value(args, i, nullptr, "memory");
       memory.match != OptionMatch::other) {
+    note_table_only(options, "--memory");
     return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
   }
-  if (arg.starts_with("--sample=")) return read_sample_option(arg.substr(9), options, error);
+  if (arg.starts_with("--sample=")) {
+    note_table_only(options, "--sample");
+    return read_sample_option(arg.substr(9), options, error);
+  }
   if (const OptionValue levels = option_value(args, i, nullptr, "levels");
       levels.match != OptionMatch::other) {
+    note_table_only(options, "--levels");
     return take_value(levels, arg, text, error) && read_levels_option(*text, options, error);
   }
   matched = false;
@@ -149,6 +158,7 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
   } else if (arg == "--check-fit") {
     options.check_fit = true;
   } else if (arg == "--sample") {
+    note_table_only(options, "--sample");
     options.sample = default_sample_method();
   } else if (arg == "--compare-fits") {
     options.compare_fits = true;
@@ -182,6 +192,11 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
   if (!words.empty()) options.list_name = words[0];
   if (words.size() > 1) options.mode_word = words[1];
   if (words.size() > 2) options.ignored_words.assign(words.begin() + 2, words.end());
+  if (options.table_only && !options.table && !options.help && !options.version) {
+    error = "pctlfit: " + *options.table_only +
+            " writes its figures to the table: add --table FILE";
+    return false;
+  }
   return true;
 }
 

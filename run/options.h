@@ -27,6 +27,9 @@ struct Options {
   uint64_t memory = uint64_t{1} << 30;       // --memory: what the sample percentiles may hold
   bool compare_fits = false;                 // every mode's AIC per column and month
   bool zeros = false;                        // values at the bound as a mass of their own
+  // The first option given that only changes the figure table (--sample, --levels, --memory):
+  // without --table it would do nothing, so it is a usage error.
+  std::optional<std::string> table_only;
   std::optional<std::string> list_name;
   std::optional<std::string> mode_word;
   std::vector<std::string> ignored_words;  // after the mode word

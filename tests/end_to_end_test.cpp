@@ -637,6 +637,13 @@ TEST_F(EndToEnd, SamplePercentilesInTheTable) {
             0u)
       << bad.out;
   EXPECT_EQ(run_binary(dir, "-q --memory=12 --sample list.txt").status, 1);
+  // Options that only change the table do nothing without it: a usage error naming the first.
+  for (const std::string option : {"--sample", "--sample=hazen", "--levels=10", "--memory=8M"}) {
+    const auto without = run_binary(dir, "-q " + option + " list.txt --check-fit");
+    EXPECT_EQ(without.status, 1);
+    const std::string name = option.substr(0, option.find('='));
+    EXPECT_EQ(without.out, "pctlfit: " + name + " writes its figures to the table: add --table FILE\n");
+  }
 }
 
 TEST_F(EndToEnd, QuietLeavesOnlyErrorsAndWarnings) {

@@ -100,7 +100,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (flags & 2) args.push_back("--compare-fits");
   if (flags & 4) args.push_back("--zeros");
   if (flags & 8) args.insert(args.end(), {"--sample", "--table=" + directory + "t.csv"});
-  if (flags & 16) args.push_back("--memory=1K");
+  if ((flags & 8) && (flags & 16)) args.push_back("--memory=1K");  // a table option: with --table
   const int status = pctlfit::run_pctlfit(args, console);
   std::fclose(console.in);
   std::fclose(console.out);
