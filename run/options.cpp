@@ -16,6 +16,11 @@ std::optional<double> parse_whole_number(const std::string& text) {
   return value;
 }
 
+bool starts_with_number(const std::string& text) {
+  double value = 0;
+  return scan_double(text.data(), text.data() + text.size(), value) != nullptr;
+}
+
 namespace {
 
 bool read_lower_limit_option(const std::string& text, Options& options, std::string& error) {

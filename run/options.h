@@ -39,6 +39,9 @@ struct Options {
 // (no newline) in `error`; `options` then holds what was read before it.
 bool parse_options(const std::vector<std::string>& args, Options& options, std::string& error);
 
+// Whether `text` starts with a number as the C library's scan reads one ("0,5" does, "x" not).
+bool starts_with_number(const std::string& text);
+
 // A number as a whole word ("0.5", "-1e3"; not "0.5x", not empty), finite; for -l and the prompt.
 std::optional<double> parse_whole_number(const std::string& text);
 

@@ -1,6 +1,7 @@
 #include "run/run.h"
 
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <thread>
 #include <unordered_map>
@@ -65,14 +66,26 @@ void warn(RunContext& context, const std::string& text) {
   ++context.input_warnings;
 }
 
-// Asks for the LN3 lower limit; 0 with a warning when no whole number is typed.
-double read_lower_limit(RunContext& context) {
+// Asks for the LN3 lower limit: 0 with a warning where no number at all can be read (an empty
+// standard input, a word), as the prompt always did. An answer that starts as a number but is
+// not wholly a finite one (0,5, 1e400, nan, inf) is refused as -l refuses it: run with a limit
+// of 0, or of part of it, its figures would look right and be wrong. False on such a refusal.
+bool read_lower_limit(RunContext& context, ExitStatus& status) {
   print_ln3_prompt(context.console.out);
   const std::optional<std::string> word = read_word(context.console.in);
+  const bool starts_as_number = word && starts_with_number(*word);
   const std::optional<double> limit = word ? parse_whole_number(*word) : std::nullopt;
-  if (limit) return *limit;
-  warn(context, no_lower_limit_warning(word));
-  return 0.0;
+  context.distribution.lower_limit = 0.0;
+  if (limit && std::isfinite(*limit)) {
+    context.distribution.lower_limit = *limit;
+  } else if (starts_as_number) {
+    status = report_usage_error(context.console.out,
+                                "pctlfit: lower limit \"" + *word + "\" is not a number");
+    return false;
+  } else {
+    warn(context, no_lower_limit_warning(word));
+  }
+  return true;
 }
 
 // The mode word and the lower limit, from the options, the word after the list name and the
@@ -92,8 +105,8 @@ bool choose_distribution(const Options& options, RunContext& context, ExitStatus
     }
     dist.mode = DistributionMode::LN3;
     dist.lower_limit = *options.lower_limit;
-  } else if (dist.mode == DistributionMode::LN3) {
-    dist.lower_limit = read_lower_limit(context);
+  } else if (dist.mode == DistributionMode::LN3 && !read_lower_limit(context, status)) {
+    return false;
   }
   if (options.zeros && dist.mode == DistributionMode::NV) {
     status = report_usage_error(context.console.out,

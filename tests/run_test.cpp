@@ -98,7 +98,6 @@ TEST_F(Run, Ln3PromptsBeforeOpeningTheList) {
       // Nothing readable, or no whole number: the limit stays 0, and the user is told.
       {"", limit_0.c_str(), no_limit + "(standard input is empty); using 0\n"},
       {"abc", limit_0.c_str(), no_limit + "(\"abc\"); using 0\n"},
-      {"0,5\n", limit_0.c_str(), no_limit + "(\"0,5\"); using 0\n"},
   };
   test::write_file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
   test::write_file("list.txt", "a.dat\n");
@@ -111,6 +110,17 @@ TEST_F(Run, Ln3PromptsBeforeOpeningTheList) {
     const std::string report = test::read_file("list.sta");
     EXPECT_NE(report.find("(LN3) for monthly values froma.dat \n" + std::string(c.first_row)),
               std::string::npos);
+  }
+  // An answer that starts as a number but is not wholly a finite one is refused, as -l refuses
+  // it, instead of running with a limit of 0 or of a part of it.
+  for (const std::string answer : {"0,5", "nan", "inf", "-inf", "1e400", "0.5x"}) {
+    SCOPED_TRACE(answer);
+    const auto refused = run_in_process({"list.txt", "LN3"}, answer + "\n");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.out, kBanner + "lower limit for LN3: pctlfit: lower limit \"" + answer +
+                               "\" is not a number\n");
+    EXPECT_EQ(run_in_process({"list.txt", "-l", answer}).out,
+              kBanner + "pctlfit: lower limit \"" + answer + "\" is not a number\n");
   }
   const auto missing = run_in_process({"missing.txt", "LN3"}, "1\n");
   EXPECT_EQ(missing.out, kBanner + "lower limit for LN3: error opening script file missing.txt\n");
