@@ -169,7 +169,12 @@ void complete_item(const BlockSource& source, WorkItem& item) {
     return;
   }
   item.kind = ItemKind::failure;
-  item.error = {InputErrorKind::data_cannot_read, (*source.entries)[item.file], error_number, {}};
+  const std::string shortened =
+      error_number == 0 ? "the file ended before the size it had when it was opened: it changed "
+                          "during the run (is a program still writing it?)"
+                        : "";
+  item.error = {InputErrorKind::data_cannot_read, (*source.entries)[item.file], error_number,
+                shortened};
 }
 
 void close_block_source(BlockSource& source) {

@@ -26,10 +26,10 @@ bool regular_file_size(int fd, uint64_t& size);
 // bytes; nullptr with errno set.
 std::FILE* open_for_writing(const std::string& path, bool text = true);
 
-// What an output's name leads to (through symbolic links): nothing yet, a regular file, a FIFO,
-// or something else that is written in place (a device such as /dev/stdout).
-enum class OutputTarget { absent, regular, fifo, other };
-OutputTarget output_target(const std::string& path);
+// What a name leads to (through symbolic links): nothing, a regular file, a FIFO or pipe (read
+// once only), or something else (a device such as /dev/stdout, a folder).
+enum class FileKind { absent, regular, fifo, other };
+FileKind file_kind(const std::string& path);
 
 // The file that `path` names once symbolic links are followed: replacing it keeps the link.
 // `path` itself where it is no link or leads nowhere.
@@ -56,10 +56,16 @@ void forget_when_interrupted(const std::string& path);
 // The size of the file in bytes; false when it has none (missing, no file).
 bool file_size(const std::string& path, uint64_t& size);
 
-// A file's size and time of last change, to tell whether it changed between two readings.
+// What tells whether a file changed between two readings: its identity and size, and its times
+// of last change. The change time (of the inode, or on Windows of the file's record) is set by
+// the system on any write or rename, and no user or tool can set it back, as they can the
+// modification time (touch -r, tools that keep times).
 struct FileStamp {
+  uint64_t device = 0;  // the volume's serial number on Windows
+  uint64_t inode = 0;   // the file index on Windows
   uint64_t size = 0;
   int64_t modified = 0;  // in the system's finest unit
+  int64_t changed = 0;
   bool operator==(const FileStamp&) const = default;
 };
 

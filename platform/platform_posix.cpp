@@ -59,9 +59,13 @@ bool file_size(const std::string& path, uint64_t& size) {
 bool file_stamp(const std::string& path, FileStamp& stamp) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) return false;
+  stamp.device = static_cast<uint64_t>(status.st_dev);
+  stamp.inode = static_cast<uint64_t>(status.st_ino);
   stamp.size = static_cast<uint64_t>(status.st_size);
   stamp.modified =
       static_cast<int64_t>(status.st_mtim.tv_sec) * 1000000000 + status.st_mtim.tv_nsec;
+  stamp.changed =
+      static_cast<int64_t>(status.st_ctim.tv_sec) * 1000000000 + status.st_ctim.tv_nsec;
   return true;
 }
 

@@ -119,12 +119,22 @@ bool file_size(const std::string& path, uint64_t& size) {
 }
 
 bool file_stamp(const std::string& path, FileStamp& stamp) {
-  WIN32_FILE_ATTRIBUTE_DATA data{};
-  if (!GetFileAttributesExW(widen(path).c_str(), GetFileExInfoStandard, &data)) return false;
-  stamp.size = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  stamp.modified =
-      static_cast<int64_t>((static_cast<uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-                           data.ftLastWriteTime.dwLowDateTime);
+  const HANDLE file =
+      CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_BASIC_INFO times{};
+  const bool known =
+      GetFileInformationByHandle(file, &info) != 0 &&
+      GetFileInformationByHandleEx(file, FileBasicInfo, &times, sizeof times) != 0;
+  CloseHandle(file);
+  if (!known) return false;
+  stamp.device = info.dwVolumeSerialNumber;
+  stamp.inode = (static_cast<uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  stamp.size = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  stamp.modified = times.LastWriteTime.QuadPart;
+  stamp.changed = times.ChangeTime.QuadPart;
   return true;
 }
 

@@ -56,12 +56,12 @@ mode_t new_file_mode() {
 
 }  // namespace
 
-OutputTarget output_target(const std::string& path) {
+FileKind file_kind(const std::string& path) {
   struct stat status {};
-  if (::stat(path.c_str(), &status) != 0) return OutputTarget::absent;
-  if (S_ISREG(status.st_mode)) return OutputTarget::regular;
-  if (S_ISFIFO(status.st_mode)) return OutputTarget::fifo;
-  return OutputTarget::other;
+  if (::stat(path.c_str(), &status) != 0) return FileKind::absent;
+  if (S_ISREG(status.st_mode)) return FileKind::regular;
+  if (S_ISFIFO(status.st_mode)) return FileKind::fifo;
+  return FileKind::other;
 }
 
 std::string followed_links(const std::string& path) {

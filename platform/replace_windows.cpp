@@ -52,18 +52,18 @@ void install_handlers() {
 
 }  // namespace
 
-OutputTarget output_target(const std::string& path) {
+FileKind file_kind(const std::string& path) {
   const HANDLE file =
       CreateFileW(widen(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return OutputTarget::absent;
+  if (file == INVALID_HANDLE_VALUE) return FileKind::absent;
   const DWORD type = GetFileType(file);
   BY_HANDLE_FILE_INFORMATION info{};
   const bool folder = GetFileInformationByHandle(file, &info) != 0 &&
                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   CloseHandle(file);
-  if (type == FILE_TYPE_PIPE) return OutputTarget::fifo;
-  return type == FILE_TYPE_DISK && !folder ? OutputTarget::regular : OutputTarget::other;
+  if (type == FILE_TYPE_PIPE) return FileKind::fifo;
+  return type == FILE_TYPE_DISK && !folder ? FileKind::regular : FileKind::other;
 }
 
 std::string followed_links(const std::string& path) { return path; }

@@ -63,11 +63,11 @@ void warn_if_replacing_other_files(RunContext& context) {
 // device in place. A FIFO is refused: a report is a file, and a FIFO would block the run.
 ExitStatus open_output(const RunContext& context, const std::string& name, FilePtr& file,
                        PendingOutput& pending) {
-  const OutputTarget target = output_target(name);
-  if (target == OutputTarget::fifo) {
+  const FileKind target = file_kind(name);
+  if (target == FileKind::fifo) {
     return report_output_not_a_file(context.console.out, context.console.err, name);
   }
-  if (target == OutputTarget::other) {
+  if (target == FileKind::other) {
     file.reset(open_for_writing(name));
   } else {
     pending.target = followed_links(name);

@@ -210,6 +210,22 @@ ExitStatus read_all_data(RunContext& context) {
   return kExitOk;
 }
 
+// --check-fit and --sample may read the files again, which a pipe cannot be: refused before
+// the run rather than found empty (or waited on for ever) in its second pass. False if so.
+bool refuse_pipes_read_twice(const RunContext& context, const Options& options,
+                             ExitStatus& status) {
+  if (!options.check_fit && !options.sample) return true;
+  for (const std::string& entry : context.entries) {
+    if (file_kind(entry) != FileKind::fifo) continue;
+    const char* option = options.check_fit ? "--check-fit" : "--sample";
+    status = report_usage_error(context.console.out,
+                                std::string("pctlfit: ") + option + " reads the files again, but " +
+                                    entry + " is a pipe, read once: save it to a file first");
+    return false;
+  }
+  return true;
+}
+
 // --version, usage errors, no list file and --help end the run before it starts; true if so.
 bool ends_before_the_run(const std::vector<std::string>& args, Options& options,
                          const Console& console, ExitStatus& status) {
@@ -289,8 +305,12 @@ void check_fit(RunContext& context) {
                                      context.zero_counts ? &*context.zero_counts : nullptr);
   const InputError error =
       check_data_files(context.entries, context.distribution, check, later_pass_options(context));
-  if (const std::optional<LeftOut> left_out =
-          later_pass_left_out(context, error, "changed between the two passes")) {
+  std::optional<LeftOut> left_out =
+      later_pass_left_out(context, error, "changed between the two passes");
+  // Other counts than the data pass's under the same stamps: some file was rewritten in place.
+  if (!left_out && !counts_match(check, context.table))
+    left_out = LeftOut{context.list_name, "a listed file changed between the two passes"};
+  if (left_out) {
     std::fputs(fit_check_left_out_warning(left_out->file, left_out->why).c_str(),
                context.console.err);
     return;
@@ -424,6 +444,7 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
   const std::string data_file_hint = data_file_as_list_hint(context.list_name, context.entries);
   std::fputs(data_file_hint.c_str(), context.console.err);
   if (data_file_hint.empty()) warn_listed_again(context);
+  if (!refuse_pipes_read_twice(context, options, status)) return status;
   status = open_report(context, options);
   if (status == kExitOk) status = open_table(context, options);
   if (status != kExitOk) return status;

@@ -71,6 +71,14 @@ FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
   return check;
 }
 
+bool counts_match(const FitCheck& check, const StatsTable& table) {
+  for (size_t i = 0; i < check.cells.size(); ++i) {
+    const FitCell& cell = check.cells[i];
+    if (cell.checked && cell.values != uint64_t(table.cells[i].count) + cell.zeros) return false;
+  }
+  return true;
+}
+
 FitVerdict judge_fit(const FitCell& cell, uint64_t n) {
   FitVerdict verdict;
   if (!cell.checked || n == 0) return verdict;

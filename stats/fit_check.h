@@ -28,6 +28,9 @@ struct FitCell {
   uint64_t zeros = 0;
   bool judge_below = true;
   bool judge_above = true;
+  // The values the check's pass counted (the mass at the bound among them), to hold against
+  // the data pass's: another count means a file changed between the two passes.
+  uint64_t values = 0;
 };
 
 // Laid out like the table's cells.
@@ -49,6 +52,9 @@ inline const FitCell& check_cell(const FitCheck& check, int column, int month) {
   return check.cells[static_cast<size_t>(month - 1) * static_cast<size_t>(check.columns) +
                      static_cast<size_t>(column - 1)];
 }
+
+// Whether every checked cell counted the values the data pass pooled into `table`.
+bool counts_match(const FitCheck& check, const StatsTable& table);
 
 // Where a pooled value lies against its cell's lines. A value exactly on a line lies neither
 // below nor above it.
@@ -72,6 +78,7 @@ inline ValueSide place_value(const FitCell& cell, const Distribution& dist, doub
 // they do not cancel.
 inline void count_value(FitCell& cell, ValueSide side, double d) {
   if (side == ValueSide::not_counted) return;
+  ++cell.values;
   if (side == ValueSide::below) ++cell.below_p5;
   if (side == ValueSide::above) ++cell.above_p95;
   const double d2 = d * d;

@@ -11,8 +11,9 @@ namespace pctlfit {
 
 namespace {
 
-// Bytes [from, from + want) of the file, clamped to its end, into `to`; fewer where it ends
-// early (it was shortened). The count, or -1 on a read error.
+// Bytes [from, from + want) of the file, clamped to its size at opening, into `to`. The count,
+// or -1 on a read error (errno set), also where the file ends before that size (errno 0): it
+// was shortened under the run (a model still writing it), and what it held is not all read.
 int64_t read_range(const PositionedFile& file, uint64_t from, size_t want, char* to) {
   if (from >= file.end) return 0;
   want = static_cast<size_t>(std::min<uint64_t>(want, file.end - from));
@@ -20,7 +21,10 @@ int64_t read_range(const PositionedFile& file, uint64_t from, size_t want, char*
   while (got < want) {
     const int64_t step = read_at(file.fd, to + got, want - got, from + got);
     if (step < 0) return -1;
-    if (step == 0) break;
+    if (step == 0) {
+      errno = 0;
+      return -1;
+    }
     got += static_cast<size_t>(step);
   }
   return static_cast<int64_t>(got);
@@ -63,7 +67,7 @@ bool read_extent_lines(const LineExtent& extent, size_t capacity, std::string& b
   const int64_t got = read_range(file, base, span, block.data());
   length = 0;
   if (got < 0) {
-    error_number = errno != 0 ? errno : EIO;
+    error_number = errno;
     return false;
   }
   const std::string_view read(block.data(), static_cast<size_t>(got));
@@ -80,7 +84,7 @@ bool read_extent_lines(const LineExtent& extent, size_t capacity, std::string& b
       last_newline == std::string_view::npos ? first : std::max(first, last_newline + 1);
   const int64_t end = finish_last_line(file, base, last, capacity, block, read.size());
   if (end < 0) {
-    error_number = errno != 0 ? errno : EIO;
+    error_number = errno;
     return false;
   }
   const size_t kept = static_cast<size_t>(end) - first;

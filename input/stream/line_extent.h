@@ -27,7 +27,8 @@ struct LineExtent {
 };
 
 // The lines that start in the extent into block[0, length) (the block's storage is reused and
-// may be longer). False when a read failed, with `error_number` set.
+// may be longer). False when a read failed, with `error_number` set: 0 where the file ended
+// before the size it had when it was opened.
 bool read_extent_lines(const LineExtent& extent, size_t capacity, std::string& block,
                        size_t& length, int& error_number);
 
