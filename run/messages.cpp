@@ -295,6 +295,21 @@ std::string fit_check_left_out_warning(const std::string& file, const std::strin
   return warning_text(file, why + "; the fit check is left out");
 }
 
+std::string digits_kept_note(size_t cells, const std::string& first_cell) {
+  return "pctlfit: " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
+         " of large values with a small spread (" + (cells == 1 ? "" : "the first: ") +
+         first_cell +
+         "): one-pass sums would lose more than half of the SD's digits, so the mean and SD "
+         "come from a second pass about the mean\n";
+}
+
+std::string digits_lost_warning(size_t cells, const std::string& file, const std::string& why) {
+  return warning_text(file, why + "; " + std::to_string(cells) +
+                                (cells == 1 ? " cell" : " cells") +
+                                " of large values with a small spread keep one-pass SDs, which "
+                                "lose more than half of their digits");
+}
+
 ExitStatus report_strict_failure(std::FILE* out, long warnings) {
   std::fprintf(out, "%ld warnings about the input (--strict)\n", warnings);
   return kExitStrict;

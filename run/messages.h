@@ -59,6 +59,11 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
                                             const std::vector<std::string>& headings, bool zeros);
 // The check could not be made: a file changed between the passes, or could not be read again.
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why);
+// Cells of large values with a small spread, whose mean and SD a second pass formed again
+// about their means; the first of them named.
+std::string digits_kept_note(size_t cells, const std::string& first_cell);
+// The same cells where that pass could not be made: their SDs keep the one-pass figures.
+std::string digits_lost_warning(size_t cells, const std::string& file, const std::string& why);
 
 // Warnings about the command line, the prompt and the report's place, on standard error.
 std::string unknown_mode_warning(const std::string& word);

@@ -13,6 +13,7 @@
 #include "passes/check_pass.h"
 #include "passes/data_pass.h"
 #include "passes/sample_pass.h"
+#include "passes/shift_pass.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
 #include "report/table_writer.h"
@@ -297,6 +298,47 @@ std::optional<LeftOut> later_pass_left_out(const RunContext& context, const Inpu
   return std::nullopt;
 }
 
+// The name of the first cell that `cells` holds, as "column 3 (SB3), month 1".
+std::string first_cell_name(const RunContext& context, const ShiftedCells& cells) {
+  size_t i = 0;
+  while (cells.slot[i] < 0) ++i;
+  const size_t columns = static_cast<size_t>(context.column_count);
+  const size_t column = i % columns;
+  const std::string heading =
+      column < context.headings.size() && !context.headings[column].empty()
+          ? " (" + context.headings[column] + ")"
+          : "";
+  return "column " + std::to_string(column + 1) + heading + ", month " +
+         std::to_string(i / columns + 1);
+}
+
+// Cells whose one-pass sums lose more than half of the SD's digits get their mean and SD from a
+// pass that sums their values about their one-pass means; every other cell keeps its figures
+// bit for bit, and a run without such cells reads nothing more.
+void keep_digits(RunContext& context) {
+  ShiftedCells cells = find_cells_losing_digits(context.table);
+  if (cells.sums.empty()) return;
+  std::optional<LeftOut> left_out;
+  for (const std::string& entry : context.entries) {
+    if (file_kind(entry) == FileKind::fifo) left_out = LeftOut{entry, "a pipe, read once"};
+  }
+  if (!left_out) {
+    const InputError error =
+        shift_data_files(context.entries, context.column_count, context.distribution, cells,
+                         later_pass_options(context));
+    left_out = later_pass_left_out(context, error, "changed between the passes");
+  }
+  if (!left_out && !finalize_shifted(cells, context.table))
+    left_out = LeftOut{context.list_name, "a listed file changed between the passes"};
+  if (left_out) {
+    std::fputs(digits_lost_warning(cells.sums.size(), left_out->file, left_out->why).c_str(),
+               context.console.err);
+    return;
+  }
+  std::fputs(digits_kept_note(cells.sums.size(), first_cell_name(context, cells)).c_str(),
+             context.console.err);
+}
+
 // --check-fit: a second pass holds every finite fit against its own values. What it finds goes
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
@@ -394,7 +436,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const bool head_written = write_report_head(context.report.get(), context.column_count,
                                               context.distribution.mode, context.entries);
   const int head_error = head_written ? 0 : errno;
-  if (options.check_fit || options.sample) stamp_files(context);
+  stamp_files(context);  // for any later pass, which holds the files against them
   if (options.sample && options.table) {
     context.kept = std::make_unique<KeptValues>(context.column_count, options.memory);
   }
@@ -408,6 +450,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
 
   finalize_table(context.table);
+  keep_digits(context);
   if (context.comparison) {
     for (const std::string& line :
          compare_fits_lines(*context.comparison, context.table, context.distribution,

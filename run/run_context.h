@@ -60,7 +60,7 @@ struct RunContext {
   std::optional<CellCounts> zero_counts;    // --zeros: values exactly at the bound
   std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
   std::optional<FitComparison> comparison;  // --compare-fits
-  // --check-fit: the files as the data pass found them (none for a file without a stamp)
+  // The files as the data pass found them, for any later pass (none for a file without a stamp)
   std::vector<std::optional<FileStamp>> stamps;
   int threads = 1;
   long input_warnings = 0;  // warnings about the input so far (--strict counts them)
