@@ -124,6 +124,7 @@ void clear_block(ParsedBlock& out) {
   out.unshown_warnings = out.lines = out.records = out.month_zero = out.not_records = 0;
   out.extra = {};
   out.empty = {};
+  out.dates.clear();
 }
 
 // The row's values as read, before the transform overwrites them.
@@ -196,6 +197,9 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
     }
     if (reading.order != nullptr) mark_unread(row, *reading.order, parse.values_read);
     out.months.push_back(static_cast<unsigned char>(parse.month));
+    if (reading.note_lines) {
+      out.dates.push_back({parse.year, parse.month, parse.day, parse.hour, line_index});
+    }
   }
 }
 

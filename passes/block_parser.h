@@ -41,6 +41,16 @@ struct EmptyField {
   int column = 0;  // 0-based
 };
 
+// The date of a pooled record and its line (0-based within the block), to find a date that a
+// file holds twice.
+struct RowDate {
+  long long year = 0, month = 0, day = 0, hour = 0;
+  long line = 0;
+  bool operator==(const RowDate& other) const {
+    return year == other.year && month == other.month && day == other.day && hour == other.hour;
+  }
+};
+
 struct ParsedBlock {
   std::vector<unsigned char> months;  // month 1..12 of each record that contributes
   std::vector<double> values;         // `columns` transformed values per such record; the
@@ -68,6 +78,7 @@ struct ParsedBlock {
   ExtraValues extra;
   EmptyField empty;
   std::vector<double> reordered;  // a row as read, while it is moved into another column order
+  std::vector<RowDate> dates;      // the data pass: each pooled record's date, rows as `months`
 };
 
 // What a block keeps besides its transformed values.

@@ -1,5 +1,8 @@
 #include "passes/data_pass.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <unordered_map>
 #include <utility>
 
 #include "passes/block_parser.h"
@@ -7,6 +10,15 @@
 namespace pctlfit {
 
 namespace {
+
+struct RowDateHash {
+  size_t operator()(const RowDate& date) const {
+    const auto mix = [](size_t seed, long long part) {
+      return seed * 1000003u ^ std::hash<long long>{}(part);
+    };
+    return mix(mix(mix(std::hash<long long>{}(date.year), date.month), date.day), date.hour);
+  }
+};
 
 // Applies items to the table in sequence order; holds what must be known across items.
 struct Consumer {
@@ -23,8 +35,11 @@ struct Consumer {
   long file_lines_used = 0;   // records and malformed lines of the current file
   bool extra_warned = false;  // the current file's line with extra values has been named
   bool empty_warned = false;  // the current file's first empty field has been named
+  long file_rows = 0;         // records of the current file with a month to pool into
   uint64_t bytes_done = 0;    // of the files on disk
   uint64_t bytes_total = 0;
+  // The current file's record dates so far, each with its first line.
+  std::unordered_map<RowDate, long, RowDateHash> dates_seen;
   InputError error;
 };
 
@@ -41,44 +56,65 @@ void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
   }
 }
 
-// A warning given once per file (its first line with extra values, its first empty field),
-// placed among the block's other warnings by its line.
-struct OncePerFile {
-  long line = -1;  // within the block; -1: none to give
+// A line warning of a block, by its line within the block.
+struct LineWarning {
+  long line = 0;
   std::string text;
 };
 
-// The block's warnings in line order: its malformed lines, and the file's first line with more
-// values than columns and first empty field.
+// Pooled records whose date the file already held: a run appended to itself, or copied in twice,
+// would otherwise be pooled twice without a word. Records need not be in time order. The first
+// kLineWarningsShownPerFile of the block are kept (a file shows no more); the rest are counted.
+void find_dates_again(Consumer& consumer, const ParsedBlock& parsed,
+                      std::vector<LineWarning>& warnings, long& unshown) {
+  size_t kept = 0;
+  for (const RowDate& date : parsed.dates) {
+    const long line = consumer.lines_done + date.line + 1;
+    const auto [first, inserted] = consumer.dates_seen.emplace(date, line);
+    if (inserted) continue;
+    if (kept++ >= size_t{kLineWarningsShownPerFile}) {
+      ++unshown;
+      continue;
+    }
+    char when[96];
+    std::snprintf(when, sizeof when, "%lld-%02lld-%02lld %lldh", date.year, date.month, date.day,
+                  date.hour);
+    warnings.push_back({date.line, std::string(when) + " again (first on line " +
+                                       std::to_string(first->second) +
+                                       "): the file may hold a run twice"});
+  }
+}
+
+// The block's warnings in line order, whatever the block's bounds: its malformed lines, the
+// file's first line with more values than columns and first empty field, and records of a date
+// seen before. Each kind keeps at least as many as a file shows, so that the ones shown are the
+// file's first.
 void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string& file) {
-  OncePerFile once[2];
+  std::vector<LineWarning> warnings;
+  for (const BlockWarning& warning : parsed.warnings) {
+    warnings.push_back({warning.line, describe_record_problem(warning.parse, warning.field,
+                                                              consumer.table.columns,
+                                                              consumer.headings)});
+  }
   if (parsed.extra.line >= 0 && !consumer.extra_warned) {
     consumer.extra_warned = true;
-    once[0] = {parsed.extra.line, describe_extra_values(parsed.extra.values,
-                                                        consumer.table.columns, consumer.headings)};
+    warnings.push_back({parsed.extra.line, describe_extra_values(parsed.extra.values,
+                                                                 consumer.table.columns,
+                                                                 consumer.headings)});
   }
   if (parsed.empty.line >= 0 && !consumer.empty_warned) {
     consumer.empty_warned = true;
-    once[1] = {parsed.empty.line, describe_empty_field(parsed.empty.column, consumer.headings)};
+    warnings.push_back(
+        {parsed.empty.line, describe_empty_field(parsed.empty.column, consumer.headings)});
   }
-  if (once[1].line >= 0 && (once[0].line < 0 || once[1].line < once[0].line)) {
-    std::swap(once[0], once[1]);
+  long unshown = parsed.unshown_warnings;
+  find_dates_again(consumer, parsed, warnings, unshown);
+  std::stable_sort(warnings.begin(), warnings.end(),
+                   [](const LineWarning& a, const LineWarning& b) { return a.line < b.line; });
+  for (const LineWarning& warning : warnings) {
+    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1, warning.text);
   }
-  size_t next = 0;
-  const auto warn_once_before = [&](long line) {
-    for (; next < 2 && once[next].line >= 0 && once[next].line < line; ++next) {
-      warn_line(consumer.warnings, file, consumer.lines_done + once[next].line + 1,
-                once[next].text);
-    }
-  };
-  for (const BlockWarning& warning : parsed.warnings) {
-    warn_once_before(warning.line);
-    warn_line(consumer.warnings, file, consumer.lines_done + warning.line + 1,
-              describe_record_problem(warning.parse, warning.field, consumer.table.columns,
-                                      consumer.headings));
-  }
-  warn_once_before(parsed.lines + 1);
-  count_unshown_warnings(consumer.warnings, parsed.unshown_warnings);
+  count_unshown_warnings(consumer.warnings, unshown);
 }
 
 void apply_block(Consumer& consumer, const WorkItem& item, const std::string& file) {
@@ -89,6 +125,7 @@ void apply_block(Consumer& consumer, const WorkItem& item, const std::string& fi
   consumer.file_lines_used += parsed.records + parsed.not_records;
   count_bound_hits(consumer.bound_counts, item.parsed);
   warn_block(consumer, item.parsed, file);
+  consumer.file_rows += static_cast<long>(parsed.months.size());
   consumer.lines_done += item.parsed.lines;
 }
 
@@ -117,6 +154,8 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     consumer.file_lines_used = 0;
     consumer.extra_warned = false;
     consumer.empty_warned = false;
+    consumer.file_rows = 0;
+    consumer.dates_seen.clear();
     if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
     if (item.third_line_is_dated) {
       warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);
@@ -131,6 +170,14 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   } else {
     end_file_warnings(consumer.warnings, file);
     if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, kNoRecords);
+    // A file of lines that are all malformed or of month 0 pools nothing, though the title
+    // names it among the files read: said once, beside its line warnings.
+    if (consumer.file_lines_used > 0 && consumer.file_rows == 0) {
+      warn_file(consumer.warnings, file,
+                "none of its " + std::to_string(consumer.file_lines_used) +
+                    " lines pooled: none is a record of a month 1..12");
+    }
+    consumer.dates_seen.clear();
   }
   report_progress(consumer, item, file);
   return true;
@@ -219,6 +266,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       .summary = options.summary != nullptr ? *options.summary : summary,
       .header_lines = header_lines(options.pass.layout),
       .bytes_total = files.total_bytes,
+      .dates_seen = {},
       .error = {},
   };
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };

@@ -2,7 +2,17 @@
 
 namespace pctlfit {
 
-const char* report_title(DistributionMode mode) {
+const char* report_title(DistributionMode mode, bool zeros) {
+  // With --zeros the figures are of a mixture, not of the mode alone: the title says so, so that
+  // two reports of one data set that differ in it can be told apart.
+  if (zeros && mode == DistributionMode::LN2) {
+    return "Percentiles for Log-Gaussian distribution (LN2), values at 0 as a mass of their own "
+           "(--zeros), for monthly values from";
+  }
+  if (zeros && mode == DistributionMode::LN3) {
+    return "Percentiles for Log-Gaussian distribution (LN3), values at the lower limit as a mass "
+           "of their own (--zeros), for monthly values from";
+  }
   switch (mode) {
     case DistributionMode::NV:
       return "Percentiles for Gaussian distribution for monthly values from ";
@@ -15,13 +25,13 @@ const char* report_title(DistributionMode mode) {
 }
 
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
-                       const std::vector<std::string>& entries) {
+                       const std::vector<std::string>& entries, bool zeros) {
   bool ok = std::fputs("MM", report) >= 0;
   for (int j = 1; j <= columns && ok; ++j) {
     ok = std::fprintf(report, "\t%d_Min\t%d_5%%\t%d_50%%\t%d_95%%\t%d_Max", j, j, j, j, j) >= 0;
   }
   ok = ok && std::fputs("\n", report) >= 0;
-  ok = ok && std::fputs(report_title(mode), report) >= 0;
+  ok = ok && std::fputs(report_title(mode, zeros), report) >= 0;
   for (const std::string& entry : entries) {
     if (!ok) break;
     ok = std::fwrite(entry.data(), 1, entry.size(), report) == entry.size() &&
@@ -33,10 +43,12 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries) {
   std::string names;
   for (const std::string& entry : entries) names += entry + ' ';
-  for (DistributionMode mode :
-       {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
-    const std::string_view title = report_title(mode);
-    if (title_line.starts_with(title)) return title_line.substr(title.size()) != names;
+  for (const bool zeros : {true, false}) {
+    for (DistributionMode mode :
+         {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
+      const std::string_view title = report_title(mode, zeros);
+      if (title_line.starts_with(title)) return title_line.substr(title.size()) != names;
+    }
   }
   return false;
 }

@@ -12,12 +12,13 @@
 
 namespace pctlfit {
 
-// The title line's opening words for a mode (the NV title ends in a space, the others do not).
-const char* report_title(DistributionMode mode);
+// The title line's opening words for a mode (the NV title ends in a space, the others do not);
+// with --zeros (LN2, LN3) a title that says so.
+const char* report_title(DistributionMode mode, bool zeros = false);
 
 // Writes the column header line and the title line naming every entry. False if a write failed.
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
-                       const std::vector<std::string>& entries);
+                       const std::vector<std::string>& entries, bool zeros = false);
 
 // Whether `title_line` (a report's second line, without its newline) is a report title that
 // names other files than `entries`, in any mode; false for a line that is no report title.

@@ -272,6 +272,16 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
     first += ", LN3 in " + std::to_string(summary.wins[2]) + " (at the given lower limit " + limit +
              ", not fitted)";
   }
+  for (const DistributionMode mode : {DistributionMode::LN2, DistributionMode::LN3}) {
+    const long months = summary.not_fitted[size_t(mode) - 1];
+    if (months == 0) continue;
+    char bound[64];
+    std::snprintf(bound, sizeof bound, "%g",
+                  mode == DistributionMode::LN3 ? comparison.lower_limit : 0.0);
+    first += std::string("; ") + mode_name(mode) + " not fitted in " + std::to_string(months) +
+             " (values at or below " + bound +
+             (dist.zeros ? ")" : "; --zeros fits the values above it)");
+  }
   if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
   std::vector<std::string> lines{first + "\n"};
   if (summary.losses.empty()) return lines;

@@ -433,8 +433,9 @@ ExitStatus write_report(RunContext& context, const Options& options) {
                                : std::string();
   if (!hint.empty()) warn(context, hint);
   context.table = allocate_table(context.column_count);
-  const bool head_written = write_report_head(context.report.get(), context.column_count,
-                                              context.distribution.mode, context.entries);
+  const bool head_written =
+      write_report_head(context.report.get(), context.column_count, context.distribution.mode,
+                        context.entries, context.distribution.zeros);
   const int head_error = head_written ? 0 : errno;
   stamp_files(context);  // for any later pass, which holds the files against them
   if (options.sample && options.table) {

@@ -69,6 +69,10 @@ ComparisonSummary summarise_comparison(const FitComparison& comparison, const St
       if (!aic.best) continue;
       ++summary.compared;
       ++summary.wins[mode_index(*aic.best)];
+      for (size_t m = 0; m < kFitModes; ++m) {
+        const bool compared = m != mode_index(DistributionMode::LN3) || mode == DistributionMode::LN3;
+        if (compared && !aic.aic[m]) ++summary.not_fitted[m];
+      }
       const std::optional<double> own = aic.aic[mode_index(mode)];
       const double best = *aic.aic[mode_index(*aic.best)];
       if (own && *own - best > kNoSupport) {

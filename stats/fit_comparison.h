@@ -76,6 +76,9 @@ struct ComparisonSummary {
   long compared = 0;  // months where at least one mode has an AIC
   long months = 0;
   std::array<long, kFitModes> wins = {};
+  // Of the compared months, those where a mode has no AIC (a value at or below its log bound):
+  // neither wins nor losses, and said apart, so that a count of wins is not read as a verdict.
+  std::array<long, kFitModes> not_fitted = {};
   std::vector<AicLoss> losses;
 };
 ComparisonSummary summarise_comparison(const FitComparison& comparison, const StatsTable& table);

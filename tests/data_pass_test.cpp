@@ -44,7 +44,7 @@ class DataPass : public test::WithTempDir {};
 TEST_F(DataPass, MissingValuesAndMonthZero) {
   const auto a = file("a.dat", data_file(3,
                                          "2001 3 1 0 1.5 -9999 2.0\n"
-                                         "2001 3 1 0 -9999.0 -9998.99 -10000\n"
+                                         "2001 3 2 0 -9999.0 -9998.99 -10000\n"
                                          "2001 0 1 0 5 5 5\n"));
   const PassResult r = pass({a}, 3);
   ASSERT_FALSE(failed(r.error));
@@ -59,7 +59,7 @@ TEST_F(DataPass, MissingValuesAndMonthZero) {
 }
 
 TEST_F(DataPass, SameStatisticsForEquivalentFiles) {
-  const std::string records = "2001 1 1 0 1 2\n\n2001 2 1 0 3e0 +4\n2001 1 1 0 5 6 7 8\n";
+  const std::string records = "2001 1 1 0 1 2\n\n2001 2 1 0 3e0 +4\n2001 1 2 0 5 6 7 8\n";
   const PassResult plain = pass({file("plain.dat", data_file(2, records))}, 2);
   std::string no_newline = data_file(2, records);
   no_newline.pop_back();
@@ -93,8 +93,8 @@ TEST_F(DataPass, MalformedLinesWarnAndKeepWhatPrecedes) {
                                          "not a record\n"
                                          "2001 13 1 0 1 2 3\n"
                                          "2001 2 1 0 4 x 6\n"
-                                         "2001 2 1 0 7\n"
-                                         "2001 2 1 0 8 9 10\n"));
+                                         "2001 2 2 0 7\n"
+                                         "2001 2 3 0 8 9 10\n"));
   const PassResult r = pass({a}, 3);
   EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
                             ":5: not a record: \"not a record\"\n"
@@ -165,15 +165,19 @@ TEST_F(DataPass, ValueFields) {
       const uint32_t missing = r.missing.counts[cell_index(r.missing, column, 1)];
       EXPECT_EQ(missing, is_record && count == 0 ? 1u : 0u) << column;
     }
-    EXPECT_EQ(r.warnings,
-              c.warning.empty() ? "" : "pctlfit: warning: " + a + ":4: " + c.warning + "\n");
+    const std::string pooled_none =
+        is_record ? "" : "pctlfit: warning: " + a +
+                             ": none of its 1 lines pooled: none is a record of a month 1..12\n";
+    EXPECT_EQ(r.warnings, c.warning.empty()
+                              ? ""
+                              : "pctlfit: warning: " + a + ":4: " + c.warning + "\n" + pooled_none);
   }
 }
 
 TEST_F(DataPass, ExtraValuesNamedOncePerFileAndBadFieldsShortened) {
-  const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 1 2 3\n2001 1 1 0 1 2\n"));
+  const auto a = file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 2 0 1 2 3\n2001 1 3 0 1 2\n"));
   const auto b = file(
-      "b.dat", data_file(1, "2001 1 1 0 " + std::string(100, '7') + "x\n" + "2001 1 1 0 1 2\n"));
+      "b.dat", data_file(1, "2001 1 1 0 " + std::string(100, '7') + "x\n" + "2001 1 2 0 1 2\n"));
   std::vector<std::string> no_headings;
   DataPassOptions options;
   options.headings = &no_headings;  // a heading that is not known is left out
@@ -209,7 +213,12 @@ TEST_F(DataPass, WarningsQuoteTheLineAndNameItsSeparator) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.line);
     const auto a = file("a.dat", data_file(2, c.line + "\n"));
-    EXPECT_EQ(pass({a}, 2).warnings, "pctlfit: warning: " + a + ":4: " + c.warning + "\n");
+    const bool record = c.line.starts_with("2001 1");
+    EXPECT_EQ(pass({a}, 2).warnings,
+              "pctlfit: warning: " + a + ":4: " + c.warning + "\n" +
+                  (record ? "" : "pctlfit: warning: " + a +
+                                     ": none of its 1 lines pooled: none is a record of a month "
+                                     "1..12\n"));
   }
 }
 
@@ -249,7 +258,8 @@ TEST_F(DataPass, FilesWithoutRecordsAreNamed) {
   const std::string warning = "pctlfit: warning: ";
   EXPECT_EQ(r.warnings, warning + empty + ": no records\n" + warning + two + ": no records\n" +
                             warning + blank + ": no records\n" + warning + bad +
-                            ":4: not a record: \"x\"\n");
+                            ":4: not a record: \"x\"\n" + warning + bad +
+                            ": none of its 1 lines pooled: none is a record of a month 1..12\n");
 }
 
 TEST_F(DataPass, StopsAtAFileThatCannotBeReadOrOpened) {
@@ -289,7 +299,7 @@ TEST_F(DataPass, LongLines) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     const auto a = file("a.dat", std::string(1 << 20, 'x') + "\nYYYY MM DD H\tQ1\nm\n" + c.line +
-                                     "\n2001 1 1 0 4\nbad\n");
+                                     "\n2001 1 2 0 4\nbad\n");
     DataPassOptions options;
     options.pass.block_size = 4096;
     const PassResult r = pass({a}, 1, {DistributionMode::NV, 0.0}, options);
@@ -407,10 +417,11 @@ TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
   const PassResult r = pass({a, a, dir / "missing.dat", a}, 1, {}, threaded);
   EXPECT_EQ(r.error.kind, InputErrorKind::data_cannot_open);
   // The warnings of the files before the failure come in order, each file once.
-  EXPECT_EQ(r.warnings, "pctlfit: warning: " + a +
-                            ":20004: not a record: \"junk\"\n"
-                            "pctlfit: warning: " +
-                            a + ":20004: not a record: \"junk\"\n");
+  const std::string junk = "pctlfit: warning: " + a +
+                           ":20004: not a record: \"junk\"\n"
+                           "pctlfit: warning: " +
+                           a + ": none of its 1 lines pooled: none is a record of a month 1..12\n";
+  EXPECT_EQ(r.warnings, junk + junk);
 }
 
 }  // namespace

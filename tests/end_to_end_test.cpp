@@ -172,7 +172,7 @@ TEST_F(EndToEnd, OutputOptionNamesTheReportAndIsGuarded) {
 
 TEST_F(EndToEnd, StrictFailsAfterTheDataPassOnInputWarnings) {
   file("good.dat", data_file(1, "2001 1 1 0 1\n"));
-  file("bad.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 4.7O1\n2001 1 1 0 1 2\n"));
+  file("bad.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 4.7O1\n2003 1 1 0 1 2\n"));
   file("good.txt", "good.dat\n");
   file("bad.txt", "bad.dat\n");
   const auto good = run_binary(dir, "--strict good.txt");
@@ -278,7 +278,7 @@ TEST_F(EndToEnd, ListHints) {
 // Options stand anywhere; the words that are not options keep their places: the list, the
 // mode, then words that are ignored with a warning.
 TEST_F(EndToEnd, ArgumentOrders) {
-  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n"));
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
   file("runs.txt", "a.dat\n");
   file("-x", "a.dat\n");
   struct Case {
@@ -349,7 +349,7 @@ TEST_F(EndToEnd, ForcedReadingsGiveTheSameReport) {
 // UTF-16 or UTF-32 text, by its byte-order mark or by NUL bytes between its characters, is
 // refused as a file that cannot be read, whichever file it is, with a reason that says what to do.
 TEST_F(EndToEnd, WideTextIsRefused) {
-  const std::string text = data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n");
+  const std::string text = data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n");
   const auto wide = [](const std::string& ascii, int width, bool big_endian, bool mark) {
     std::string out;
     const auto put = [&](unsigned code) {
@@ -435,7 +435,7 @@ TEST_F(EndToEnd, CarriageReturnLineEndsAreLineEnds) {
 // only the header, a fault of the input, counts for --strict.
 TEST_F(EndToEnd, WarnsOfRecordsAsHeaderAndNegativeNormalFits) {
   const std::string header = "monthly values\nYYYY MM DD H\tQ1\tQ2\n";
-  const std::string records = "2001 1 1 0 1 -1\n2001 1 1 0 1.5 2\n2001 1 1 0 9 3\n";
+  const std::string records = "2001 1 1 0 1 -1\n2002 1 1 0 1.5 2\n2003 1 1 0 9 3\n";
   const std::string third =
       "a.dat:3: looks like a record; the three header lines are skipped whole";
   const std::string negative =
@@ -478,7 +478,7 @@ TEST_F(EndToEnd, WarnsOfRecordsAsHeaderAndNegativeNormalFits) {
 // other's report says so (and goes on, as scripts expect); its own earlier report, in any
 // mode, or a file that is no report, is replaced without a word.
 TEST_F(EndToEnd, ReplacingTheReportOfOtherFilesIsNamed) {
-  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n"));
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n"));
   file("b.dat", data_file(1, "2001 1 1 0 3\n"));
   file("run_v1.2_hist.txt", "a.dat\n");
   file("run_v1.2_fut.txt", "a.dat\nb.dat\n");
@@ -565,7 +565,7 @@ TEST_F(EndToEnd, DateLayoutGivesTheReportOfTheStandardOne) {
 // named in their shortest form; the report and the chart stay as they are; a bad list is a
 // usage error that names its item.
 TEST_F(EndToEnd, LevelsAddFittedColumns) {
-  file("a.dat", data_file(1, "2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 4\n2001 2 1 0 3\n"));
+  file("a.dat", data_file(1, "2001 1 1 0 1\n2002 1 1 0 2\n2003 1 1 0 4\n2001 2 1 0 3\n"));
   file("list.txt", "a.dat\n");
   ASSERT_EQ(run_binary(dir, "-q --table plain.csv list.txt").status, 0);
   const std::string plain_report = report();
@@ -607,7 +607,7 @@ TEST_F(EndToEnd, LevelsAddFittedColumns) {
 // level, after the fitted columns, with one note on standard error; a month without values has
 // empty figures; a method that is none is a usage error listing them.
 TEST_F(EndToEnd, SamplePercentilesInTheTable) {
-  file("a.dat", data_file(1, "2001 1 1 0 4\n2001 1 1 0 1\n2001 1 1 0 2\n2001 1 1 0 8\n"));
+  file("a.dat", data_file(1, "2001 1 1 0 4\n2002 1 1 0 1\n2003 1 1 0 2\n2004 1 1 0 8\n"));
   file("list.txt", "a.dat\n");
   ASSERT_EQ(run_binary(dir, "-q list.txt").status, 0);
   const std::string plain_report = report();

@@ -186,5 +186,27 @@ TEST(FitComparison, TableColumnsAndSummary) {
       << r.err;
 }
 
+// Months where a mode cannot be fitted (values at 0 for LN2) are counted apart from its wins,
+// so that "best NV in 12" is not read as NV fitting better; --zeros fits LN2 above them.
+TEST(FitComparison, MonthsNotFittedCountedApart) {
+  test::TempDir dir;
+  std::mt19937_64 random(4);
+  std::normal_distribution<double> normal(0, 1);
+  std::string records;
+  for (int r = 0; r < 1200; ++r) {
+    const double flow = (r / 12) % 10 == 0 ? 0.0 : std::exp(1 + 0.5 * normal(random));
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0 " + std::to_string(flow) + "\n";
+  }
+  test::write_file(dir / "a.dat", test::data_file(1, records));
+  test::write_file(dir / "list.txt", "a.dat\n");
+  const test::RunResult plain = test::run_binary(dir, "-q --compare-fits list.txt LN2");
+  EXPECT_NE(plain.err.find("; best NV in 12, LN2 in 0; LN2 not fitted in 12 (values at or below "
+                           "0; --zeros fits the values above it)\n"),
+            std::string::npos)
+      << plain.err;
+  const test::RunResult zeros = test::run_binary(dir, "-q --compare-fits --zeros list.txt LN2");
+  EXPECT_EQ(zeros.err.find("not fitted"), std::string::npos) << zeros.err;
+}
+
 }  // namespace
 }  // namespace pctlfit

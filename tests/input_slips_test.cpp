@@ -64,6 +64,43 @@ TEST_F(InputSlips, EmptyTabFieldIsMissingInPlace) {
   EXPECT_EQ(test::run_binary(dir, "-q --strict list.txt NV").status, 5);
 }
 
+// A member that pools nothing (its fields separated by commas) is named once; a member that
+// holds a run twice is named at each repeated date; records need not be in time order, and
+// month-0 records (annual means) may share a date.
+TEST_F(InputSlips, FilesThatPoolNothingOrHoldARunTwice) {
+  struct Case {
+    const char* name;
+    std::string records;
+    std::vector<std::string> warned;  // after "pctlfit: warning: a.dat"
+  };
+  const Case cases[] = {
+      {"commas", "2001,1,1,0,1.5\n2001,2,1,0,2.5\n",
+       {":4: not a record: \"2001,1,1,0,1.5\"; its fields are separated by ',', where blanks or "
+        "tabs belong",
+        ":5: not a record: \"2001,2,1,0,2.5\"; its fields are separated by ',', where blanks or "
+        "tabs belong",
+        ": none of its 2 lines pooled: none is a record of a month 1..12"}},
+      {"appended to itself", "2001 1 1 0 1\n2001 2 1 0 2\n2001 1 1 0 1\n2001 2 1 0 2\n",
+       {":6: 2001-01-01 0h again (first on line 4): the file may hold a run twice",
+        ":7: 2001-02-01 0h again (first on line 5): the file may hold a run twice"}},
+      {"sorted by month, then year", "2001 1 1 0 1\n2002 1 1 0 2\n2001 2 1 0 3\n2002 2 1 0 4\n",
+       {}},
+      {"annual means of month 0", "2001 1 1 0 1\n2001 0 1 0 5\n2001 0 1 0 5\n", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    file("a.dat", data_file(1, c.records));
+    file("b.dat", data_file(1, "2001 1 1 0 1\n2001 2 1 0 1\n"));
+    file("list.txt", "b.dat\na.dat\n");
+    const auto r = test::run_binary(dir, "-q list.txt");
+    EXPECT_EQ(r.status, 0);
+    std::string expected;
+    for (const std::string& w : c.warned) expected += "pctlfit: warning: a.dat" + w + "\n";
+    EXPECT_EQ(r.err.substr(0, r.err.find("pctlfit: warning: column")), expected);
+    EXPECT_EQ(test::run_binary(dir, "-q --strict list.txt").status, c.warned.empty() ? 0 : 5);
+  }
+}
+
 TEST(HeadingMatch, Compared) {
   struct Case {
     std::vector<std::string> later;

@@ -13,9 +13,10 @@
 namespace pctlfit {
 namespace {
 
-std::string head(int columns, DistributionMode mode, const std::vector<std::string>& entries) {
+std::string head(int columns, DistributionMode mode, const std::vector<std::string>& entries,
+                 bool zeros = false) {
   std::FILE* out = std::tmpfile();
-  EXPECT_TRUE(write_report_head(out, columns, mode, entries));
+  EXPECT_TRUE(write_report_head(out, columns, mode, entries, zeros));
   return test::read_stream(out);
 }
 
@@ -28,6 +29,17 @@ TEST(ReportHead, ColumnLineAndTitle) {
             "Percentiles for Gaussian distribution for monthly values from a b \n");
   EXPECT_EQ(head(0, DistributionMode::LN3, {"x"}),
             "MM\nPercentiles for Log-Gaussian distribution (LN3) for monthly values fromx \n");
+  // --zeros says so, so that its figures are not taken for the plain mode's.
+  EXPECT_EQ(head(0, DistributionMode::LN2, {"x"}, true),
+            "MM\nPercentiles for Log-Gaussian distribution (LN2), values at 0 as a mass of their "
+            "own (--zeros), for monthly values fromx \n");
+  EXPECT_EQ(head(0, DistributionMode::LN3, {"x"}, true),
+            "MM\nPercentiles for Log-Gaussian distribution (LN3), values at the lower limit as a "
+            "mass of their own (--zeros), for monthly values fromx \n");
+  EXPECT_TRUE(title_names_other_files(
+      "Percentiles for Log-Gaussian distribution (LN2), values at 0 as a mass of their own "
+      "(--zeros), for monthly values froma b ",
+      {"a"}));
 }
 
 TEST(ReportRows, TwelveRowsOfFiveFigures) {

@@ -47,10 +47,10 @@ const char* scan_digits(const char* pos, const char* end, int count, long long& 
   return pos;
 }
 
-// HH:MM or HH:MM:SS at `pos`; the position after it, or nullptr.
-const char* scan_time(const char* pos, const char* end) {
+// HH:MM or HH:MM:SS at `pos`, its hour into `hour`; the position after it, or nullptr.
+const char* scan_time(const char* pos, const char* end, long long& hour) {
   long long part;
-  pos = scan_digits(pos, end, 2, part);
+  pos = scan_digits(pos, end, 2, hour);
   if (pos == nullptr || pos == end || *pos != ':') return nullptr;
   pos = scan_digits(pos + 1, end, 2, part);
   if (pos != nullptr && pos < end && *pos == ':') pos = scan_digits(pos + 1, end, 2, part);
@@ -59,36 +59,37 @@ const char* scan_time(const char* pos, const char* end) {
 
 bool ends_token(const char* pos, const char* end) { return pos == end || is_c_space(*pos); }
 
-// The date field (and a time after it) at `pos`, its month into `month`; the position after it,
-// or nullptr when the line does not start with a date.
-const char* scan_date(const char* pos, const char* end, long long& month) {
-  long long part;
-  pos = scan_digits(skip_space(pos, end), end, 4, part);
+// The date field (and a time after it) at `pos` into `date`; the position after it, or nullptr
+// when the line does not start with a date.
+const char* scan_date(const char* pos, const char* end, RecordParse& date) {
+  pos = scan_digits(skip_space(pos, end), end, 4, date.year);
   if (pos == nullptr || pos == end || *pos != '-') return nullptr;
-  pos = scan_digits(pos + 1, end, 2, month);
+  pos = scan_digits(pos + 1, end, 2, date.month);
   if (pos == nullptr || pos == end || *pos != '-') return nullptr;
-  pos = scan_digits(pos + 1, end, 2, part);
-  if (pos != nullptr && pos < end && *pos == 'T') pos = scan_time(pos + 1, end);
+  pos = scan_digits(pos + 1, end, 2, date.day);
+  if (pos != nullptr && pos < end && *pos == 'T') pos = scan_time(pos + 1, end, date.hour);
   if (pos == nullptr || !ends_token(pos, end)) return nullptr;
   const char* time = skip_space(pos, end);
-  const char* after_time = time < end ? scan_time(time, end) : nullptr;
-  return after_time != nullptr && ends_token(after_time, end) ? after_time : pos;
+  long long hour = 0;
+  const char* after_time = time < end ? scan_time(time, end, hour) : nullptr;
+  if (after_time == nullptr || !ends_token(after_time, end)) return pos;
+  date.hour = hour;
+  return after_time;
 }
 
-// The fields before the values: four integers, the second the month, or one date. The position
-// after them, or nullptr when the line has none.
-const char* scan_record_start(std::string_view line, FileLayout layout, long long& month) {
+// The fields before the values: four integers, the second the month, or one date, into
+// `date`. The position after them, or nullptr when the line has none.
+const char* scan_record_start(std::string_view line, FileLayout layout, RecordParse& date) {
   const char* pos = line.data();
   const char* const end = line.data() + line.size();
   if (layout == FileLayout::date) {
-    return scan_date(pos, end, month);
+    return scan_date(pos, end, date);
   }
-  long long fields[4];
-  for (long long& field : fields) {
-    pos = scan_integer(pos, end, field);
+  long long* const fields[4] = {&date.year, &date.month, &date.day, &date.hour};
+  for (long long* field : fields) {
+    pos = scan_integer(pos, end, *field);
     if (pos == nullptr || !ends_field(pos, end)) return nullptr;
   }
-  month = fields[1];
   return pos;
 }
 
@@ -116,6 +117,9 @@ void read_tab_fields(const ValueFields& fields, RecordParse& result) {
   const char* const end = fields.line.data() + fields.line.size();
   RecordParse again;
   again.month = result.month;
+  again.year = result.year;
+  again.day = result.day;
+  again.hour = result.hour;
   const char* pos = skip_blanks(fields.from, end);
   if (pos < end && *pos == '\t') ++pos;  // the tab after the record's date
   for (int c = 0; c < fields.columns; ++c) {
@@ -139,9 +143,9 @@ void read_tab_fields(const ValueFields& fields, RecordParse& result) {
 RecordParse parse_fields(const Reading& reading, std::string_view line, const char* readable_end,
                          int columns, double* values, FileLayout layout) {
   RecordParse result;
-  const char* const pos = scan_record_start(line, layout, result.month);
+  const char* const pos = scan_record_start(line, layout, result);
   if (pos == nullptr) {
-    result.month = 0;
+    result.month = result.year = result.day = result.hour = 0;
     result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
     return result;
   }
@@ -229,8 +233,8 @@ RecordParse parse_record(std::string_view line, int columns, double* values, siz
 }
 
 bool starts_with_date(std::string_view line) {
-  long long month = 0;
-  return scan_date(line.data(), line.data() + line.size(), month) != nullptr;
+  RecordParse date;
+  return scan_date(line.data(), line.data() + line.size(), date) != nullptr;
 }
 
 }  // namespace pctlfit

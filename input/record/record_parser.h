@@ -29,6 +29,11 @@ constexpr size_t longest_record_line(int columns) {
 struct RecordParse {
   RecordStatus status = RecordStatus::blank;
   long long month = 0;
+  // The rest of the record's date: the first, third and fourth integers, or the date field's
+  // year, day and hour (0 without a time).
+  long long year = 0;
+  long long day = 0;
+  long long hour = 0;
   int values_read = 0;
   int extra_values = 0;   // record: whole numbers after the `columns`-th value (not read)
   size_t values_end = 0;  // record: the offset just after the `columns`-th value
