@@ -53,8 +53,36 @@ std::string bad_value_text(const RecordParse& parse, const std::string& field,
 
 }  // namespace
 
+namespace {
+// A date layout record's date that no calendar or clock holds, or an offset after its time.
+std::string date_problem_text(DateProblem problem, const std::string& date) {
+  switch (problem) {
+    case DateProblem::no_such_day:
+      return "\"" + date + "\" is no day of the calendar; the record is pooled by its month";
+    case DateProblem::no_such_time:
+      return "\"" + date + "\" holds no time of a clock; the record is pooled by its month";
+    case DateProblem::offset:
+      return "\"" + date + "\": a time zone offset after the time is no value; it is skipped";
+    case DateProblem::none:
+      break;
+  }
+  return {};
+}
+}  // namespace
+
 std::string describe_record_problem(const RecordParse& parse, const std::string& field, int columns,
                                     const std::vector<std::string>& headings) {
+  if (parse.date_problem != DateProblem::none && parse.status != RecordStatus::month_out_of_range) {
+    const size_t tab = field.find('\t');
+    std::string text = date_problem_text(parse.date_problem, field.substr(0, tab));
+    if (parse.status == RecordStatus::bad_value) {
+      text += "; " + bad_value_text(parse, field.substr(tab + 1), headings);
+    } else if (parse.status == RecordStatus::short_record) {
+      text += "; only " + std::to_string(parse.values_read) + " of " + std::to_string(columns) +
+              " values";
+    }
+    return text;
+  }
   switch (parse.status) {
     case RecordStatus::not_a_record:
       return "not a record: \"" + field + "\"" + separator_hint(field);

@@ -78,6 +78,13 @@ std::string shown_line_start(std::string_view line) {
 }
 
 std::string shown_text(std::string_view line, const RecordParse& parse) {
+  if (parse.date_problem != DateProblem::none) {
+    // The date's text, then (for a bad value) the value's, parted by a tab no field holds.
+    std::string text(line.substr(parse.date_begin, parse.date_length));
+    if (text.size() > kShownFieldLength) text = text.substr(0, kShownFieldLength - 3) + "...";
+    return parse.status == RecordStatus::bad_value ? text + '\t' + shown_field(line, parse)
+                                                    : text;
+  }
   if (parse.status == RecordStatus::bad_value) return shown_field(line, parse);
   if (parse.status == RecordStatus::not_a_record) return shown_line_start(line);
   return {};
@@ -87,7 +94,10 @@ std::string shown_text(std::string_view line, const RecordParse& parse) {
 // with extra values, and the counts of records and of lines that are none.
 void note_line(ParsedBlock& out, std::string_view line, long line_index, const RecordParse& parse,
                int columns, bool has_values) {
-  if (parse.status != RecordStatus::record && parse.status != RecordStatus::blank) {
+  const bool date_problem =
+      parse.date_problem != DateProblem::none && parse.status != RecordStatus::month_out_of_range;
+  if ((parse.status != RecordStatus::record && parse.status != RecordStatus::blank) ||
+      date_problem) {
     if (out.warnings.size() < size_t{kLineWarningsShownPerFile}) {
       out.warnings.push_back({line_index, parse, shown_text(line, parse)});
     } else {

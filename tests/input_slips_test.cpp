@@ -101,6 +101,25 @@ TEST_F(InputSlips, FilesThatPoolNothingOrHoldARunTwice) {
   }
 }
 
+// The date layout: impossible dates and times, and an offset after the time, are named per line;
+// the offset is skipped, so the values keep their columns.
+TEST_F(InputSlips, DatesChecked) {
+  file("a.dat", "title\nDATE\tSB1\tSB2\n2001-02-30\t1\t2\n2001-01-01 25:99\t1\t2\n"
+                "2001-01-02 00:00 +0100\t1\t2\n");
+  file("list.txt", "a.dat\n");
+  const auto r = test::run_binary(dir, "-q --layout=date list.txt --table=t.csv");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.err.starts_with(
+      "pctlfit: warning: a.dat:3: \"2001-02-30\" is no day of the calendar; the record is pooled "
+      "by its month\n"
+      "pctlfit: warning: a.dat:4: \"2001-01-01 25:99\" holds no time of a clock; the record is "
+      "pooled by its month\n"
+      "pctlfit: warning: a.dat:5: \"2001-01-02 00:00 +0100\": a time zone offset after the time "
+      "is no value; it is skipped\n"))
+      << r.err;
+  EXPECT_EQ(lines_starting(test::read_file(dir / "t.csv"), "1,SB1,1,2,0,").size(), 1u);
+}
+
 TEST(HeadingMatch, Compared) {
   struct Case {
     std::vector<std::string> later;

@@ -152,6 +152,43 @@ TEST(ParseRecord, Lines) {
   }
 }
 
+// The date layout's dates: a day or a time that does not exist is noted (the record is pooled by
+// its month), and a time zone offset after the time is skipped instead of read as a value.
+TEST(ParseRecord, DatesChecked) {
+  struct Case {
+    std::string line;
+    DateProblem problem;
+    std::string date;  // the date's text in the line, where there is a problem
+    std::vector<double> values;
+  };
+  const Case cases[] = {
+      {"2001-01-31\t1\t2", DateProblem::none, "", {1, 2}},
+      {"2000-02-29\t1\t2", DateProblem::none, "", {1, 2}},  // a leap year
+      {"2001-01-01T24:00\t1\t2", DateProblem::none, "", {1, 2}},
+      {"2001-02-30\t1\t2", DateProblem::no_such_day, "2001-02-30", {1, 2}},
+      {"1900-02-29 12:00\t1\t2", DateProblem::no_such_day, "1900-02-29 12:00", {1, 2}},
+      {"2001-04-00\t1\t2", DateProblem::no_such_day, "2001-04-00", {1, 2}},
+      {"2001-01-01 25:99\t1\t2", DateProblem::no_such_time, "2001-01-01 25:99", {1, 2}},
+      {"2001-01-01T12:60:00\t1\t2", DateProblem::no_such_time, "2001-01-01T12:60:00", {1, 2}},
+      {"2001-01-01 00:00 +0100\t1\t2", DateProblem::offset, "2001-01-01 00:00 +0100", {1, 2}},
+      {"2001-01-01T00:00 -05:30 1 2", DateProblem::offset, "2001-01-01T00:00 -05:30", {1, 2}},
+      {"2001-01-01 00:00 UTC 1 2", DateProblem::offset, "2001-01-01 00:00 UTC", {1, 2}},
+      {"2001-01-01 00:00 +1 2", DateProblem::none, "", {1, 2}},  // a signed value, not an offset
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.line);
+    double values[2] = {-7, -7};
+    const RecordParse parse = parse_record(c.line, 2, values, 0, FileLayout::date);
+    EXPECT_EQ(parse.status, RecordStatus::record);
+    EXPECT_EQ(parse.date_problem, c.problem);
+    if (c.problem != DateProblem::none) {
+      EXPECT_EQ(c.line.substr(parse.date_begin, parse.date_length), c.date);
+    }
+    EXPECT_EQ(values[0], c.values[0]);
+    EXPECT_EQ(values[1], c.values[1]);
+  }
+}
+
 // Every number form, long and short, must read to the very bit that strtod gives.
 TEST(ScanDouble, AgreesWithStrtodBitForBit) {
   std::mt19937_64 random(11);

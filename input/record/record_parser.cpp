@@ -47,14 +47,43 @@ const char* scan_digits(const char* pos, const char* end, int count, long long& 
   return pos;
 }
 
-// HH:MM or HH:MM:SS at `pos`, its hour into `hour`; the position after it, or nullptr.
-const char* scan_time(const char* pos, const char* end, long long& hour) {
-  long long part;
+// HH:MM or HH:MM:SS at `pos`, its hour into `hour` and whether a clock shows it into `valid`
+// (24:00 ends a day; a leap second is allowed); the position after it, or nullptr.
+const char* scan_time(const char* pos, const char* end, long long& hour, bool& valid) {
+  long long minute = 0, second = 0;
   pos = scan_digits(pos, end, 2, hour);
   if (pos == nullptr || pos == end || *pos != ':') return nullptr;
-  pos = scan_digits(pos + 1, end, 2, part);
-  if (pos != nullptr && pos < end && *pos == ':') pos = scan_digits(pos + 1, end, 2, part);
+  pos = scan_digits(pos + 1, end, 2, minute);
+  if (pos != nullptr && pos < end && *pos == ':') pos = scan_digits(pos + 1, end, 2, second);
+  valid = (hour < 24 && minute < 60 && second <= 60) || (hour == 24 && minute == 0 && second == 0);
   return pos;
+}
+
+bool is_leap_year(long long year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+// Whether the calendar has that day (the month is checked on its own).
+bool day_exists(long long year, long long month, long long day) {
+  static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (month < 1 || month > 12) return true;  // the month has a warning of its own
+  if (day < 1) return false;
+  const long long days = kDays[month - 1] + (month == 2 && is_leap_year(year) ? 1 : 0);
+  return day <= days;
+}
+
+// A time zone offset at `pos`, a token of its own: +HHMM, -HHMM, +HH:MM, -HH:MM, Z, UTC or GMT.
+// The position after it, or nullptr.
+const char* scan_offset(const char* pos, const char* end) {
+  const char* token_end = pos;
+  while (token_end < end && !is_c_space(*token_end)) ++token_end;
+  const std::string_view token(pos, static_cast<size_t>(token_end - pos));
+  if (token == "Z" || token == "UTC" || token == "GMT") return token_end;
+  if (token.size() != 5 && token.size() != 6) return nullptr;
+  if (token[0] != '+' && token[0] != '-') return nullptr;
+  long long part;
+  const char* at = scan_digits(pos + 1, token_end, 2, part);
+  if (at != nullptr && token.size() == 6) at = *at == ':' ? at + 1 : nullptr;
+  at = at != nullptr ? scan_digits(at, token_end, 2, part) : nullptr;
+  return at == token_end ? token_end : nullptr;
 }
 
 bool ends_token(const char* pos, const char* end) { return pos == end || is_c_space(*pos); }
@@ -62,19 +91,38 @@ bool ends_token(const char* pos, const char* end) { return pos == end || is_c_sp
 // The date field (and a time after it) at `pos` into `date`; the position after it, or nullptr
 // when the line does not start with a date.
 const char* scan_date(const char* pos, const char* end, RecordParse& date) {
-  pos = scan_digits(skip_space(pos, end), end, 4, date.year);
+  const char* const begin = skip_space(pos, end);
+  bool time_valid = true;
+  pos = scan_digits(begin, end, 4, date.year);
   if (pos == nullptr || pos == end || *pos != '-') return nullptr;
   pos = scan_digits(pos + 1, end, 2, date.month);
   if (pos == nullptr || pos == end || *pos != '-') return nullptr;
   pos = scan_digits(pos + 1, end, 2, date.day);
-  if (pos != nullptr && pos < end && *pos == 'T') pos = scan_time(pos + 1, end, date.hour);
+  if (pos != nullptr && pos < end && *pos == 'T')
+    pos = scan_time(pos + 1, end, date.hour, time_valid);
   if (pos == nullptr || !ends_token(pos, end)) return nullptr;
   const char* time = skip_space(pos, end);
   long long hour = 0;
-  const char* after_time = time < end ? scan_time(time, end, hour) : nullptr;
-  if (after_time == nullptr || !ends_token(after_time, end)) return pos;
-  date.hour = hour;
-  return after_time;
+  bool separate_valid = true;
+  const char* after_time = time < end ? scan_time(time, end, hour, separate_valid) : nullptr;
+  if (after_time != nullptr && ends_token(after_time, end)) {
+    date.hour = hour;
+    time_valid = separate_valid;
+    pos = after_time;
+  }
+  if (!day_exists(date.year, date.month, date.day)) {
+    date.date_problem = DateProblem::no_such_day;
+  } else if (!time_valid) {
+    date.date_problem = DateProblem::no_such_time;
+  }
+  const char* offset_start = skip_space(pos, end);
+  const char* after_offset = offset_start < end ? scan_offset(offset_start, end) : nullptr;
+  if (after_offset != nullptr) {
+    if (date.date_problem == DateProblem::none) date.date_problem = DateProblem::offset;
+    pos = after_offset;
+  }
+  date.date_length = static_cast<size_t>(pos - begin);  // date_begin: set by the caller
+  return pos;
 }
 
 // The fields before the values: four integers, the second the month, or one date, into
@@ -83,6 +131,7 @@ const char* scan_record_start(std::string_view line, FileLayout layout, RecordPa
   const char* pos = line.data();
   const char* const end = line.data() + line.size();
   if (layout == FileLayout::date) {
+    date.date_begin = static_cast<size_t>(skip_space(pos, end) - pos);
     return scan_date(pos, end, date);
   }
   long long* const fields[4] = {&date.year, &date.month, &date.day, &date.hour};
@@ -120,6 +169,9 @@ void read_tab_fields(const ValueFields& fields, RecordParse& result) {
   again.year = result.year;
   again.day = result.day;
   again.hour = result.hour;
+  again.date_problem = result.date_problem;
+  again.date_begin = result.date_begin;
+  again.date_length = result.date_length;
   const char* pos = skip_blanks(fields.from, end);
   if (pos < end && *pos == '\t') ++pos;  // the tab after the record's date
   for (int c = 0; c < fields.columns; ++c) {
@@ -146,6 +198,7 @@ RecordParse parse_fields(const Reading& reading, std::string_view line, const ch
   const char* const pos = scan_record_start(line, layout, result);
   if (pos == nullptr) {
     result.month = result.year = result.day = result.hour = 0;
+    result.date_problem = DateProblem::none;
     result.status = is_blank(line) ? RecordStatus::blank : RecordStatus::not_a_record;
     return result;
   }

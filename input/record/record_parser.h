@@ -26,6 +26,10 @@ constexpr size_t longest_record_line(int columns) {
   return (size_t{64} << 10) + 64 * static_cast<size_t>(columns < 0 ? 0 : columns);
 }
 
+// What is wrong with a date layout record's date, though its values are read: a day or a time
+// that no calendar holds, or a time zone offset after the time (skipped, not read as a value).
+enum class DateProblem { none, no_such_day, no_such_time, offset };
+
 struct RecordParse {
   RecordStatus status = RecordStatus::blank;
   long long month = 0;
@@ -35,6 +39,11 @@ struct RecordParse {
   long long day = 0;
   long long hour = 0;
   int values_read = 0;
+  // The date layout: what is wrong with the date, and the text of its field(s)
+  // line[date_begin, + date_length)
+  DateProblem date_problem = DateProblem::none;
+  size_t date_begin = 0;
+  size_t date_length = 0;
   int extra_values = 0;   // record: whole numbers after the `columns`-th value (not read)
   size_t values_end = 0;  // record: the offset just after the `columns`-th value
   // bad_value: how many fields are not numbers, and the first of them, its column (0-based)
@@ -62,7 +71,9 @@ struct RecordParse {
 // column and the columns after it keep their places. A tab after the last value is nothing.
 // In the date layout the four integers are one date field instead, YYYY-MM-DD, optionally with
 // a time (YYYY-MM-DDTHH:MM, or HH:MM as a field of its own, seconds allowed), whose month is the
-// record's: one that is not 1..12 is month_out_of_range.
+// record's: one that is not 1..12 is month_out_of_range. A day that its month does not have, a
+// time past 24:00, and a time zone offset after the time (+0100, +01:00, Z, UTC; skipped) are
+// noted in date_problem.
 RecordParse parse_record(std::string_view line, int columns, double* values,
                          size_t readable_after = 0, FileLayout layout = FileLayout::standard);
 
