@@ -102,16 +102,19 @@ std::string month_names(const std::vector<int>& months) {
 
 // Names the months without a figure to draw: those without values, and those whose values all
 // lie at or below the log-normal bound, so that no finite fit exists. Without the figure
-// table's counts the two look alike in the report (an infinite minimum).
+// table's counts the two look alike in the report (an infinite minimum). The table's "no fit"
+// flags, where given, name those months whatever their least and greatest values.
 std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts,
-                     bool log) {
+                     bool log, const std::array<bool, 12>* no_fit_flags = nullptr) {
   std::vector<int> empty;
   std::vector<int> no_fit;
   std::vector<int> non_finite;
   std::vector<int> not_positive;
   for (int m = 0; m < 12; ++m) {
     const auto& month = column.months[size_t(m)];
-    if (!has_values(month)) {
+    if (no_fit_flags != nullptr && (*no_fit_flags)[size_t(m)]) {
+      no_fit.push_back(m);
+    } else if (!has_values(month)) {
       (counts != nullptr && (*counts)[size_t(m)] > 0 ? no_fit : empty).push_back(m);
     } else if (!std::all_of(month.begin(), month.end(),
                             [](double v) { return std::isfinite(v); })) {
@@ -196,7 +199,7 @@ std::vector<double> log_ticks(double low, double high) {
 }
 
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
-                         double height, bool log) {
+                         double height, bool log, const std::vector<double>& other_marks) {
   PanelShapes shapes;
   shapes.log = log;
   // On a log axis a figure at or below 0 has no place: it is a gap, named in the note.
@@ -211,6 +214,11 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
       low = std::min(low, scaled(month[size_t(f)]));
       high = std::max(high, scaled(month[size_t(f)]));
     }
+  }
+  for (const double mark : other_marks) {
+    if (!std::isfinite(mark) || (log && !(mark > 0))) continue;
+    low = std::min(low, scaled(mark));
+    high = std::max(high, scaled(mark));
   }
   if (low > high) low = 0, high = 1;  // nothing to draw
   shapes.ticks = log ? log_ticks(low, high) : nice_ticks(low, high);
@@ -422,14 +430,23 @@ std::string misfit_marks(const Frame& frame, const std::array<bool, 12>& misfit,
   return svg;
 }
 
-// The months whose flag is "no fit": their figures (0.00 where a zero met the logarithm) are
-// not drawn as data but left as gaps, marked below the frame and named in the note.
+// The months whose flag is "no fit": their fitted figures (0.00 where a zero met the logarithm)
+// are not drawn as data but left as gaps, marked below the frame and named in the note; their
+// least and greatest values are values, and stay.
 ColumnFigures without_unfitted(const ColumnFigures& column, const std::array<bool, 12>& no_fit) {
   ColumnFigures drawn = column;
   for (size_t m = 0; m < 12; ++m) {
-    if (no_fit[m]) drawn.months[m].fill(NAN);
+    if (!no_fit[m]) continue;
+    for (const Figure fitted : {kP5, kP50, kP95}) drawn.months[m][size_t(fitted)] = NAN;
   }
   return drawn;
+}
+
+// The sample points of a column, for its axis to span them.
+std::vector<double> sample_values(const std::array<std::array<double, 3>, 12>& sample) {
+  std::vector<double> values;
+  for (const auto& month : sample) values.insert(values.end(), month.begin(), month.end());
+  return values;
 }
 
 std::string no_fit_marks(const Frame& frame, const std::array<bool, 12>& no_fit) {
@@ -491,8 +508,14 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
   const ColumnFigures column = known && index < table->no_fit.size()
                                    ? without_unfitted(figures, table->no_fit[index])
                                    : figures;
-  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log);
-  if (known) shapes.note = gap_note(column, &table->counts[index], shapes.log);
+  const bool sampled = known && table->sampled;
+  PanelShapes shapes =
+      panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log,
+                   sampled ? sample_values(table->sample[index]) : std::vector<double>{});
+  if (known) {
+    shapes.note = gap_note(column, &table->counts[index], shapes.log,
+                           index < table->no_fit.size() ? &table->no_fit[index] : nullptr);
+  }
   const std::vector<int> sparse = known ? sparse_months(table->counts[index]) : std::vector<int>{};
   if (!sparse.empty()) {
     shapes.note += (shapes.note.empty() ? "" : "; ") +
@@ -500,8 +523,7 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
   }
   const std::string misfits =
       known && table->checked ? misfit_marks(shapes.frame, table->misfit[index], shapes.note) : "";
-  const std::string samples =
-      known && table->sampled ? sample_marks(shapes, table->sample[index]) : "";
+  const std::string samples = sampled ? sample_marks(shapes, table->sample[index]) : "";
   const bool flagged = known && index < table->no_fit.size();
   const std::string unfitted = flagged ? no_fit_marks(shapes.frame, table->no_fit[index]) : "";
   const bool compared = known && table->compared && index < table->best.size();

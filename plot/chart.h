@@ -54,9 +54,11 @@ std::vector<double> nice_ticks(double low, double high, int wanted = 5);
 // one at or above `high`.
 std::vector<double> log_ticks(double low, double high);
 
-// The shapes of one column's panel whose plot area is at left, top, width, height.
+// The shapes of one column's panel whose plot area is at left, top, width, height. The axis
+// spans the figures and the `other_marks` (sample points) drawn on it.
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
-                         double height, bool log = false);
+                         double height, bool log = false,
+                         const std::vector<double>& other_marks = {});
 
 // `text` broken into lines of at most `width` characters, at "; " and then at blanks (a word
 // longer than a line is cut), at most `lines` of them, the last ending in an ellipsis when text

@@ -45,6 +45,11 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.sample.push_back({});
     table.no_fit.push_back({});
     table.best.push_back({});
+    table.figures.push_back({});
+  }
+  for (size_t f = 0; f < 5; ++f) {
+    const std::string& text = fields[index_of(TableColumn::min) + f];
+    table.figures.back()[month - 1][f] = text.empty() ? NAN : std::strtod(text.c_str(), nullptr);
   }
   if (table.fields > index_of(TableColumn::flag)) {
     table.no_fit.back()[month - 1] = fields[index_of(TableColumn::flag)] == "no fit";
@@ -140,6 +145,8 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
   // The best mode of a run with --compare-fits, wherever it stands.
   const auto best = std::find(records[0].begin(), records[0].end(), "best");
   table.compared = with_levels && best != records[0].end();
+  table.zeros = with_levels && std::find(records[0].begin(), records[0].end(), "p0") !=
+                                   records[0].end();
   table.best_field = static_cast<size_t>(best - records[0].begin());
   for (size_t i = 1; i < records.size(); ++i) {
     std::string what;

@@ -23,6 +23,9 @@ struct FigureTable {
   // pctlfit --compare-fits: each month's best mode ("" where none), and the run's mode
   std::vector<std::array<std::string, 12>> best;
   std::string mode;
+  bool zeros = false;  // a table of a --zeros run (it has a p0 column)
+  // min, p5, p50, p95 and max of each month, unrounded; NaN where a month has none
+  std::vector<std::array<std::array<double, 5>, 12>> figures;
   bool compared = false;
   size_t best_field = 0;
   size_t fields = 0;  // per row: with the check's columns or without

@@ -1,5 +1,8 @@
 #include "plot/plot_run.h"
 
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 
 #include "platform/platform.h"
@@ -122,6 +125,56 @@ bool write_text(const std::string& path, const std::string& text) {
   return std::fclose(file) == 0 && written;
 }
 
+// The mode a report's title names ("NV", "LN2", "LN3"; empty for another title).
+std::string title_mode(const std::string& title) {
+  if (title.find("(LN2)") != std::string::npos) return "LN2";
+  if (title.find("(LN3)") != std::string::npos) return "LN3";
+  if (title.starts_with("Percentiles for Gaussian distribution")) return "NV";
+  return {};
+}
+
+// The first figure of the table that does not round to the report's: "" when there is none.
+std::string figure_mismatch(const Report& report, const std::string& report_name,
+                            const FigureTable& table, const std::string& table_name) {
+  static constexpr const char* kNames[5] = {"min", "p5", "p50", "p95", "max"};
+  for (size_t c = 0; c < report.columns.size(); ++c) {
+    for (size_t m = 0; m < 12; ++m) {
+      for (size_t f = 0; f < 5; ++f) {
+        const double in_table = table.figures[c][m][f];
+        const double in_report = report.columns[c].months[m][f];
+        if (!std::isfinite(in_table) || !std::isfinite(in_report)) continue;
+        char rounded[512];
+        std::snprintf(rounded, sizeof rounded, "%.2f", in_table);
+        if (std::strtod(rounded, nullptr) == in_report) continue;
+        char shown[600];
+        std::snprintf(shown, sizeof shown, "%s is %s there, %.2f in the report %s", kNames[f],
+                      rounded, in_report, report_name.c_str());
+        return table_name + ": column " + std::to_string(c + 1) + ", month " +
+               std::to_string(m + 1) + ": " + shown + ": the table of another run";
+      }
+    }
+  }
+  return {};
+}
+
+// Why the table is not the report's (another mode, --zeros in one only, a figure that does not
+// round to the report's); empty when it is.
+std::string table_mismatch(const Report& report, const std::string& report_name,
+                           const FigureTable& table, const std::string& table_name) {
+  const std::string mode = title_mode(report.title);
+  if (!table.mode.empty() && !mode.empty() && table.mode != mode) {
+    return table_name + " is the table of a " + table.mode + " run, the report " + report_name +
+           " of a " + mode + " run";
+  }
+  const bool report_zeros = report.title.find("(--zeros)") != std::string::npos;
+  if (!mode.empty() && table.zeros != report_zeros) {
+    return table_name + " is the table of a run " + (table.zeros ? "with" : "without") +
+           " --zeros, the report " + report_name + " of one " +
+           (report_zeros ? "with" : "without");
+  }
+  return figure_mismatch(report, report_name, table, table_name);
+}
+
 // The report and, if named, its figure table; 0, or the status of the failure.
 int load_inputs(const PlotOptions& options, Report& report, std::optional<FigureTable>& table,
                 std::FILE* err) {
@@ -134,6 +187,11 @@ int load_inputs(const PlotOptions& options, Report& report, std::optional<Figure
     std::fprintf(err, "pctlfit-plot: %s has %zu columns, the report %s has %zu\n",
                  options.table->c_str(), table->headings.size(), path.c_str(),
                  report.columns.size());
+    return 2;
+  }
+  const std::string mismatch = table_mismatch(report, path, *table, *options.table);
+  if (!mismatch.empty()) {
+    std::fprintf(err, "pctlfit-plot: %s\n", mismatch.c_str());
     return 2;
   }
   return 0;

@@ -421,7 +421,8 @@ TEST_F(PlotRun, BadInputWritesNothing) {
   EXPECT_FALSE(std::filesystem::exists("r.svg"));
 }
 
-// A figure table for hand_made_report(columns): headings SB001 ..., n 2 in January, else 30.
+// A figure table for hand_made_report(columns): headings SB001 ..., n 2 in January, else 30;
+// its figures are left empty, so that they are not held against the report's.
 std::string hand_made_table(int columns) {
   std::string text =
       "column,heading,month,n,missing,at_or_below_bound,mean,sd,min,p5,p50,p95,max\n";
@@ -430,7 +431,7 @@ std::string hand_made_table(int columns) {
     std::snprintf(heading, sizeof heading, "SB%03d", j);
     for (int m = 1; m <= 12; ++m) {
       text += std::to_string(j) + "," + heading + "," + std::to_string(m) + "," +
-              (m == 1 ? "2" : "30") + ",0,0,1,1,1,1,1,1,1\n";
+              (m == 1 ? "2" : "30") + ",0,0,1,1,,,,,\n";  // figures left empty
     }
   }
   return text;
@@ -472,6 +473,62 @@ TEST_F(PlotRun, TableNamesThePanelsAndMarksSparseMonths) {
   test::write_file("t3.csv", "not,a,table\n");
   EXPECT_EQ(run({"--table=t3.csv", "r.sta"}, &err), 2);
   EXPECT_EQ(err.rfind("pctlfit-plot: t3.csv:1: not a pctlfit figure table", 0), 0u);
+}
+
+// A table of another run than the report's is refused, naming the difference; a table of the
+// same run is taken.
+TEST_F(PlotRun, TableOfAnotherRunIsRefused) {
+  std::string a, b;
+  for (int year = 2001; year <= 2010; ++year) {
+    for (int month = 1; month <= 12; ++month) {
+      const std::string date = std::to_string(year) + " " + std::to_string(month) + " 1 0 ";
+      a += date + std::to_string(1 + year % 5 + month) + (year == 2001 ? " 0\n" : " 2\n");
+      b += date + std::to_string(2 + year % 3 + month) + " 3\n";
+    }
+  }
+  test::write_file("a.dat", test::data_file(2, a));
+  test::write_file("b.dat", test::data_file(2, b));
+  test::write_file("a.txt", "a.dat\n");
+  test::write_file("b.txt", "b.dat\n");
+  for (const char* args : {"-o nv.sta --table=nv.csv a.txt NV", "-o ln2.sta --table=ln2.csv a.txt",
+                           "-o z.sta --table=z.csv --zeros a.txt", "-o b.sta --table=b.csv b.txt"}) {
+    std::vector<std::string> words = {"-q"};
+    for (std::string rest = args; !rest.empty();) {
+      const size_t blank = rest.find(' ');
+      words.push_back(rest.substr(0, blank));
+      rest = blank == std::string::npos ? "" : rest.substr(blank + 1);
+    }
+    ASSERT_EQ(test::run_in_process(words).status, 0) << args;
+  }
+  struct Case {
+    const char* report;
+    const char* table;
+    std::string err;
+  };
+  const Case cases[] = {
+      {"ln2.sta", "ln2.csv", ""},
+      {"ln2.sta", "nv.csv", "pctlfit-plot: nv.csv is the table of a NV run, the report ln2.sta of a LN2 run\n"},
+      {"ln2.sta", "z.csv",
+       "pctlfit-plot: z.csv is the table of a run with --zeros, the report ln2.sta of one without\n"},
+      {"ln2.sta", "b.csv",
+       "pctlfit-plot: b.csv: column 1, month 1: min is 3.00 there, 2.00 in the report ln2.sta: "
+       "the table of another run\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.table);
+    std::string err;
+    EXPECT_EQ(run({"--table", c.table, "-o", "chart.svg", c.report}, &err), c.err.empty() ? 0 : 2);
+    EXPECT_EQ(err, c.err);
+  }
+  // Column 2 of the --zeros run has no fitted month in LN2 without it: its panel still shows
+  // minimum, maximum and sample points, all inside its frame.
+  ASSERT_EQ(test::run_in_process({"-q", "-o", "s.sta", "--table=s.csv", "--sample", "a.txt"}).status,
+            0);
+  ASSERT_EQ(run({"--table", "s.csv", "-o", "s.svg", "s.sta", "2"}), 0);
+  const std::string svg = test::read_file("s.svg");
+  EXPECT_GE(count(svg, "class=\"sample"), 36u);  // 12 months x 3, and the legend's
+  EXPECT_EQ(svg.find("y=\"-"), std::string::npos);
+  EXPECT_NE(svg.find("class=\"max\""), std::string::npos) << svg;
 }
 
 TEST(PlotTable, CsvFieldsAsRfc4180) {
