@@ -49,6 +49,13 @@ struct RowDate {
   bool operator==(const RowDate& other) const {
     return year == other.year && month == other.month && day == other.day && hour == other.hour;
   }
+  // Calendar order (the line does not count).
+  bool operator<(const RowDate& other) const {
+    if (year != other.year) return year < other.year;
+    if (month != other.month) return month < other.month;
+    if (day != other.day) return day < other.day;
+    return hour < other.hour;
+  }
 };
 
 struct ParsedBlock {

@@ -20,6 +20,32 @@ struct RowDateHash {
   }
 };
 
+// The dates of a file's records so far, each with its first line. Records mostly come in time
+// order: a date later than every one before is appended to a sorted list without a lookup; the
+// others (a file sorted by month, a run appended to itself) are looked up there and in a set.
+struct DatesSeen {
+  std::vector<RowDate> in_order;  // `line`: the file's line
+  std::unordered_map<RowDate, long, RowDateHash> others;
+};
+
+// The file's first line with `date`, or -1 when the date is new (and now noted at `line`).
+long note_date(DatesSeen& seen, RowDate date, long line) {
+  date.line = line;
+  if (seen.in_order.empty() || seen.in_order.back() < date) {
+    seen.in_order.push_back(date);
+    return -1;
+  }
+  const auto found = std::lower_bound(seen.in_order.begin(), seen.in_order.end(), date);
+  if (found != seen.in_order.end() && *found == date) return found->line;
+  const auto [other, inserted] = seen.others.emplace(date, line);
+  return inserted ? -1 : other->second;
+}
+
+void forget_dates(DatesSeen& seen) {
+  seen.in_order.clear();
+  seen.others.clear();
+}
+
 // Applies items to the table in sequence order; holds what must be known across items.
 struct Consumer {
   const std::vector<std::string>& entries;
@@ -38,8 +64,7 @@ struct Consumer {
   long file_rows = 0;         // records of the current file with a month to pool into
   uint64_t bytes_done = 0;    // of the files on disk
   uint64_t bytes_total = 0;
-  // The current file's record dates so far, each with its first line.
-  std::unordered_map<RowDate, long, RowDateHash> dates_seen;
+  DatesSeen dates_seen;  // the current file's record dates so far
   InputError error;
 };
 
@@ -69,9 +94,8 @@ void find_dates_again(Consumer& consumer, const ParsedBlock& parsed,
                       std::vector<LineWarning>& warnings, long& unshown) {
   size_t kept = 0;
   for (const RowDate& date : parsed.dates) {
-    const long line = consumer.lines_done + date.line + 1;
-    const auto [first, inserted] = consumer.dates_seen.emplace(date, line);
-    if (inserted) continue;
+    const long first = note_date(consumer.dates_seen, date, consumer.lines_done + date.line + 1);
+    if (first < 0) continue;
     if (kept++ >= size_t{kLineWarningsShownPerFile}) {
       ++unshown;
       continue;
@@ -80,7 +104,7 @@ void find_dates_again(Consumer& consumer, const ParsedBlock& parsed,
     std::snprintf(when, sizeof when, "%lld-%02lld-%02lld %lldh", date.year, date.month, date.day,
                   date.hour);
     warnings.push_back({date.line, std::string(when) + " again (first on line " +
-                                       std::to_string(first->second) +
+                                       std::to_string(first) +
                                        "): the file may hold a run twice"});
   }
 }
@@ -155,7 +179,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
     consumer.extra_warned = false;
     consumer.empty_warned = false;
     consumer.file_rows = 0;
-    consumer.dates_seen.clear();
+    forget_dates(consumer.dates_seen);
     if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
     if (item.third_line_is_dated) {
       warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);
@@ -177,7 +201,7 @@ bool consume(Consumer& consumer, const WorkItem& item) {
                 "none of its " + std::to_string(consumer.file_lines_used) +
                     " lines pooled: none is a record of a month 1..12");
     }
-    consumer.dates_seen.clear();
+    forget_dates(consumer.dates_seen);
   }
   report_progress(consumer, item, file);
   return true;
