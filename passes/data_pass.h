@@ -17,19 +17,6 @@
 
 namespace pctlfit {
 
-// How far the data pass has come. The bytes are those on disk: compressed ones for a compressed
-// file, so that they add up to the files' sizes.
-struct PassProgress {
-  size_t files_done = 0;
-  size_t files_total = 0;
-  const std::string* file = nullptr;  // the current one
-  uint64_t bytes_read = 0;
-  uint64_t bytes_total = 0;
-};
-
-// Called after each file and block in order; may be empty.
-using ProgressSink = std::function<void(const PassProgress& progress)>;
-
 // What the record lines of all files were, so that a run that pools nothing can say why.
 struct PassSummary {
   long records = 0;      // lines with values, also of month 0

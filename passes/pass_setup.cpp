@@ -35,9 +35,18 @@ void run_pass(const PassFiles& files, const PassOptions& options, PassSteps step
 InputError run_pass_to_failure(const PassFiles& files, const PassOptions& options,
                                const ParseItem& parse, const ApplyColumns& apply) {
   InputError error;
+  PassProgress progress{options.pass_name, options.pass_number, 0, files.entries.size(), nullptr,
+                        0, files.total_bytes};
   const auto in_order = [&](const WorkItem& item) {
     if (item.kind == ItemKind::failure) error = item.error;
-    return item.kind != ItemKind::done && item.kind != ItemKind::failure;
+    const bool going = item.kind != ItemKind::done && item.kind != ItemKind::failure;
+    if (going && options.progress) {
+      progress.bytes_read += item.file_bytes;
+      progress.files_done = item.kind == ItemKind::file_end ? item.file + 1 : item.file;
+      progress.file = &files.entries[item.file];
+      options.progress(progress);
+    }
+    return going;
   };
   run_pass(files, options, {parse, apply, in_order});
   return error;

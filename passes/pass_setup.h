@@ -3,6 +3,7 @@
 // the block source and the pipeline that it runs over the files.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,21 @@
 #include "passes/pipeline.h"
 
 namespace pctlfit {
+
+// How far a pass has come. The bytes are those on disk: compressed ones for a compressed file,
+// so that they add up to the files' sizes.
+struct PassProgress {
+  const char* pass = nullptr;  // a later pass's name ("sample pass"); nullptr: the data pass
+  int pass_number = 0;         // of a pass that may run several times (0: none)
+  size_t files_done = 0;
+  size_t files_total = 0;
+  const std::string* file = nullptr;  // the current one
+  uint64_t bytes_read = 0;
+  uint64_t bytes_total = 0;
+};
+
+// Called after each file and block in order; may be empty.
+using ProgressSink = std::function<void(const PassProgress& progress)>;
 
 struct PassOptions {
   int threads = 1;                            // parsing threads; 1 reads on the calling thread only
@@ -26,6 +42,10 @@ struct PassOptions {
   // The first file's headings: a later file with the same headings in another order is read
   // into their columns. nullptr: every file by position.
   const std::vector<std::string>* headings = nullptr;
+  // A later pass: its progress, after each file and block, and its name for that.
+  ProgressSink progress;
+  const char* pass_name = nullptr;
+  int pass_number = 0;
 };
 
 // The files of a pass and what is known of them before it starts.

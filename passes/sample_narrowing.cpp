@@ -205,14 +205,16 @@ InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
     Windows windows = open_windows(query, targets);
     if (windows.all.empty()) break;
     ++query.passes;
+    PassOptions numbered = options;  // "sample pass 2" on the progress line
+    numbered.pass_number = query.passes;
     const bool last = windows.values <= memory / 8;
     const bool narrow = std::all_of(windows.all.begin(), windows.all.end(),
                                     [](const Window& w) { return w.count <= UINT32_MAX; });
     const InputError error =
-        last     ? collect_pass(entries, columns, options, windows, targets, query.changed)
-        : narrow ? count_pass<uint32_t>(entries, columns, options, memory, windows, targets,
+        last     ? collect_pass(entries, columns, numbered, windows, targets, query.changed)
+        : narrow ? count_pass<uint32_t>(entries, columns, numbered, memory, windows, targets,
                                         query.changed)
-                 : count_pass<uint64_t>(entries, columns, options, memory, windows, targets,
+                 : count_pass<uint64_t>(entries, columns, numbered, memory, windows, targets,
                                         query.changed);
     if (failed(error) || query.changed) return error;
   }

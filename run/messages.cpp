@@ -305,6 +305,17 @@ std::string fit_check_left_out_warning(const std::string& file, const std::strin
   return warning_text(file, why + "; the fit check is left out");
 }
 
+std::string sample_passes_note(uint64_t values, uint64_t memory) {
+  char text[256];
+  std::snprintf(text, sizeof text,
+                "pctlfit: sample percentiles: the %llu values need %.1f MiB, more than --memory "
+                "(%.1f MiB): further passes over the files narrow them, each named on the "
+                "progress line at a terminal\n",
+                static_cast<unsigned long long>(values), double(values) * 8 / 1048576.0,
+                double(memory) / 1048576.0);
+  return text;
+}
+
 std::string digits_kept_note(size_t cells, const std::string& first_cell) {
   return "pctlfit: " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
          " of large values with a small spread (" + (cells == 1 ? "" : "the first: ") +

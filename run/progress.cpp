@@ -7,7 +7,13 @@ std::string format_progress(const PassProgress& progress) {
   std::snprintf(megabytes, sizeof megabytes, "%.1f of %.1f",
                 static_cast<double>(progress.bytes_read) / 1e6,
                 static_cast<double>(progress.bytes_total) / 1e6);
-  return "pctlfit: " + std::to_string(progress.files_done) + " of " +
+  std::string pass;
+  if (progress.pass != nullptr) {
+    pass.append(progress.pass);
+    if (progress.pass_number > 0) pass.append(" ").append(std::to_string(progress.pass_number));
+    pass.append(": ");
+  }
+  return "pctlfit: " + pass + std::to_string(progress.files_done) + " of " +
          std::to_string(progress.files_total) + " files, " + *progress.file + ", " + megabytes +
          " MB read";
 }

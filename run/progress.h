@@ -7,11 +7,12 @@
 #include <cstdio>
 #include <string>
 
-#include "passes/data_pass.h"
+#include "passes/pass_setup.h"
 
 namespace pctlfit {
 
-// "pctlfit: 3 of 40 files, member003.dat, 12.5 of 150.0 MB read"
+// "pctlfit: 3 of 40 files, member003.dat, 12.5 of 150.0 MB read", a later pass named
+// ("pctlfit: sample pass 2: 3 of 40 files, ...")
 std::string format_progress(const PassProgress& progress);
 
 struct ProgressLine {

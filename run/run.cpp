@@ -182,8 +182,9 @@ ExitStatus read_all_data(RunContext& context) {
   options.comparison = context.comparison ? &*context.comparison : nullptr;
   if (context.distribution.zeros) context.zero_counts = allocate_cell_counts(context.column_count);
   options.zero_counts = context.zero_counts ? &*context.zero_counts : nullptr;
-  ProgressLine progress{context.console.err};
+  ProgressLine& progress = context.progress;
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
+    progress.out = context.console.err;
     progress.erase = erase_line_sequence(context.console.err);
     options.progress = [&progress](const PassProgress& done) { update_progress(progress, done); };
     warnings.prefix = progress.erase;  // a warning takes the progress line's place
@@ -276,12 +277,17 @@ const std::string* changed_file(const RunContext& context) {
   return nullptr;
 }
 
-// A later pass over the files reads them as the data pass did.
-PassOptions later_pass_options(const RunContext& context) {
+// A later pass over the files reads them as the data pass did, on the progress line by its name.
+PassOptions later_pass_options(RunContext& context, const char* name) {
   PassOptions options;
   options.threads = context.threads;
   options.layout = context.layout;
   options.headings = &context.headings;
+  options.pass_name = name;
+  if (context.progress.out != nullptr) {
+    ProgressLine& line = context.progress;
+    options.progress = [&line](const PassProgress& done) { update_progress(line, done); };
+  }
   return options;
 }
 
@@ -325,7 +331,8 @@ void keep_digits(RunContext& context) {
   if (!left_out) {
     const InputError error =
         shift_data_files(context.entries, context.column_count, context.distribution, cells,
-                         later_pass_options(context));
+                         later_pass_options(context, "digits pass"));
+    clear_progress(context.progress);
     left_out = later_pass_left_out(context, error, "changed between the passes");
   }
   if (!left_out && !finalize_shifted(cells, context.table))
@@ -346,7 +353,9 @@ void check_fit(RunContext& context) {
   FitCheck check = prepare_fit_check(context.table, context.distribution,
                                      context.zero_counts ? &*context.zero_counts : nullptr);
   const InputError error =
-      check_data_files(context.entries, context.distribution, check, later_pass_options(context));
+      check_data_files(context.entries, context.distribution, check,
+                       later_pass_options(context, "fit check pass"));
+  clear_progress(context.progress);
   std::optional<LeftOut> left_out =
       later_pass_left_out(context, error, "changed between the two passes");
   // Other counts than the data pass's under the same stamps: some file was rewritten in place.
@@ -368,12 +377,22 @@ void check_fit(RunContext& context) {
 // leaves the sample columns empty, with a warning, and the run goes on.
 void sample_percentiles(RunContext& context, const Options& options) {
   std::fputs(sample_note(*options.sample, context.levels).c_str(), context.console.err);
+  // Where the values do not fit the budget, further passes narrow them: said before they run,
+  // so that a silent terminal is not taken for a hang.
+  uint64_t values = 0;
+  for (const MonthStats& cell : context.table.cells) values += uint64_t(cell.count);
+  if (context.zero_counts) values += total(*context.zero_counts);
+  const bool kept = context.kept && !context.kept->given_up.load();
+  if (!kept && values > options.memory / 8) {
+    std::fputs(sample_passes_note(values, options.memory).c_str(), context.console.err);
+  }
   SampleFigures figures;
   const SampleRequest request{*options.sample, context.levels, options.memory,
                               context.zero_counts ? &*context.zero_counts : nullptr};
   const InputError error =
-      sample_data_files(context.entries, context.table, request, later_pass_options(context),
-                        figures, context.kept.get());
+      sample_data_files(context.entries, context.table, request,
+                        later_pass_options(context, "sample pass"), figures, context.kept.get());
+  clear_progress(context.progress);
   context.kept.reset();
   std::optional<LeftOut> left_out;
   if (figures.passes > 0)

@@ -10,6 +10,7 @@
 #include "input/layout.h"
 #include "passes/kept_values.h"
 #include "platform/platform.h"
+#include "run/progress.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
 #include "stats/fit_comparison.h"
@@ -62,6 +63,8 @@ struct RunContext {
   std::optional<FitComparison> comparison;  // --compare-fits
   // The files as the data pass found them, for any later pass (none for a file without a stamp)
   std::vector<std::optional<FileStamp>> stamps;
+  // On a terminal, the progress line of every pass (its `out` null elsewhere: no line).
+  ProgressLine progress;
   int threads = 1;
   long input_warnings = 0;  // warnings about the input so far (--strict counts them)
 };

@@ -637,6 +637,17 @@ TEST_F(EndToEnd, SamplePercentilesInTheTable) {
             0u)
       << bad.out;
   EXPECT_EQ(run_binary(dir, "-q --memory=12 --sample list.txt").status, 1);
+  // Values beyond the budget: one note says so before the passes that narrow them.
+  std::string many;
+  for (int year = 1700; year < 1960; ++year) many += std::to_string(year) + " 1 1 0 1.5\n";
+  file("many.dat", data_file(1, many));
+  file("many.txt", "many.dat\n");
+  const auto narrowed = run_binary(dir, "-q --memory=1K --sample --table t.csv many.txt");
+  EXPECT_EQ(narrowed.status, 0);
+  EXPECT_NE(narrowed.err.find("pctlfit: sample percentiles: the 260 values need 0.0 MiB, more "
+                              "than --memory (0.0 MiB): further passes"),
+            std::string::npos)
+      << narrowed.err;
   // Options that only change the table do nothing without it: a usage error naming the first.
   for (const std::string option : {"--sample", "--sample=hazen", "--levels=10", "--memory=8M"}) {
     const auto without = run_binary(dir, "-q " + option + " list.txt --check-fit");

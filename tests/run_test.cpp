@@ -384,8 +384,12 @@ TEST(EverydayUse, HelpAndVersion) {
 
 TEST(EverydayUse, ProgressLineText) {
   const std::string file = "member003.dat.gz";
-  EXPECT_EQ(format_progress({3, 40, &file, 12'549'999, 150'000'000}),
+  EXPECT_EQ(format_progress({nullptr, 0, 3, 40, &file, 12'549'999, 150'000'000}),
             "pctlfit: 3 of 40 files, member003.dat.gz, 12.5 of 150.0 MB read");
+  EXPECT_EQ(format_progress({"sample pass", 2, 3, 40, &file, 12'549'999, 150'000'000}),
+            "pctlfit: sample pass 2: 3 of 40 files, member003.dat.gz, 12.5 of 150.0 MB read");
+  EXPECT_EQ(format_progress({"fit check pass", 0, 3, 40, &file, 12'549'999, 150'000'000}),
+            "pctlfit: fit check pass: 3 of 40 files, member003.dat.gz, 12.5 of 150.0 MB read");
 }
 
 }  // namespace
