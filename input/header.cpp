@@ -81,7 +81,8 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
   const std::string& path = entries.front();
   LineSplitter splitter;
   if (!open_splitter(splitter, path)) {
-    return {InputErrorKind::first_cannot_open, path, splitter.stream.open_errno};
+    return {InputErrorKind::first_cannot_open, path, splitter.stream.open_errno,
+            splitter.stream.problem};
   }
   Line line;
   const bool has_header = skip_line(splitter) && read_line(splitter, line, kLongestHeaderLine);

@@ -10,8 +10,15 @@
 
 namespace pctlfit {
 
-// A file opened for sequential reading in binary mode: a descriptor, or -1 with errno set.
+// A file opened for sequential reading in binary mode: a descriptor, or -1 with errno set. A
+// FIFO waits for its writer, as the shell's own tools do; after a few seconds without one,
+// `notice` (see on_waiting_for_writer) is told once.
 int open_for_reading(const std::string& path);
+
+// What open_for_reading calls, from any thread, when a FIFO has had no writer for a few
+// seconds; nullptr: nothing.
+using WaitingNotice = void (*)(const std::string& path);
+void on_waiting_for_writer(WaitingNotice notice);
 // Up to `want` bytes into `to`: the count, 0 at the end, -1 with errno set.
 int64_t read_some(int fd, void* to, size_t want);
 void close_for_reading(int fd);
@@ -19,6 +26,9 @@ void close_for_reading(int fd);
 // alone, so that several threads may read one file at once: the count, 0 at the end, -1 with
 // errno set.
 int64_t read_at(int fd, void* to, size_t want, uint64_t offset);
+// Whether the open file is a device (a terminal, /dev/zero), which a data file never is: reading
+// one would wait for typing or never end.
+bool is_device(int fd);
 // The size of the open file when it is a regular file (one that can be read at any offset).
 bool regular_file_size(int fd, uint64_t& size);
 

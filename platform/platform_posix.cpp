@@ -1,8 +1,10 @@
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <filesystem>
@@ -11,7 +13,36 @@
 
 namespace pctlfit {
 
+namespace {
+
+std::atomic<WaitingNotice> waiting_notice{nullptr};
+
+// A FIFO opened without waiting, then waited on for its writer's first bytes (or its leaving):
+// after a few seconds the notice is given, and the wait goes on.
+int open_fifo(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return fd;
+  pollfd ready{fd, POLLIN, 0};
+  int timeout_ms = 3000;
+  for (;;) {
+    const int got = ::poll(&ready, 1, timeout_ms);
+    if (got > 0 || (got < 0 && errno != EINTR)) break;
+    if (got == 0 && timeout_ms > 0) {
+      if (const WaitingNotice notice = waiting_notice.load()) notice(path);
+      timeout_ms = -1;
+    }
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
+void on_waiting_for_writer(WaitingNotice notice) { waiting_notice.store(notice); }
+
 int open_for_reading(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) == 0 && S_ISFIFO(status.st_mode)) return open_fifo(path);
   int fd;
   do {
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -38,6 +69,11 @@ int64_t read_at(int fd, void* to, size_t want, uint64_t offset) {
     got = ::pread(fd, to, want, static_cast<off_t>(offset));
   } while (got < 0 && errno == EINTR);
   return got;
+}
+
+bool is_device(int fd) {
+  struct stat status {};
+  return ::fstat(fd, &status) == 0 && (S_ISCHR(status.st_mode) || S_ISBLK(status.st_mode));
 }
 
 bool regular_file_size(int fd, uint64_t& size) {

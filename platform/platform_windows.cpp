@@ -63,6 +63,8 @@ std::wstring normal_path(const std::string& path) {
 
 }  // namespace
 
+void on_waiting_for_writer(WaitingNotice) {}  // no FIFOs in the file system
+
 int open_for_reading(const std::string& path) {
   int fd = -1;
   const errno_t error =
@@ -93,6 +95,10 @@ int64_t read_at(int fd, void* to, size_t want, uint64_t offset) {
   if (GetLastError() == ERROR_HANDLE_EOF) return 0;
   errno = EIO;
   return -1;
+}
+
+bool is_device(int fd) {
+  return GetFileType(reinterpret_cast<HANDLE>(_get_osfhandle(fd))) == FILE_TYPE_CHAR;
 }
 
 bool regular_file_size(int fd, uint64_t& size) {

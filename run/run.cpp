@@ -297,6 +297,17 @@ struct LeftOut {
   std::string file;
   std::string why;
 };
+// A listed file that is no longer a regular file (replaced by a FIFO, a device, or removed)
+// before a later pass: its opening could wait for ever, so the pass does not start.
+std::optional<LeftOut> no_longer_regular(const RunContext& context) {
+  for (const std::string& entry : context.entries) {
+    if (file_kind(entry) != FileKind::regular) {
+      return LeftOut{entry, "is no longer the regular file the data pass read"};
+    }
+  }
+  return std::nullopt;
+}
+
 std::optional<LeftOut> later_pass_left_out(const RunContext& context, const InputError& error,
                                            const char* changed) {
   if (failed(error)) return LeftOut{error.path, "cannot be read again"};
@@ -328,6 +339,7 @@ void keep_digits(RunContext& context) {
   for (const std::string& entry : context.entries) {
     if (file_kind(entry) == FileKind::fifo) left_out = LeftOut{entry, "a pipe, read once"};
   }
+  if (!left_out) left_out = no_longer_regular(context);
   if (!left_out) {
     const InputError error =
         shift_data_files(context.entries, context.column_count, context.distribution, cells,
@@ -352,12 +364,13 @@ void keep_digits(RunContext& context) {
 void check_fit(RunContext& context) {
   FitCheck check = prepare_fit_check(context.table, context.distribution,
                                      context.zero_counts ? &*context.zero_counts : nullptr);
-  const InputError error =
-      check_data_files(context.entries, context.distribution, check,
-                       later_pass_options(context, "fit check pass"));
-  clear_progress(context.progress);
-  std::optional<LeftOut> left_out =
-      later_pass_left_out(context, error, "changed between the two passes");
+  std::optional<LeftOut> left_out = no_longer_regular(context);
+  if (!left_out) {
+    const InputError error = check_data_files(context.entries, context.distribution, check,
+                                              later_pass_options(context, "fit check pass"));
+    clear_progress(context.progress);
+    left_out = later_pass_left_out(context, error, "changed between the two passes");
+  }
   // Other counts than the data pass's under the same stamps: some file was rewritten in place.
   if (!left_out && !counts_match(check, context.table))
     left_out = LeftOut{context.list_name, "a listed file changed between the two passes"};
@@ -385,6 +398,11 @@ void sample_percentiles(RunContext& context, const Options& options) {
   const bool kept = context.kept && !context.kept->given_up.load();
   if (!kept && values > options.memory / 8) {
     std::fputs(sample_passes_note(values, options.memory).c_str(), context.console.err);
+  }
+  if (const std::optional<LeftOut> replaced = kept ? std::nullopt : no_longer_regular(context)) {
+    std::fputs(sample_left_out_warning(replaced->file, replaced->why).c_str(), context.console.err);
+    context.kept.reset();
+    return;
   }
   SampleFigures figures;
   const SampleRequest request{*options.sample, context.levels, options.memory,
@@ -520,7 +538,17 @@ ExitStatus run_sequence(const std::vector<std::string>& args, RunContext& contex
 
 }  // namespace
 
+namespace {
+std::FILE* waiting_notice_out = stderr;
+void print_waiting_notice(const std::string& path) {
+  std::fprintf(waiting_notice_out, "pctlfit: waiting for a writer on %s, a FIFO\n", path.c_str());
+  std::fflush(waiting_notice_out);
+}
+}  // namespace
+
 int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
+  waiting_notice_out = console.err;
+  on_waiting_for_writer(print_waiting_notice);
   RunContext context;
   context.console = console;
   context.threads =
@@ -531,6 +559,7 @@ int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
   const ExitStatus status =
       reading != nullptr ? run_sequence(args, context) : report_usage_error(console.out, refused);
   discard_unfinished_outputs(context);
+  on_waiting_for_writer(nullptr);
   std::fflush(console.out);
   std::fflush(console.err);
   return status;

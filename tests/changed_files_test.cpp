@@ -97,6 +97,29 @@ TEST_F(ChangedFiles, PipesAreNotReadTwice) {
                          "file first\n");
   }
 }
+
+// A FIFO in the list waits for its writer, as the shell's tools do, and says so after a few
+// seconds; its records are pooled like a file's. A device is refused at once.
+TEST_F(ChangedFiles, FifosWaitAndSayItDevicesAreRefused) {
+  file("a.dat", test::data_file(1, "2001 1 1 0 1\n"));
+  file("b.src", test::data_file(1, "2002 1 1 0 3\n"));
+  ASSERT_EQ(::mkfifo((dir / "b.dat").c_str(), 0600), 0);
+  file("list.txt", "a.dat\nb.dat\n");
+  const std::string command = "cd '" + dir.path.string() +
+                              "' && { (sleep 4; cat b.src > b.dat) & timeout 30 '" PCTLFIT_BINARY
+                              "' -q list.txt NV 2> err.txt; }";
+  EXPECT_EQ(std::system(command.c_str()), 0);
+  const std::string err = test::read_file(dir / "err.txt");
+  EXPECT_NE(err.find("pctlfit: waiting for a writer on b.dat, a FIFO\n"), std::string::npos)
+      << err;
+  EXPECT_NE(test::read_file(dir / "list.sta").find("\n1\t1.00\t2.00\t2.00\t2.00\t3.00\n"),
+            std::string::npos);
+  file("device.txt", "a.dat\n/dev/zero\n");
+  const auto device = test::run_binary(dir, "-q device.txt", "", "timeout 30");
+  EXPECT_EQ(device.status, 2);
+  EXPECT_EQ(device.out, "error opening /dev/zero \n");
+  EXPECT_EQ(device.err, "pctlfit: /dev/zero: a device, not a file of records\n");
+}
 #endif
 
 }  // namespace

@@ -190,6 +190,13 @@ bool open_text_stream(TextStream& stream, const std::string& path) {
     stream.open_errno = errno;
     return false;
   }
+  if (is_device(stream.fd)) {
+    close_for_reading(stream.fd);
+    stream.fd = -1;
+    stream.open_errno = ENODEV;
+    stream.problem = "a device, not a file of records";
+    return false;
+  }
   while (stream.packed_end < kMagicLength && !stream.file_end) {
     if (!read_file(stream)) return true;  // kept for the first read
   }
