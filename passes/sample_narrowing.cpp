@@ -63,14 +63,26 @@ Windows open_windows(const RankQuery& query, const std::vector<Target>& targets)
   return windows;
 }
 
-// The window of `cell` that holds `key`, or null. The windows below the key are counted, not
+// Windows of a cell up to which they are counted rather than searched.
+constexpr size_t kCountedWindows = 16;
+
+// The window of `cell` that holds `key`, or null. A few windows below the key are counted, not
 // searched: where a value falls among a cell's windows is a coin toss for the processor's
-// branch guesses, and most values fall in none.
+// branch guesses, and most values fall in none. Many (hundreds of levels) are searched, so that
+// a value's cost does not grow with them.
 Window* window_of(Windows& windows, size_t cell, uint64_t key) {
   const size_t first = windows.of_cell[cell];
   const size_t end = windows.of_cell[cell + 1];
   size_t below = first;  // one past the last window that starts at or below the key
-  for (size_t w = first; w < end; ++w) below += windows.all[w].lo <= key;
+  if (end - first <= kCountedWindows) {
+    for (size_t w = first; w < end; ++w) below += windows.all[w].lo <= key;
+  } else {
+    const auto begin = windows.all.begin();
+    below = static_cast<size_t>(
+        std::upper_bound(begin + std::ptrdiff_t(first), begin + std::ptrdiff_t(end), key,
+                         [](uint64_t k, const Window& w) { return k < w.lo; }) -
+        begin);
+  }
   if (below == first) return nullptr;
   Window& window = windows.all[below - 1];
   return key <= window.hi ? &window : nullptr;

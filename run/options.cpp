@@ -44,10 +44,17 @@ bool take_value(const OptionValue& option, const std::string& arg,
   return true;
 }
 
-// "1,10,25.5,99": levels in percent, each above 0 and below 100, none twice.
+// "1,10,25.5,99": levels in percent, each above 0 and below 100, none twice, at most
+// kMostLevels of them: each is a column of the table, and a window of every cell in the passes
+// that narrow the sample percentiles.
+constexpr size_t kMostLevels = 1000;
 bool read_levels_option(const std::string& text, Options& options, std::string& error) {
   std::vector<double> levels;
   for (size_t start = 0; start <= text.size();) {
+    if (levels.size() == kMostLevels) {
+      error = "pctlfit: --levels: more than " + std::to_string(kMostLevels) + " levels";
+      return false;
+    }
     const size_t comma = std::min(text.find(',', start), text.size());
     const std::string item = text.substr(start, comma - start);
     const std::optional<double> level = parse_whole_number(item);

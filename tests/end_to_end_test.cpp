@@ -594,6 +594,12 @@ TEST_F(EndToEnd, LevelsAddFittedColumns) {
       {"0,50", "level 0 is not above 0 and below 100"},
       {"50,100", "level 100 is not above 0 and below 100"},
       {"25,25.0", "level 25.0 is given twice"},
+      {[] {
+         std::string list = "1";
+         for (int i = 1; i <= 1000; ++i) list += "," + std::to_string(i / 10.0 + 0.01);
+         return list;
+       }(),
+       "more than 1000 levels"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.list);

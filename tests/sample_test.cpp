@@ -278,6 +278,21 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
       }
     }
   }
+  // Many levels: a value finds its window among a cell's many by a search.
+  SampleRequest many = base;
+  many.levels.clear();
+  for (double level = 1; level < 100; level += 2.5) many.levels.push_back(level);
+  SampleFigures in_memory, narrowed;
+  ASSERT_FALSE(failed(sample_data_files(entries, table, many, one, in_memory)));
+  many.memory = 1 << 14;
+  ASSERT_FALSE(failed(sample_data_files(entries, table, many, one, narrowed)));
+  EXPECT_FALSE(narrowed.kept_in_memory);
+  ASSERT_EQ(narrowed.figures.size(), in_memory.figures.size());
+  for (size_t i = 0; i < in_memory.figures.size(); ++i) {
+    ASSERT_EQ(std::bit_cast<uint64_t>(narrowed.figures[i]),
+              std::bit_cast<uint64_t>(in_memory.figures[i]))
+        << i;
+  }
 }
 
 // Values kept as decimals (where every value of a block comes back bit for bit from its
