@@ -32,6 +32,15 @@ struct SampleFigures {
   bool changed = false;         // a pass found other counts: the files changed in between
 };
 
+// What the sample percentiles hold besides the values themselves, whatever the budget, for
+// `cells` cells of `levels` levels each: per cell its span, count, place and kept bounds, per
+// wanted rank its window, least buckets, found key and figures, with the copies the passes make
+// of them (160 and 272 bytes, twice the structures' own sizes, as measured at the peak). The
+// budget pays for it first; the values get the rest.
+inline uint64_t sample_bookkeeping(uint64_t cells, uint64_t levels) {
+  return cells * 160 + cells * levels * 272;
+}
+
 // The figures of every cell of `table` (finalised or not: its counts are read) at every level:
 // from the values the data pass kept, if it kept them all (which it frees), else from further
 // passes. Stops at the first file that cannot be read.

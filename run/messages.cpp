@@ -305,6 +305,13 @@ std::string fit_check_left_out_warning(const std::string& file, const std::strin
   return warning_text(file, why + "; the fit check is left out");
 }
 
+std::string size_text(uint64_t bytes) {
+  if (bytes % (uint64_t{1} << 30) == 0) return std::to_string(bytes >> 30) + "G";
+  if (bytes % (uint64_t{1} << 20) == 0) return std::to_string(bytes >> 20) + "M";
+  if (bytes % (uint64_t{1} << 10) == 0) return std::to_string(bytes >> 10) + "K";
+  return std::to_string(bytes);
+}
+
 std::string sample_passes_note(uint64_t values, uint64_t memory) {
   char text[256];
   std::snprintf(text, sizeof text,

@@ -59,6 +59,8 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
                                             const std::vector<std::string>& headings, bool zeros);
 // The check could not be made: a file changed between the passes, or could not be read again.
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why);
+// A size in bytes as --memory takes it: "8M" where it is whole mebibytes, "512K", else bytes.
+std::string size_text(uint64_t bytes);
 // --sample's values that do not fit --memory: how much they need, and that passes follow.
 std::string sample_passes_note(uint64_t values, uint64_t memory);
 // Cells of large values with a small spread, whose mean and SD a second pass formed again

@@ -385,6 +385,29 @@ void check_fit(RunContext& context) {
   context.fit_check = std::move(check);
 }
 
+// What --memory leaves for --sample's values once its bookkeeping is paid.
+uint64_t values_budget(const RunContext& context, const Options& options) {
+  const uint64_t cells = uint64_t(context.column_count) * kMonths;
+  return options.memory - sample_bookkeeping(cells, context.levels.size());
+}
+
+// --sample whose bookkeeping alone would not fit --memory: refused before the data pass, with
+// the least budget that leaves the values 1 MiB. False if so.
+bool sample_budget_fits(const RunContext& context, const Options& options, ExitStatus& status) {
+  if (!options.sample || !options.table) return true;
+  const uint64_t cells = uint64_t(context.column_count) * kMonths;
+  const uint64_t needed = sample_bookkeeping(cells, options.levels.size());
+  if (needed < options.memory) return true;
+  const uint64_t least = (needed >> 20) + 2;  // in MiB, the values' 1 MiB among it
+  status = report_usage_error(
+      context.console.out,
+      "pctlfit: --memory=" + size_text(options.memory) + " is below the " +
+          std::to_string(least) + "M that " + std::to_string(context.column_count) +
+          " columns x 12 months x " + std::to_string(options.levels.size()) +
+          " levels need for one pass of --sample");
+  return false;
+}
+
 // --sample: the exact sample percentiles of every cell for the figure table, with a note of the
 // method and levels on standard error; a file that cannot be read again or changed in between
 // leaves the sample columns empty, with a warning, and the run goes on.
@@ -396,7 +419,7 @@ void sample_percentiles(RunContext& context, const Options& options) {
   for (const MonthStats& cell : context.table.cells) values += uint64_t(cell.count);
   if (context.zero_counts) values += total(*context.zero_counts);
   const bool kept = context.kept && !context.kept->given_up.load();
-  if (!kept && values > options.memory / 8) {
+  if (!kept && values > values_budget(context, options) / 8) {
     std::fputs(sample_passes_note(values, options.memory).c_str(), context.console.err);
   }
   if (const std::optional<LeftOut> replaced = kept ? std::nullopt : no_longer_regular(context)) {
@@ -405,7 +428,7 @@ void sample_percentiles(RunContext& context, const Options& options) {
     return;
   }
   SampleFigures figures;
-  const SampleRequest request{*options.sample, context.levels, options.memory,
+  const SampleRequest request{*options.sample, context.levels, values_budget(context, options),
                               context.zero_counts ? &*context.zero_counts : nullptr};
   const InputError error =
       sample_data_files(context.entries, context.table, request,
@@ -469,6 +492,8 @@ ExitStatus write_report(RunContext& context, const Options& options) {
                                ? header_label_hint(context.entries.front(), label, context.headings)
                                : std::string();
   if (!hint.empty()) warn(context, hint);
+  ExitStatus budget_status = kExitOk;
+  if (!sample_budget_fits(context, options, budget_status)) return budget_status;
   context.table = allocate_table(context.column_count);
   const bool head_written =
       write_report_head(context.report.get(), context.column_count, context.distribution.mode,
@@ -476,7 +501,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const int head_error = head_written ? 0 : errno;
   stamp_files(context);  // for any later pass, which holds the files against them
   if (options.sample && options.table) {
-    context.kept = std::make_unique<KeptValues>(context.column_count, options.memory);
+    context.kept = std::make_unique<KeptValues>(context.column_count, values_budget(context, options));
   }
   if (options.compare_fits) {
     context.comparison = allocate_comparison(context.column_count, context.distribution);

@@ -645,15 +645,21 @@ TEST_F(EndToEnd, SamplePercentilesInTheTable) {
   EXPECT_EQ(run_binary(dir, "-q --memory=12 --sample list.txt").status, 1);
   // Values beyond the budget: one note says so before the passes that narrow them.
   std::string many;
-  for (int year = 1700; year < 1960; ++year) many += std::to_string(year) + " 1 1 0 1.5\n";
+  for (int year = 1000; year < 4000; ++year) many += std::to_string(year) + " 1 1 0 1.5\n";
   file("many.dat", data_file(1, many));
   file("many.txt", "many.dat\n");
-  const auto narrowed = run_binary(dir, "-q --memory=1K --sample --table t.csv many.txt");
+  const auto narrowed = run_binary(dir, "-q --memory=16K --sample --table t.csv many.txt");
   EXPECT_EQ(narrowed.status, 0);
-  EXPECT_NE(narrowed.err.find("pctlfit: sample percentiles: the 260 values need 0.0 MiB, more "
+  EXPECT_NE(narrowed.err.find("pctlfit: sample percentiles: the 3000 values need 0.0 MiB, more "
                               "than --memory (0.0 MiB): further passes"),
             std::string::npos)
       << narrowed.err;
+  // A budget below the bookkeeping of the cells and levels is refused, naming the least.
+  const auto refused = run_binary(dir, "-q --memory=4K --sample --table t.csv many.txt");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.out,
+            "pctlfit: --memory=4K is below the 2M that 1 columns x 12 months x 3 levels need "
+            "for one pass of --sample\n");
   // Options that only change the table do nothing without it: a usage error naming the first.
   for (const std::string option : {"--sample", "--sample=hazen", "--levels=10", "--memory=8M"}) {
     const auto without = run_binary(dir, "-q " + option + " list.txt --check-fit");

@@ -164,7 +164,7 @@ TEST(Zeros, TheRunsReportAndTable) {
   // The sample percentiles pool the zeros as data, kept or read again under a tiny budget.
   ASSERT_EQ(test::run_binary(dir, "-q --zeros --sample --table kept.csv list.txt").status, 0);
   const test::RunResult narrowed =
-      test::run_binary(dir, "-q --zeros --sample --memory=2K --table narrowed.csv list.txt");
+      test::run_binary(dir, "-q --zeros --sample --memory=26K --table narrowed.csv list.txt");
   EXPECT_EQ(narrowed.err.find("left out"), std::string::npos) << narrowed.err;
   EXPECT_EQ(test::read_file(dir / "narrowed.csv"), test::read_file(dir / "kept.csv"));
   const test::RunResult nv = test::run_binary(dir, "-q --zeros list.txt NV");
