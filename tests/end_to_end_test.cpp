@@ -594,10 +594,14 @@ TEST_F(EndToEnd, LevelsAddFittedColumns) {
       {"0,50", "level 0 is not above 0 and below 100"},
       {"50,100", "level 100 is not above 0 and below 100"},
       {"25,25.0", "level 25.0 is given twice"},
-      {[] {
-         std::string list = "1";
-         for (int i = 1; i <= 1000; ++i) list += "," + std::to_string(i / 10.0 + 0.01);
-         return list;
+      {[] {  // 0.05, 0.1, ..., 99.9, 0.15: 1001 levels in a command line cmd.exe takes
+         std::string list = "0.05";
+         char level[16];
+         for (int i = 1; i <= 999; ++i) {
+           std::snprintf(level, sizeof level, ",%g", i / 10.0);
+           list += level;
+         }
+         return list + ",0.15";
        }(),
        "more than 1000 levels"},
   };
