@@ -13,19 +13,11 @@
 #include <filesystem>
 
 #include "platform/platform.h"
+#include "platform/wide_names_windows.h"
 
 namespace pctlfit {
 
 namespace {
-
-std::wstring widen(const std::string& utf8) {
-  if (utf8.empty()) return {};
-  const int length =
-      MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-  std::wstring wide(static_cast<size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), length);
-  return wide;
-}
 
 // The names the signal handler removes: fixed buffers, since a handler may not allocate.
 constexpr int kInterruptSlots = 2;
