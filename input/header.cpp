@@ -1,6 +1,7 @@
 #include "input/header.h"
 
 #include "input/stream/line_splitter.h"
+#include "platform/platform.h"
 #include "text/c_locale.h"
 
 namespace pctlfit {
@@ -76,7 +77,7 @@ std::string too_short_reason(bool has_header, const Line& line, FileLayout layou
 
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
                          int& columns, std::vector<std::string>& headings, std::string* label,
-                         FileLayout layout) {
+                         FileLayout layout, OpenedFirstFile* pipe) {
   if (entries.empty()) return {InputErrorKind::list_names_no_file, list_name};
   const std::string& path = entries.front();
   LineSplitter splitter;
@@ -86,7 +87,16 @@ InputError count_columns(const std::string& list_name, const std::vector<std::st
   }
   Line line;
   const bool has_header = skip_line(splitter) && read_line(splitter, line, kLongestHeaderLine);
-  close_splitter(splitter);
+  uint64_t size = 0;
+  const bool read_once = !read_failed(splitter) && !regular_file_size(splitter.stream.fd, size);
+  if (pipe != nullptr && has_header && read_once) {
+    // A pipe opened again would be drained: the data pass goes on from here.
+    pipe->splitter = std::move(splitter);
+    pipe->header = line;
+    pipe->open = true;
+  } else {
+    close_splitter(splitter);
+  }
   if (read_failed(splitter)) {
     return {InputErrorKind::first_cannot_read, path, splitter.stream.read_errno,
             splitter.stream.problem};

@@ -7,6 +7,7 @@
 
 #include "input/input_error.h"
 #include "input/layout.h"
+#include "input/stream/line_splitter.h"
 
 namespace pctlfit {
 
@@ -30,13 +31,23 @@ int count_header_columns(std::string_view line, bool had_newline,
 std::vector<std::string> column_headings(std::string_view line, bool had_newline,
                                          FileLayout layout = FileLayout::standard);
 
+// A first data file that can be read only once (a pipe): its splitter, left open after its
+// column header line, and that line, for the data pass to go on from.
+struct OpenedFirstFile {
+  LineSplitter splitter;
+  Line header;
+  bool open = false;
+};
+
 // The column count N of the data files and their headings, from the header line of the first
 // entry of the list `list_name`, and in `label` (if given) the line's first 12 characters,
 // which are skipped. Fails with list_names_no_file (naming the list), first_cannot_open,
 // first_cannot_read, header_too_short (also when the file has no second line; its reason says
 // what the line needs) or header_too_long.
+// Where `pipe` is given and the first file is no regular file, it is left open in `pipe`.
 InputError count_columns(const std::string& list_name, const std::vector<std::string>& entries,
                          int& columns, std::vector<std::string>& headings,
-                         std::string* label = nullptr, FileLayout layout = FileLayout::standard);
+                         std::string* label = nullptr, FileLayout layout = FileLayout::standard,
+                         OpenedFirstFile* pipe = nullptr);
 
 }  // namespace pctlfit

@@ -1,5 +1,6 @@
 #include "passes/file_opening.h"
 
+#include <mutex>
 #include <utility>
 #include <vector>
 
@@ -46,7 +47,34 @@ bool reads_as_record(const std::string& line, int columns) {
   return parse_record(line, wanted, values.data()).status == RecordStatus::record;
 }
 
+// The pipe handed over, for the one opening that takes it.
+std::mutex handed_over_lock;
+std::string handed_over_path;
+OpenedFirstFile handed_over;
+
+bool take_handed_over(const std::string& path, LineSplitter& splitter, Line& header) {
+  std::lock_guard lock(handed_over_lock);
+  if (!handed_over.open || path != handed_over_path) return false;
+  close_splitter(splitter);
+  splitter = std::move(handed_over.splitter);
+  header = handed_over.header;
+  handed_over.open = false;
+  return true;
+}
+
 }  // namespace
+
+void hand_over_opened(const std::string& path, OpenedFirstFile&& opened) {
+  std::lock_guard lock(handed_over_lock);
+  handed_over_path = path;
+  handed_over = std::move(opened);
+}
+
+void forget_handed_over() {
+  std::lock_guard lock(handed_over_lock);
+  if (handed_over.open) close_splitter(handed_over.splitter);
+  handed_over.open = false;
+}
 
 InputError stream_error(const LineSplitter& splitter, InputErrorKind kind,
                         const std::string& path) {
@@ -58,11 +86,14 @@ InputError stream_error(const LineSplitter& splitter, InputErrorKind kind,
 
 FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Line& header,
                              bool read_at_offsets, FileLayout layout) {
-  if (!open_splitter(splitter, path)) {
+  const bool handed_over_here = take_handed_over(path, splitter, header);
+  if (!handed_over_here && !open_splitter(splitter, path)) {
     return failure(splitter, InputErrorKind::data_cannot_open, path);
   }
   FileOpening opening;
-  const bool has_header = skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine);
+  const bool has_header =
+      handed_over_here ||
+      (skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine));
   if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
   if (has_header) {
     opening.header_columns = count_header_columns(header.text, header.had_newline, layout);

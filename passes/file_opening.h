@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "input/header.h"
 #include "input/input_error.h"
 #include "input/layout.h"
 #include "input/stream/line_extent.h"
@@ -27,6 +28,12 @@ struct FileOpening {
   bool third_line_is_record = false;  // a header of two lines above the records, most likely
   bool third_line_is_dated = false;   // and a date layout's file at that
 };
+
+// Hands the next pass a pipe that the column count read the first two lines of (see
+// count_columns): the opening of `path` then goes on from there instead of opening it again.
+void hand_over_opened(const std::string& path, OpenedFirstFile&& opened);
+// Closes a pipe handed over that no opening took.
+void forget_handed_over();
 
 // Opens `path` through the splitter and reads its header lines into `header`. The splitter
 // stays open only when the records are to be read through it: has_records, no failure and not

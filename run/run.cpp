@@ -484,8 +484,11 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   std::string label;
   context.layout = options.layout;
   context.levels = options.levels;
+  OpenedFirstFile pipe;
   const InputError error = count_columns(context.list_name, context.entries, context.column_count,
-                                         context.headings, &label, context.layout);
+                                         context.headings, &label, context.layout, &pipe);
+  if (pipe.open && !failed(error)) hand_over_opened(context.entries.front(), std::move(pipe));
+  if (pipe.open && failed(error)) close_splitter(pipe.splitter);
   if (failed(error)) return fail_input(context, error);
   // The hints read the standard layout's 12-character label.
   const std::string hint = context.layout == FileLayout::standard
@@ -507,6 +510,7 @@ ExitStatus write_report(RunContext& context, const Options& options) {
     context.comparison = allocate_comparison(context.column_count, context.distribution);
   }
   const ExitStatus data_status = read_all_data(context);
+  forget_handed_over();
   if (data_status != kExitOk) return data_status;
   if (options.strict && context.input_warnings > 0) {
     return report_strict_failure(context.console.out, context.input_warnings);
