@@ -479,43 +479,30 @@ std::optional<WriteFailure> write_and_commit(RunContext& context) {
   return failure ? failure : commit_outputs(context);
 }
 
-// The steps once the outputs are open: columns, head, data, rows, table, close.
-ExitStatus write_report(RunContext& context, const Options& options) {
+// The column count and headings from the first file (a pipe is left open for the data pass),
+// and the hint its label may need. False with `status` set on a failure.
+bool read_columns(RunContext& context, ExitStatus& status) {
   std::string label;
-  context.layout = options.layout;
-  context.levels = options.levels;
   OpenedFirstFile pipe;
   const InputError error = count_columns(context.list_name, context.entries, context.column_count,
                                          context.headings, &label, context.layout, &pipe);
   if (pipe.open && !failed(error)) hand_over_opened(context.entries.front(), std::move(pipe));
   if (pipe.open && failed(error)) close_splitter(pipe.splitter);
-  if (failed(error)) return fail_input(context, error);
+  if (failed(error)) {
+    status = fail_input(context, error);
+    return false;
+  }
   // The hints read the standard layout's 12-character label.
   const std::string hint = context.layout == FileLayout::standard
                                ? header_label_hint(context.entries.front(), label, context.headings)
                                : std::string();
   if (!hint.empty()) warn(context, hint);
-  ExitStatus budget_status = kExitOk;
-  if (!sample_budget_fits(context, options, budget_status)) return budget_status;
-  context.table = allocate_table(context.column_count);
-  const bool head_written =
-      write_report_head(context.report.get(), context.column_count, context.distribution.mode,
-                        context.entries, context.distribution.zeros);
-  const int head_error = head_written ? 0 : errno;
-  stamp_files(context);  // for any later pass, which holds the files against them
-  if (options.sample && options.table) {
-    context.kept = std::make_unique<KeptValues>(context.column_count, values_budget(context, options));
-  }
-  if (options.compare_fits) {
-    context.comparison = allocate_comparison(context.column_count, context.distribution);
-  }
-  const ExitStatus data_status = read_all_data(context);
-  forget_handed_over();
-  if (data_status != kExitOk) return data_status;
-  if (options.strict && context.input_warnings > 0) {
-    return report_strict_failure(context.console.out, context.input_warnings);
-  }
+  return true;
+}
 
+// After the data pass: the fits, the cells whose digits a further pass keeps, the comparison,
+// the fit check and the sample percentiles (the last two only for a report with its head).
+void later_figures(RunContext& context, const Options& options, bool head_written) {
   finalize_table(context.table);
   keep_digits(context);
   if (context.comparison) {
@@ -527,6 +514,36 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   }
   if (options.check_fit && head_written) check_fit(context);  // no rows, no use for it
   if (options.sample && options.table && head_written) sample_percentiles(context, options);
+}
+
+// The steps once the outputs are open: columns, head, data, rows, table, close.
+ExitStatus write_report(RunContext& context, const Options& options) {
+  context.layout = options.layout;
+  context.levels = options.levels;
+  ExitStatus status = kExitOk;
+  if (!read_columns(context, status) || !sample_budget_fits(context, options, status)) {
+    return status;
+  }
+  context.table = allocate_table(context.column_count);
+  const bool head_written =
+      write_report_head(context.report.get(), context.column_count, context.distribution.mode,
+                        context.entries, context.distribution.zeros);
+  const int head_error = head_written ? 0 : errno;
+  stamp_files(context);  // for any later pass, which holds the files against them
+  if (options.sample && options.table) {
+    context.kept =
+        std::make_unique<KeptValues>(context.column_count, values_budget(context, options));
+  }
+  if (options.compare_fits) {
+    context.comparison = allocate_comparison(context.column_count, context.distribution);
+  }
+  const ExitStatus data_status = read_all_data(context);
+  forget_handed_over();
+  if (data_status != kExitOk) return data_status;
+  if (options.strict && context.input_warnings > 0) {
+    return report_strict_failure(context.console.out, context.input_warnings);
+  }
+  later_figures(context, options, head_written);
   // A report whose head is incomplete gets no rows, and no table beside it.
   const std::optional<WriteFailure> failure =
       head_written ? write_and_commit(context) : WriteFailure{context.report_name, head_error};
