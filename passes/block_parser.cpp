@@ -82,8 +82,7 @@ std::string shown_text(std::string_view line, const RecordParse& parse) {
     // The date's text, then (for a bad value) the value's, parted by a tab no field holds.
     std::string text(line.substr(parse.date_begin, parse.date_length));
     if (text.size() > kShownFieldLength) text = text.substr(0, kShownFieldLength - 3) + "...";
-    return parse.status == RecordStatus::bad_value ? text + '\t' + shown_field(line, parse)
-                                                    : text;
+    return parse.status == RecordStatus::bad_value ? text + '\t' + shown_field(line, parse) : text;
   }
   if (parse.status == RecordStatus::bad_value) return shown_field(line, parse);
   if (parse.status == RecordStatus::not_a_record) return shown_line_start(line);
@@ -152,7 +151,8 @@ void keep_read_row(ParsedBlock& out, size_t row_start, int values_read) {
 
 // Moves the row's values from the file's columns to the first file's; a value not read is -9999
 // for the moment (see mark_unread).
-void reorder_row(double* row, const std::vector<int>& order, int read, std::vector<double>& scratch) {
+void reorder_row(double* row, const std::vector<int>& order, int read,
+                 std::vector<double>& scratch) {
   scratch.assign(row, row + order.size());
   for (size_t c = 0; c < order.size(); ++c) {
     row[order[c]] = static_cast<int>(c) < read ? scratch[c] : kMissingMarker;
@@ -162,6 +162,31 @@ void reorder_row(double* row, const std::vector<int>& order, int read, std::vect
 // The values that a short record did not hold, marked as not read in their new columns.
 void mark_unread(double* row, const std::vector<int>& order, int read) {
   for (size_t c = static_cast<size_t>(read); c < order.size(); ++c) row[order[c]] = kNotRead;
+}
+
+// A record of a month to pool: its row (at row_start) moved into the first file's column order,
+// marked and transformed, its month and (for the data pass) its date noted.
+void pool_row(const BlockReading& reading, const RecordParse& parse, size_t row_start, int columns,
+              long line_index, ParsedBlock& out) {
+  double* const row = out.values.data() + row_start;
+  int read = parse.values_read;
+  if (reading.order != nullptr) {
+    reorder_row(row, *reading.order, read, out.reordered);
+    read = columns;
+  }
+  if (reading.dist != nullptr) {
+    if (reading.keep_read) keep_read_row(out, row_start, read);
+    if (reading.keep_logs) keep_log_row(out, row_start, read);
+    transform_row(*reading.dist, row, read, columns, out);
+  } else {
+    mark_missing(row, read);
+    for (int c = read; c < columns; ++c) row[c] = kNotRead;
+  }
+  if (reading.order != nullptr) mark_unread(row, *reading.order, parse.values_read);
+  out.months.push_back(static_cast<unsigned char>(parse.month));
+  if (reading.note_lines) {
+    out.dates.push_back({parse.year, parse.month, parse.day, parse.hour, line_index});
+  }
 }
 
 void parse_lines(std::string_view block, int columns, BlockReading reading, ParsedBlock& out) {
@@ -191,25 +216,8 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
                             parse.status == RecordStatus::bad_value ||
                             parse.status == RecordStatus::short_record;
     if (reading.note_lines) note_line(out, line, line_index, parse, columns, has_values);
-    if (!has_values || parse.month == 0) continue;
-    int read = parse.values_read;
-    if (reading.order != nullptr) {
-      reorder_row(row, *reading.order, read, out.reordered);
-      read = columns;
-    }
-    if (reading.dist != nullptr) {
-      if (reading.keep_read) keep_read_row(out, row_start, read);
-      if (reading.keep_logs) keep_log_row(out, row_start, read);
-      transform_row(*reading.dist, row, read, columns, out);
-    } else {
-      mark_missing(row, read);
-      for (int c = read; c < columns; ++c) row[c] = kNotRead;
-    }
-    if (reading.order != nullptr) mark_unread(row, *reading.order, parse.values_read);
-    out.months.push_back(static_cast<unsigned char>(parse.month));
-    if (reading.note_lines) {
-      out.dates.push_back({parse.year, parse.month, parse.day, parse.hour, line_index});
-    }
+    if (has_values && parse.month != 0)
+      pool_row(reading, parse, row_start, columns, line_index, out);
   }
 }
 

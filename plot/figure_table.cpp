@@ -17,6 +17,11 @@ bool parse_count(const std::string& text, uint64_t& value) {
   return ec == std::errc() && parsed_end == end;
 }
 
+// A figure's field: NaN where it is empty (a month without values).
+double figure_or_nan(const std::string& text) {
+  return text.empty() ? NAN : std::strtod(text.c_str(), nullptr);
+}
+
 // One row: its column, month and n, in order (column 1 months 1..12, then column 2, ...).
 bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable& table,
                std::string& what) {
@@ -48,8 +53,7 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.figures.push_back({});
   }
   for (size_t f = 0; f < 5; ++f) {
-    const std::string& text = fields[index_of(TableColumn::min) + f];
-    table.figures.back()[month - 1][f] = text.empty() ? NAN : std::strtod(text.c_str(), nullptr);
+    table.figures.back()[month - 1][f] = figure_or_nan(fields[index_of(TableColumn::min) + f]);
   }
   if (table.fields > index_of(TableColumn::flag)) {
     table.no_fit.back()[month - 1] = fields[index_of(TableColumn::flag)] == "no fit";
@@ -57,10 +61,8 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
   if (table.fields > index_of(TableColumn::mode)) table.mode = fields[index_of(TableColumn::mode)];
   if (table.compared) table.best.back()[month - 1] = fields[table.best_field];
   for (size_t f = 0; f < 3; ++f) {
-    const std::string& text = table.sampled ? fields[table.sample_fields[f]] : std::string();
-    char* end = nullptr;
-    const double value = text.empty() ? NAN : std::strtod(text.c_str(), &end);
-    table.sample.back()[month - 1][f] = value;
+    table.sample.back()[month - 1][f] =
+        table.sampled ? figure_or_nan(fields[table.sample_fields[f]]) : NAN;
   }
   table.counts.back()[month - 1] = n;
   if (table.fields > index_of(TableColumn::misfit)) {
