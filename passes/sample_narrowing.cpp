@@ -93,8 +93,8 @@ uint64_t key_of(double value) { return total_order_key(std::bit_cast<uint64_t>(v
 // Each window's buckets: as many as leave each target a quarter of its share of the budget (if
 // its values were even across the buckets), so that the next pass most likely collects: more
 // would only spread the counts over more cache lines. Returns the buckets of all windows.
-size_t place_buckets(Windows& windows, uint64_t memory) {
-  const int most_bits = narrowing_bits(windows.all.size(), memory);
+size_t place_buckets(Windows& windows, uint64_t memory, uint64_t count_bytes) {
+  const int most_bits = narrowing_bits(windows.all.size(), memory, count_bytes);
   const uint64_t share = std::max<uint64_t>(1, memory / 8 / 4 / windows.targets);
   size_t buckets = 0;
   for (Window& window : windows.all) {
@@ -134,7 +134,7 @@ template <typename Count>
 InputError count_pass(const std::vector<std::string>& entries, int columns,
                       const PassOptions& options, uint64_t memory, Windows& windows,
                       std::vector<Target>& targets, bool& changed) {
-  std::vector<Count> counts(place_buckets(windows, memory), 0);
+  std::vector<Count> counts(place_buckets(windows, memory, sizeof(Count)), 0);
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
@@ -198,9 +198,9 @@ InputError collect_pass(const std::vector<std::string>& entries, int columns,
 
 }  // namespace
 
-int narrowing_bits(uint64_t windows, uint64_t memory) {
+int narrowing_bits(uint64_t windows, uint64_t memory, uint64_t count_bytes) {
   int bits = kMostBits;
-  while (bits > 1 && windows * (uint64_t{8} << bits) > memory) --bits;
+  while (bits > 1 && windows * (count_bytes << bits) > memory) --bits;
   return bits;
 }
 

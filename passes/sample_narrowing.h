@@ -35,8 +35,8 @@ struct RankQuery {
 };
 
 // Bits a counting pass splits a window by when `windows` windows share `memory` bytes of
-// counts: at least 1, at most 16.
-int narrowing_bits(uint64_t windows, uint64_t memory);
+// counts of `count_bytes` each: at least 1, at most 16.
+int narrowing_bits(uint64_t windows, uint64_t memory, uint64_t count_bytes);
 
 InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
                         const PassOptions& options, uint64_t memory, RankQuery& query);
