@@ -2,49 +2,14 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <unordered_map>
 #include <utility>
 
 #include "passes/block_parser.h"
+#include "passes/dates_seen.h"
 
 namespace pctlfit {
 
 namespace {
-
-struct RowDateHash {
-  size_t operator()(const RowDate& date) const {
-    const auto mix = [](size_t seed, long long part) {
-      return seed * 1000003u ^ std::hash<long long>{}(part);
-    };
-    return mix(mix(mix(std::hash<long long>{}(date.year), date.month), date.day), date.hour);
-  }
-};
-
-// The dates of a file's records so far, each with its first line. Records mostly come in time
-// order: a date later than every one before is appended to a sorted list without a lookup; the
-// others (a file sorted by month, a run appended to itself) are looked up there and in a set.
-struct DatesSeen {
-  std::vector<RowDate> in_order;  // `line`: the file's line
-  std::unordered_map<RowDate, long, RowDateHash> others;
-};
-
-// The file's first line with `date`, or -1 when the date is new (and now noted at `line`).
-long note_date(DatesSeen& seen, RowDate date, long line) {
-  date.line = line;
-  if (seen.in_order.empty() || seen.in_order.back() < date) {
-    seen.in_order.push_back(date);
-    return -1;
-  }
-  const auto found = std::lower_bound(seen.in_order.begin(), seen.in_order.end(), date);
-  if (found != seen.in_order.end() && *found == date) return found->line;
-  const auto [other, inserted] = seen.others.emplace(date, line);
-  return inserted ? -1 : other->second;
-}
-
-void forget_dates(DatesSeen& seen) {
-  seen.in_order.clear();
-  seen.others.clear();
-}
 
 // Applies items to the table in sequence order; holds what must be known across items.
 struct Consumer {
