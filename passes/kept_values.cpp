@@ -15,7 +15,8 @@ namespace {
 constexpr size_t kLargeBlockBytes = size_t{32} << 20;
 
 // Room for `bytes` in the last large block, or a new one within the budget; nullptr when the
-// budget is spent. Under the lock.
+// budget is spent. Under the lock. Each room starts at a multiple of 8 bytes: a block of doubles
+// may follow one of an odd number of 4-byte decimals.
 char* take_room(KeptValues& kept, size_t bytes) {
   if (kept.memory.empty() || kept.used + bytes > kept.memory.back().bytes) {
     const size_t block_bytes = std::max(kLargeBlockBytes, bytes);
@@ -29,7 +30,7 @@ char* take_room(KeptValues& kept, size_t bytes) {
     kept.used = 0;
   }
   char* room = static_cast<char*>(kept.memory.back().memory) + kept.used;
-  kept.used += bytes;
+  kept.used += (bytes + alignof(double) - 1) / alignof(double) * alignof(double);
   return room;
 }
 

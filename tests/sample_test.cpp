@@ -361,6 +361,10 @@ TEST_F(SamplePass, ValuesKeptAsDecimalsGiveTheFiguresOfTheDoubles) {
                                          [](const KeptBlock& b) { return b.scale == kRawDoubles; });
       EXPECT_EQ(doubles == 0, c.forms == kDecimalsOnly);
       EXPECT_EQ(size_t(doubles) == keeper.blocks.size(), c.forms == kDoublesOnly);
+      // Blocks of 3 columns take an odd number of decimals; the doubles after them are aligned.
+      for (const KeptBlock& block : keeper.blocks) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(block.values) % alignof(double), 0u);
+      }
       SampleFigures kept, again;
       ASSERT_FALSE(
           failed(sample_data_files(entries, table, request, PassOptions{}, kept, &keeper)));

@@ -1,9 +1,15 @@
 // Fuzzes the sample percentiles: values, levels, a method and a budget from the input, written
-// as a data file of two columns. Property: the narrowing passes under the budget, and the values
-// the data pass kept (as decimals where they come back exactly, blocks of any size), give the
-// figures of the values read again and sorted in memory, bit for bit.
+// as a data file of up to six columns and twelve months. Properties: the narrowing passes under
+// the budget, and the values the data pass kept (as decimals where they come back exactly,
+// blocks of any size), give the figures of the values read again and sorted in memory, bit for
+// bit; and the narrowing holds no more than the budget and the bookkeeping the run's budget
+// check charges for the cells and levels, with a little room for reading the files.
 #include <fuzzer/FuzzedDataProvider.h>
+#include <sanitizer/allocator_interface.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
 
 #include <bit>
 #include <cstdio>
@@ -64,28 +70,57 @@ std::string value_text(FuzzedDataProvider& data) {
   }
 }
 
+// The bytes the heap holds, and the most it held since the last reset, from the sanitizer's
+// hooks on every allocation.
+std::atomic<int64_t> live_bytes{0};
+std::atomic<int64_t> peak_bytes{0};
+
+void on_malloc(const volatile void*, size_t size) {
+  const int64_t now = live_bytes.fetch_add(int64_t(size)) + int64_t(size);
+  int64_t peak = peak_bytes.load();
+  while (now > peak && !peak_bytes.compare_exchange_weak(peak, now)) {
+  }
+}
+
+void on_free(const volatile void* pointer) {
+  live_bytes.fetch_sub(int64_t(__sanitizer_get_allocated_size(const_cast<const void*>(pointer))));
+}
+
+// What reading the files may hold besides the sample's own: blocks, queues, names, a thread.
+constexpr int64_t kReadingRoom = int64_t{1} << 20;
+
 }  // namespace
+
+extern "C" int LLVMFuzzerInitialize(int*, char***) {
+  __sanitizer_install_malloc_and_free_hooks(on_malloc, on_free);
+  return 0;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   FuzzedDataProvider data(bytes, size);
   const char* methods[] = {"1", "2", "3", "4", "5", "6", "7", "8", "9", "cunnane", "gringorten"};
   const SampleMethod method = *find_sample_method(methods[data.ConsumeIntegralInRange(0, 10)]);
   std::vector<double> levels;
-  for (int i = data.ConsumeIntegralInRange(1, 4); i > 0; --i) {
+  for (int i = data.ConsumeIntegralInRange(1, 40); i > 0; --i) {
     levels.push_back(data.ConsumeFloatingPointInRange<double>(1e-6, 100 - 1e-6));
   }
   const uint64_t memory = data.ConsumeIntegralInRange<uint64_t>(64, 4096);
   const size_t block_size = data.ConsumeIntegralInRange<size_t>(64, 4096);
-  std::string records = "t\nYYYY MM DD H\tA\tB\nu\n";
+  const int columns = data.ConsumeIntegralInRange(1, 6);
+  std::string records = "t\nYYYY MM DD H";
+  for (int c = 0; c < columns; ++c) records += "\tC" + std::to_string(c + 1);
+  records += "\nu\n";
   for (int r = data.ConsumeIntegralInRange(1, 300); r > 0 && data.remaining_bytes() > 0; --r) {
-    records += "2001 " + std::to_string(data.ConsumeIntegralInRange(1, 2)) + " 1 0 " +
-               value_text(data) + " " + value_text(data) + "\n";
+    records += std::to_string(2001 + r) + " " + std::to_string(data.ConsumeIntegralInRange(1, 12)) +
+               " 1 0";
+    for (int c = 0; c < columns; ++c) records += " " + value_text(data);
+    records += "\n";
   }
   std::ofstream(data_path(), std::ios::binary) << records;
   const std::vector<std::string> entries = {data_path()};
-  StatsTable table = allocate_table(2);
+  StatsTable table = allocate_table(columns);
   WarningSink sink;
-  KeptValues keeper(2, uint64_t{1} << 30);
+  KeptValues keeper(columns, uint64_t{1} << 30);
   DataPassOptions keeping;
   keeping.kept = &keeper;
   keeping.pass.block_size = block_size;
@@ -94,11 +129,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   }
   SampleFigures again, narrowed, kept;
   const SampleRequest in_memory{method, levels, uint64_t{1} << 30};
-  if (failed(sample_data_files(entries, table, in_memory, {}, again)) ||
-      failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed)) ||
-      failed(sample_data_files(entries, table, in_memory, {}, kept, &keeper))) {
+  if (failed(sample_data_files(entries, table, in_memory, {}, again))) __builtin_trap();
+  const int64_t before = live_bytes.load();
+  peak_bytes.store(before);
+  if (failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed))) {
     __builtin_trap();
   }
+  const int64_t bound = int64_t(memory + sample_bookkeeping(uint64_t(columns) * 12, levels.size()));
+  if (peak_bytes.load() - before > bound + kReadingRoom) __builtin_trap();
+  if (failed(sample_data_files(entries, table, in_memory, {}, kept, &keeper))) __builtin_trap();
   for (const SampleFigures* other : {&narrowed, &kept}) {
     if (other->figures.size() != again.figures.size()) __builtin_trap();
     for (size_t i = 0; i < again.figures.size(); ++i) {
