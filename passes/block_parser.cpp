@@ -16,32 +16,27 @@ const double kNotRead = std::bit_cast<double>(kNotReadBits);
 const double kMissing = std::bit_cast<double>(kMissingBits);
 const double kAtBound = std::bit_cast<double>(kAtBoundBits);
 
-// Marks missing values and transforms the others. The mode is switched on once per record, not
+// Marks missing values and transforms the others. The family is looked at once per record, not
 // once per value.
 void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
-  switch (dist.mode) {
-    case DistributionMode::NV:
-      mark_missing(row, read);
-      break;
-    case DistributionMode::LN2:
-    case DistributionMode::LN3: {
-      const double bound = dist.mode == DistributionMode::LN3 ? dist.lower_limit : 0.0;
-      for (int c = 0; c < read; ++c) {
-        if (!(row[c] > kMissingMarker)) {
-          row[c] = kMissing;
-          continue;
-        }
-        if (dist.zeros && row[c] == bound) {
-          row[c] = kAtBound;
-          continue;
-        }
-        row[c] = transform_value(dist, row[c]);
-        if (is_at_or_below_bound(row[c])) {
-          out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
-                                      static_cast<uint32_t>(c));
-        }
+  if (!has_bound(dist.mode)) {
+    mark_missing(row, read);
+  } else {
+    const double bound = log_normal_bound(dist);
+    for (int c = 0; c < read; ++c) {
+      if (!(row[c] > kMissingMarker)) {
+        row[c] = kMissing;
+        continue;
       }
-      break;
+      if (dist.zeros && row[c] == bound) {
+        row[c] = kAtBound;
+        continue;
+      }
+      row[c] = transform_value(dist, row[c]);
+      if (is_at_or_below_bound(row[c])) {
+        out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
+                                    static_cast<uint32_t>(c));
+      }
     }
   }
   for (int c = read; c < columns; ++c) row[c] = kNotRead;
@@ -225,10 +220,12 @@ void parse_lines(std::string_view block, int columns, BlockReading reading, Pars
 
 void parse_block(std::string_view block, int columns, const Distribution& dist, ParsedBlock& out,
                  FileLayout layout, RowCopies copies, const std::vector<int>* order) {
-  const bool transformed = dist.mode != DistributionMode::NV;
+  // Copies of the values as read where the fit transforms them, and of their logarithms where
+  // the fit's own scale is not theirs.
+  const FitScale scale = family_of(dist.mode).scale;
   parse_lines(block, columns,
-              {&dist, true, layout, copies.read && transformed,
-               copies.logs && dist.mode != DistributionMode::LN2, order},
+              {&dist, true, layout, copies.read && scale != FitScale::values,
+               copies.logs && scale != FitScale::log_values, order},
               out);
 }
 

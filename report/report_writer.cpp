@@ -5,23 +5,8 @@ namespace pctlfit {
 const char* report_title(DistributionMode mode, bool zeros) {
   // With --zeros the figures are of a mixture, not of the mode alone: the title says so, so that
   // two reports of one data set that differ in it can be told apart.
-  if (zeros && mode == DistributionMode::LN2) {
-    return "Percentiles for Log-Gaussian distribution (LN2), values at 0 as a mass of their own "
-           "(--zeros), for monthly values from";
-  }
-  if (zeros && mode == DistributionMode::LN3) {
-    return "Percentiles for Log-Gaussian distribution (LN3), values at the lower limit as a mass "
-           "of their own (--zeros), for monthly values from";
-  }
-  switch (mode) {
-    case DistributionMode::NV:
-      return "Percentiles for Gaussian distribution for monthly values from ";
-    case DistributionMode::LN2:
-      return "Percentiles for Log-Gaussian distribution (LN2) for monthly values from";
-    case DistributionMode::LN3:
-      return "Percentiles for Log-Gaussian distribution (LN3) for monthly values from";
-  }
-  return "";
+  const DistributionFamily& family = family_of(mode);
+  return zeros && family.zeros_title != nullptr ? family.zeros_title : family.title;
 }
 
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
@@ -43,11 +28,11 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries) {
   std::string names;
   for (const std::string& entry : entries) names += entry + ' ';
-  for (const bool zeros : {true, false}) {
-    for (DistributionMode mode :
-         {DistributionMode::NV, DistributionMode::LN2, DistributionMode::LN3}) {
-      const std::string_view title = report_title(mode, zeros);
-      if (title_line.starts_with(title)) return title_line.substr(title.size()) != names;
+  for (const DistributionFamily& family : kFamilies) {
+    for (const char* title : {family.zeros_title, family.title}) {
+      if (title != nullptr && title_line.starts_with(title)) {
+        return title_line.substr(std::string_view(title).size()) != names;
+      }
     }
   }
   return false;

@@ -103,7 +103,7 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::mode:
       return mode_name(dist.mode);
     case TableColumn::lower_limit:
-      return dist.mode == DistributionMode::LN3 ? shortest_double(dist.lower_limit) : "";
+      return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
       return std::string(
           flag_word(cell_flag(dist, cell, row.input.at_or_below_bound.counts[row.counted],

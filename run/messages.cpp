@@ -266,19 +266,20 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
                       std::to_string(summary.months) + " months; best NV in " +
                       std::to_string(summary.wins[0]) + ", LN2 in " +
                       std::to_string(summary.wins[1]);
-  if (dist.mode == DistributionMode::LN3) {
+  if (has_lower_limit(dist.mode)) {
     char limit[64];
     std::snprintf(limit, sizeof limit, "%g", comparison.lower_limit);
-    first += ", LN3 in " + std::to_string(summary.wins[2]) + " (at the given lower limit " + limit +
-             ", not fitted)";
+    first += std::string(", ") + mode_name(dist.mode) + " in " +
+             std::to_string(summary.wins[family_index(dist.mode)]) +
+             " (at the given lower limit " + limit + ", not fitted)";
   }
-  for (const DistributionMode mode : {DistributionMode::LN2, DistributionMode::LN3}) {
-    const long months = summary.not_fitted[size_t(mode) - 1];
-    if (months == 0) continue;
+  for (const DistributionFamily& family : kFamilies) {
+    const long months = summary.not_fitted[family_index(family.mode)];
+    if (!has_bound(family.mode) || months == 0) continue;
     char bound[64];
     std::snprintf(bound, sizeof bound, "%g",
-                  mode == DistributionMode::LN3 ? comparison.lower_limit : 0.0);
-    first += std::string("; ") + mode_name(mode) + " not fitted in " + std::to_string(months) +
+                  has_lower_limit(family.mode) ? comparison.lower_limit : 0.0);
+    first += std::string("; ") + family.keyword + " not fitted in " + std::to_string(months) +
              " (values at or below " + bound +
              (dist.zeros ? ")" : "; --zeros fits the values above it)");
   }

@@ -30,9 +30,7 @@
 namespace pctlfit {
 
 DistributionMode select_mode(const std::optional<std::string>& keyword) {
-  if (keyword == "NV") return DistributionMode::NV;
-  if (keyword == "LN3") return DistributionMode::LN3;
-  return DistributionMode::LN2;
+  return keyword ? family_named(*keyword).value_or(DistributionMode::LN2) : DistributionMode::LN2;
 }
 
 int thread_count(const char* env_value, unsigned hardware_threads) {
@@ -94,22 +92,23 @@ bool read_lower_limit(RunContext& context, ExitStatus& status) {
 bool choose_distribution(const Options& options, RunContext& context, ExitStatus& status) {
   Distribution& dist = context.distribution;
   dist.mode = select_mode(options.mode_word);
-  const bool known =
-      !options.mode_word || dist.mode != DistributionMode::LN2 || *options.mode_word == "LN2";
-  if (!known) warn(context, unknown_mode_warning(*options.mode_word));
+  if (options.mode_word && !family_named(*options.mode_word)) {
+    warn(context, unknown_mode_warning(*options.mode_word));
+  }
+  const DistributionMode with_limit = DistributionMode::LN3;  // the family -l implies
   if (options.lower_limit) {
-    if (options.mode_word && dist.mode != DistributionMode::LN3) {
+    if (options.mode_word && !has_lower_limit(dist.mode)) {
       status = report_usage_error(
           context.console.out,
           "pctlfit: --lower-limit is for LN3, but the mode word is " + *options.mode_word);
       return false;
     }
-    dist.mode = DistributionMode::LN3;
+    dist.mode = with_limit;
     dist.lower_limit = *options.lower_limit;
-  } else if (dist.mode == DistributionMode::LN3 && !read_lower_limit(context, status)) {
+  } else if (has_lower_limit(dist.mode) && !read_lower_limit(context, status)) {
     return false;
   }
-  if (options.zeros && dist.mode == DistributionMode::NV) {
+  if (options.zeros && !has_bound(dist.mode)) {
     status = report_usage_error(context.console.out,
                                 "pctlfit: --zeros is for LN2 and LN3, but the mode is NV");
     return false;

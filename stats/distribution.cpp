@@ -10,12 +10,12 @@
 namespace pctlfit {
 
 double back_transform(const Distribution& dist, double x) {
-  switch (dist.mode) {
-    case DistributionMode::NV:
+  switch (family_of(dist.mode).scale) {
+    case FitScale::values:
       return x;
-    case DistributionMode::LN2:
+    case FitScale::log_values:
       return std::exp(x);
-    case DistributionMode::LN3:
+    case FitScale::log_above_limit:
       return std::exp(x) + dist.lower_limit;
   }
   return x;
@@ -76,20 +76,8 @@ double percentile(const Distribution& dist, const MonthStats& record, double p) 
                           : std::numeric_limits<double>::quiet_NaN();
 }
 
-const char* mode_name(DistributionMode mode) {
-  switch (mode) {
-    case DistributionMode::NV:
-      return "NV";
-    case DistributionMode::LN2:
-      return "LN2";
-    case DistributionMode::LN3:
-      return "LN3";
-  }
-  return "";
-}
-
 double log_normal_bound(const Distribution& dist) {
-  return dist.mode == DistributionMode::LN3 ? dist.lower_limit : 0.0;
+  return has_lower_limit(dist.mode) ? dist.lower_limit : 0.0;
 }
 
 double mixed_at_level(const Distribution& dist, const MonthStats& record, uint64_t at_bound,

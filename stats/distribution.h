@@ -3,11 +3,10 @@
 
 #include <cmath>
 
+#include "stats/families.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
-
-enum class DistributionMode { NV = 1, LN2 = 2, LN3 = 3 };
 
 // The fitted mode and, for LN3, the lower limit, chosen once per run.
 struct Distribution {
@@ -23,12 +22,12 @@ struct Distribution {
 // -inf or NaN, unguarded: stored reports show what that yields. Inline: it runs once per value
 // of the data pass.
 inline double transform_value(const Distribution& dist, double v) {
-  switch (dist.mode) {
-    case DistributionMode::NV:
+  switch (family_of(dist.mode).scale) {
+    case FitScale::values:
       return v;
-    case DistributionMode::LN2:
+    case FitScale::log_values:
       return std::log(v);
-    case DistributionMode::LN3:
+    case FitScale::log_above_limit:
       return std::log(v - dist.lower_limit);
   }
   return v;
@@ -50,8 +49,8 @@ double percentile(const Distribution& dist, const MonthStats& record, double p);
 // standard normal quantile of level / 100, turned back into the data's units.
 double fitted_at_level(const Distribution& dist, const MonthStats& record, double level);
 
-// "NV", "LN2" or "LN3".
-const char* mode_name(DistributionMode mode);
+// The mode word: "NV", "LN2", "LN3".
+inline const char* mode_name(DistributionMode mode) { return family_of(mode).keyword; }
 
 // --zeros: the bound that values may lie at (0 for LN2, the lower limit for LN3).
 double log_normal_bound(const Distribution& dist);

@@ -18,7 +18,7 @@ std::string month_list(const std::vector<int>& months) {
 }
 
 std::string bound_text(const Distribution& dist) {
-  if (dist.mode == DistributionMode::LN2) return "0";
+  if (!has_lower_limit(dist.mode)) return "0";
   char text[64];
   std::snprintf(text, sizeof text, "%g", dist.lower_limit);
   return text;
@@ -113,7 +113,7 @@ std::vector<std::string> negative_fit_warnings(const StatsTable& table, const Di
                                                const std::vector<std::string>& headings,
                                                int limit) {
   std::vector<std::string> lines;
-  if (dist.mode != DistributionMode::NV) return lines;
+  if (has_bound(dist.mode)) return lines;  // its figures stay above the bound
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
     const std::vector<int> months = months_where(
@@ -135,7 +135,7 @@ std::vector<std::string> domain_warnings(const StatsTable& table, const CellCoun
                                          const std::vector<std::string>& headings, int limit,
                                          const CellCounts* zeros) {
   std::vector<std::string> lines;
-  if (dist.mode != DistributionMode::NV && counts.columns == table.columns) {
+  if (has_bound(dist.mode) && counts.columns == table.columns) {
     add_bound_warnings(lines, table, counts, dist, headings, limit);
   }
   add_empty_month_warnings(lines, table, headings, limit, zeros);

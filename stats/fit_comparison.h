@@ -18,7 +18,7 @@
 
 namespace pctlfit {
 
-inline constexpr size_t kFitModes = 3;  // NV, LN2, LN3 at DistributionMode - 1
+inline constexpr size_t kFitModes = kFamilyCount;  // at family_index
 
 struct DomainSums {
   double n = 0;        // values in the domain
@@ -27,8 +27,9 @@ struct DomainSums {
   double squares = 0;  // sum of (y - shift)^2
 };
 
-// The other modes' sums, laid out like the table's cells: `nv` where the run is not NV, `ln2`
-// where it is not LN2 (LN3 is compared in LN3 runs only, from the table).
+// The other modes' sums, laid out like the table's cells: `nv` (the values as read) where the
+// run's scale is not theirs, `ln2` (ln x) where it is not theirs (LN3 is compared in LN3 runs
+// only, from the table).
 struct FitComparison {
   int columns = 0;
   DistributionMode run_mode = DistributionMode::LN2;
