@@ -9,7 +9,7 @@ bool cpu_runs_wide64() {
     return PCTLFIT_WIDE64_FEATURES(PCTLFIT_FEATURE_CHECK, &&);
   }();
 #undef PCTLFIT_FEATURE_CHECK
-  return runs;
+  return runs && vector_width_limit() >= 64;
 }
 
 void clear_upper_vector_state() {

@@ -19,8 +19,15 @@
 
 namespace pctlfit {
 
-// The processor has every feature of PCTLFIT_WIDE64_FEATURES.
+// The processor has every feature of PCTLFIT_WIDE64_FEATURES, and the run allows vectors that
+// wide. Every 64-byte kernel (the readings, the rank selection, the decimal encoding, the
+// logarithms) is chosen by this answer, so that one switch governs them all.
 bool cpu_runs_wide64();
+
+// The widest vectors the run's kernels may use, in bytes: 64 (the default), 16, or 0 for the
+// plain loops wherever a kernel has one. Set once, before any kernel is first chosen.
+void limit_vector_width(int bytes);
+int vector_width_limit();
 
 // After a library's code that may leave the upper halves of the vector registers in use (the
 // decompressors' AVX code): clears that state, which would slow every SSE instruction after it.

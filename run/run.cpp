@@ -600,7 +600,7 @@ int run_pctlfit(const std::vector<std::string>& args, const Console& console) {
       thread_count(std::getenv("PCTLFIT_THREADS"), std::thread::hardware_concurrency());
   std::string refused;
   const Reading* reading = reading_from_environment(std::getenv("PCTLFIT_READING"), refused);
-  if (reading != nullptr) use_value_reading(*reading);
+  if (reading != nullptr) use_kernel_set(*reading);
   const ExitStatus status =
       reading != nullptr ? run_sequence(args, context) : report_usage_error(console.out, refused);
   discard_unfinished_outputs(context);

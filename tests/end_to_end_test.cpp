@@ -313,9 +313,10 @@ TEST_F(EndToEnd, ArgumentOrders) {
   EXPECT_NE(test::read_file(dir / "t.csv").find("column,heading"), std::string::npos);
 }
 
-// PCTLFIT_READING forces a reading for the whole run: each one this machine has gives the
-// report of the default run; one it lacks, or a name that is none, is refused before anything
-// is read.
+// PCTLFIT_READING forces a reading, and no wider vectors in any other kernel (the sample's
+// decimal encoding and rank selection), for the whole run: each one this machine has gives the
+// report and table of the default run; one it lacks, or a name that is none, is refused before
+// anything is read.
 TEST_F(EndToEnd, ForcedReadingsGiveTheSameReport) {
   std::string records;
   for (int r = 0; r < 40; ++r) {
@@ -325,14 +326,17 @@ TEST_F(EndToEnd, ForcedReadingsGiveTheSameReport) {
   }
   file("a.dat", data_file(20, records));
   file("list.txt", "a.dat\n");
-  ASSERT_EQ(run_binary(dir, "list.txt").status, 0);
+  const std::string args = "--sample=7 --table=t.csv list.txt";
+  ASSERT_EQ(run_binary(dir, args).status, 0);
   const std::string expected = report();
+  const std::string expected_table = test::read_file(dir / "t.csv");
   for (const Reading& reading : value_readings()) {
     SCOPED_TRACE(reading.name);
-    const auto r = run_binary(dir, "list.txt", "", std::string("PCTLFIT_READING=") + reading.name);
+    const auto r = run_binary(dir, args, "", std::string("PCTLFIT_READING=") + reading.name);
     if (reading.available()) {
       EXPECT_EQ(r.status, 0);
       EXPECT_EQ(report(), expected);
+      EXPECT_EQ(test::read_file(dir / "t.csv"), expected_table);
     } else {
       EXPECT_EQ(r.status, 1);
       EXPECT_NE(r.out.find("lacks the " + std::string(reading.name) + " reading"),

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "cpu/features.h"
 #include "input/record/kernels.h"
 #include "input/record/missing_values.h"
 
@@ -13,9 +14,11 @@ bool always() { return true; }
 
 constexpr Reading kReadings[] = {
     {ValueReading::byte_by_byte, "byte", always, read_values_byte_by_byte,
-     mark_missing_byte_by_byte},
-    {ValueReading::wide16, "wide16", wide16_available, read_values_wide16, mark_missing_wide16},
-    {ValueReading::wide64, "wide64", wide64_available, read_values_wide64, mark_missing_wide16},
+     mark_missing_byte_by_byte, 0},
+    {ValueReading::wide16, "wide16", wide16_available, read_values_wide16, mark_missing_wide16,
+     16},
+    {ValueReading::wide64, "wide64", wide64_available, read_values_wide64, mark_missing_wide16,
+     64},
 };
 
 const Reading& fastest_reading() {
@@ -60,6 +63,11 @@ const Reading* reading_from_environment(const char* value, std::string& error) {
 }
 
 void use_value_reading(const Reading& reading) { g_active = &reading; }
+
+void use_kernel_set(const Reading& reading) {
+  use_value_reading(reading);
+  limit_vector_width(reading.vector_bytes);
+}
 
 const Reading& active_reading() {
   static const Reading& fastest = fastest_reading();

@@ -1,7 +1,9 @@
 #pragma once
 // The readings of a record's values, in one table: the byte-by-byte reading, the reference that
 // every build has, and the vector readings, each with its name and its availability on this
-// build and processor. The table is the only place that chooses between them.
+// build and processor. The table is the only place that chooses between them. A reading named
+// for the run (PCTLFIT_READING) also sets how wide every other vector kernel may be: "byte"
+// runs the plain loops everywhere.
 
 #include <span>
 #include <string>
@@ -22,6 +24,7 @@ struct Reading {
   bool (*available)();  // this build has it and this processor runs it
   ReadValues read_values;
   void (*mark_missing)(double* row, int count);  // as mark_missing_byte_by_byte
+  int vector_bytes;  // the widest vectors the run's other kernels may use with it
 };
 
 // Every reading, slowest first.
@@ -36,6 +39,10 @@ const Reading* reading_from_environment(const char* value, std::string& error);
 // The reading that parse_record uses from now on, for the whole program; call it before any
 // pass starts its threads. Until then parse_record uses the fastest available.
 void use_value_reading(const Reading& reading);
+
+// The reading, and every other vector kernel no wider than it, for the whole run: before any
+// pass, and before any kernel is first chosen.
+void use_kernel_set(const Reading& reading);
 const Reading& active_reading();
 
 }  // namespace pctlfit
