@@ -16,28 +16,41 @@ const double kNotRead = std::bit_cast<double>(kNotReadBits);
 const double kMissing = std::bit_cast<double>(kMissingBits);
 const double kAtBound = std::bit_cast<double>(kAtBoundBits);
 
-// Marks missing values and transforms the others. The family is looked at once per record, not
-// once per value.
-void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
-  if (!has_bound(dist.mode)) {
-    mark_missing(row, read);
-  } else {
-    const double bound = log_normal_bound(dist);
-    for (int c = 0; c < read; ++c) {
-      if (!(row[c] > kMissingMarker)) {
-        row[c] = kMissing;
-        continue;
-      }
-      if (dist.zeros && row[c] == bound) {
-        row[c] = kAtBound;
-        continue;
-      }
-      row[c] = transform_value(dist, row[c]);
-      if (is_at_or_below_bound(row[c])) {
-        out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
-                                    static_cast<uint32_t>(c));
-      }
+// Marks missing values and transforms the others of a family with a bound, its scale known
+// when compiled: the loop holds no choice of transform.
+template <FitScale kScale>
+void transform_bounded(const Distribution& dist, double* row, int read, ParsedBlock& out) {
+  const double bound = log_normal_bound(dist);
+  for (int c = 0; c < read; ++c) {
+    if (!(row[c] > kMissingMarker)) {
+      row[c] = kMissing;
+      continue;
     }
+    if (dist.zeros && row[c] == bound) {
+      row[c] = kAtBound;
+      continue;
+    }
+    row[c] = transform_value(kScale, dist.lower_limit, row[c]);
+    if (is_at_or_below_bound(row[c])) {
+      out.bound_hits.emplace_back(static_cast<uint32_t>(out.months.size()),
+                                  static_cast<uint32_t>(c));
+    }
+  }
+}
+
+// Marks missing values and transforms the others. The family's scale is looked at once per
+// record, not once per value.
+void transform_row(const Distribution& dist, double* row, int read, int columns, ParsedBlock& out) {
+  switch (family_of(dist.mode).scale) {
+    case FitScale::values:
+      mark_missing(row, read);
+      break;
+    case FitScale::log_values:
+      transform_bounded<FitScale::log_values>(dist, row, read, out);
+      break;
+    case FitScale::log_above_limit:
+      transform_bounded<FitScale::log_above_limit>(dist, row, read, out);
+      break;
   }
   for (int c = read; c < columns; ++c) row[c] = kNotRead;
 }
@@ -241,14 +254,14 @@ void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts&
   const double* row = block.values.data();
   for (unsigned char month : block.months) {
     MonthStats* cells = &table_cell(table, 1, month);
-    uint32_t* missing_in_month = &missing.counts[cell_index(missing, 1, month)];
+    uint32_t* missing_in_month = &missing.cells[cell_index(missing, 1, month)];
     for (size_t c = first; c < end; ++c) {
       if (!is_not_accumulated(row[c])) {
         accumulate_value(cells[c], row[c]);
       } else if (std::bit_cast<uint64_t>(row[c]) == kMissingBits) {
         ++missing_in_month[c];
       } else if (at_bound != nullptr && is_at_bound_mark(row[c])) {
-        ++at_bound->counts[cell_index(*at_bound, int(c) + 1, month)];
+        ++at_bound->cells[cell_index(*at_bound, int(c) + 1, month)];
       }
     }
     row += width;

@@ -42,7 +42,7 @@ void check_column_count(Consumer& consumer, const WorkItem& item, const std::str
 
 void count_bound_hits(CellCounts& counts, const ParsedBlock& parsed) {
   for (const auto& [record, column] : parsed.bound_hits) {
-    ++counts.counts[cell_index(counts, int(column) + 1, parsed.months[record])];
+    ++counts.cells[cell_index(counts, int(column) + 1, parsed.months[record])];
   }
 }
 
@@ -181,8 +181,9 @@ void compare_rows(FitComparison& comparison, const ParsedBlock& block, size_t fi
     const double* row = block.values.data() + r * width;
     const double* read = block.has_read ? block.read.data() + r * width : row;
     const double* logs = block.has_logs ? block.logs.data() + r * width : row;
-    DomainSums* nv = kNv ? comparison.nv.data() + (block.months[r] - 1u) * width : nullptr;
-    DomainSums* ln2 = kLn2 ? comparison.ln2.data() + (block.months[r] - 1u) * width : nullptr;
+    const size_t month_cells = month_row(width, block.months[r]);
+    DomainSums* nv = kNv ? comparison.nv.data() + month_cells : nullptr;
+    DomainSums* ln2 = kLn2 ? comparison.ln2.data() + month_cells : nullptr;
     for (size_t c = first; c < end; ++c) {
       if (is_not_accumulated(row[c])) continue;
       if constexpr (kNv) add_to_domain(nv[c], read[c]);

@@ -178,7 +178,7 @@ void note_row_spans(KeptValues& kept, const ParsedBlock& block, size_t first, si
   const size_t width = static_cast<size_t>(kept.columns);
   for (size_t r = 0; r < block.months.size(); ++r) {
     const double* row = block.values.data() + r * width;
-    const size_t month_cells = (block.months[r] - 1u) * width;
+    const size_t month_cells = month_row(width, block.months[r]);
     for (size_t c = first; c < end; ++c) {
       if (is_not_accumulated(row[c]) && !is_at_bound_mark(row[c])) continue;
       note_key(kept, month_cells + c, as_read(block, r * width + c));
@@ -205,7 +205,7 @@ void note_kept_spans(KeptValues& kept, const KeptBlock& block) {
       for (size_t i = 0; i < values; ++i) {
         const double v = kept_value(block, run + i);
         if (!is_not_accumulated(v) || is_at_bound_mark(v)) {
-          note_key(kept, (month - 1) * columns + first + i % width, v);
+          note_key(kept, month_row(columns, month) + first + i % width, v);
         }
       }
     }

@@ -15,23 +15,10 @@ namespace pctlfit {
 
 namespace {
 
-// Cells are the statistics table's, month-major; the figures come out column after column.
+// Cells are the statistics table's, month-major, and so are the figures.
 uint64_t cell_count(const StatsTable& table, const SampleRequest& request, size_t cell) {
-  const uint64_t at_bound = request.at_bound != nullptr ? request.at_bound->counts[cell] : 0;
+  const uint64_t at_bound = request.at_bound != nullptr ? request.at_bound->cells[cell] : 0;
   return static_cast<uint64_t>(table.cells[cell].count) + at_bound;
-}
-
-// The figures of month-major cells, column after column as the figure table reads them.
-std::vector<double> by_column(const std::vector<double>& figures, int columns, size_t levels) {
-  std::vector<double> out(figures.size());
-  const size_t width = static_cast<size_t>(columns);
-  for (size_t cell = 0; cell * levels < figures.size(); ++cell) {
-    const size_t column = cell % width;
-    const size_t month = cell / width;
-    std::copy_n(figures.begin() + static_cast<std::ptrdiff_t>(cell * levels), levels,
-                out.begin() + static_cast<std::ptrdiff_t>((column * kMonths + month) * levels));
-  }
-  return out;
 }
 
 // The ranks (1-based, unique, ascending) that a cell's figures read.
@@ -109,7 +96,7 @@ void select_tiles(const SampleRequest& request, int threads, const KeptValues& k
       const KeptTile& tile = tiles[t];
       tile_keys(kept, tile, form, keys);
       for (size_t c = tile.first; c < tile.end; ++c) {
-        const size_t cell = size_t(tile.month - 1) * columns + c;
+        const size_t cell = month_row(columns, size_t(tile.month)) + c;
         select_cell(request, keys[c - tile.first], &out.figures[cell * levels], form);
       }
     }
@@ -118,7 +105,7 @@ void select_tiles(const SampleRequest& request, int threads, const KeptValues& k
 
 void select_kept(const SampleRequest& request, int threads, const KeptValues& kept,
                  SampleFigures& out) {
-  out.figures.resize(static_cast<size_t>(kept.columns) * kMonths * request.levels.size());
+  out.figures.resize(grid_cells(kept.columns) * request.levels.size());
   const KeyForm form = kept_key_form(kept);
   if (form.narrow) {
     select_tiles<uint32_t>(request, threads, kept, form, out);
@@ -129,7 +116,7 @@ void select_kept(const SampleRequest& request, int threads, const KeptValues& ke
 
 InputError in_memory(const std::vector<std::string>& entries, const StatsTable& table,
                      const SampleRequest& request, const PassOptions& options, SampleFigures& out) {
-  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
+  const size_t cells = table.cells.size();
   std::vector<std::vector<uint64_t>> keys(cells);
   for (size_t cell = 0; cell < cells; ++cell) keys[cell].reserve(cell_count(table, request, cell));
   out.passes = 1;
@@ -158,7 +145,7 @@ InputError in_memory(const std::vector<std::string>& entries, const StatsTable& 
 RankQuery rank_query(const StatsTable& table, const SampleRequest& request,
                      const KeptValues* kept) {
   RankQuery query;
-  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
+  const size_t cells = table.cells.size();
   for (size_t cell = 0; cell < cells; ++cell) {
     CellSpan span = kept != nullptr ? kept_span(*kept, cell) : CellSpan{};
     span.count = cell_count(table, request, cell);
@@ -179,7 +166,7 @@ InputError by_narrowing(const std::vector<std::string>& entries, const StatsTabl
   out.passes = query.passes;
   out.changed = query.changed;
   if (failed(error) || query.changed) return error;
-  const size_t cells = static_cast<size_t>(table.columns) * kMonths;
+  const size_t cells = table.cells.size();
   out.figures.resize(cells * request.levels.size());
   for (size_t cell = 0; cell < cells; ++cell) {
     const auto first = query.ranks.begin() + static_cast<std::ptrdiff_t>(query.begin[cell]);
@@ -217,7 +204,6 @@ InputError sample_data_files(const std::vector<std::string>& entries, const Stat
                 ? in_memory(entries, table, request, options, out)
                 : by_narrowing(entries, table, request, options, kept, out);
   }
-  out.figures = by_column(out.figures, table.columns, request.levels.size());
   return error;
 }
 

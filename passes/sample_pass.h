@@ -26,7 +26,7 @@ struct SampleRequest {
 };
 
 struct SampleFigures {
-  std::vector<double> figures;  // by cell_index-like order: (column, month) then level
+  std::vector<double> figures;  // the cells month-major, as cell_index orders them, then level
   int passes = 0;               // over the files after the data pass
   bool kept_in_memory = false;  // the values fitted the budget
   bool changed = false;         // a pass found other counts: the files changed in between

@@ -28,7 +28,7 @@ InputError pass_values(const std::vector<std::string>& entries, int columns,
     const double* row = item.parsed.values.data();
     const size_t width = static_cast<size_t>(columns);
     for (unsigned char month : item.parsed.months) {
-      const size_t month_cells = size_t{month - 1u} * width;
+      const size_t month_cells = month_row(width, month);
       for (size_t c = first; c < end; ++c) {
         if (!is_not_accumulated(row[c])) take(month_cells + c, row[c]);
       }

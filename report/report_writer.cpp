@@ -46,7 +46,7 @@ bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribu
     for (int column = 1; column <= table.columns && ok; ++column) {
       const MonthStats& cell = table_cell(table, column, month);
       const uint64_t zeros =
-          at_bound != nullptr ? at_bound->counts[cell_index(*at_bound, column, month)] : 0;
+          at_bound != nullptr ? at_bound->at(column, month) : 0;
       // printf's own rounding and its spelling of inf and nan are part of the format.
       ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", mixed_min(dist, cell, zeros),
                         mixed_at_level(dist, cell, zeros, 5.0),

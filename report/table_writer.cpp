@@ -80,9 +80,9 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::n:
       return std::to_string(static_cast<uint64_t>(cell.count) + row.zeros);
     case TableColumn::missing:
-      return std::to_string(row.input.missing.counts[row.counted]);
+      return std::to_string(row.input.missing.cells[row.counted]);
     case TableColumn::at_or_below_bound:
-      return std::to_string(row.input.at_or_below_bound.counts[row.counted]);
+      return std::to_string(row.input.at_or_below_bound.cells[row.counted]);
     case TableColumn::mean:
       return fitted_figure(row, cell.mean);
     case TableColumn::sd:
@@ -106,7 +106,7 @@ std::string cell_text(const TableRow& row, TableColumn column) {
       return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
       return std::string(
-          flag_word(cell_flag(dist, cell, row.input.at_or_below_bound.counts[row.counted],
+          flag_word(cell_flag(dist, cell, row.input.at_or_below_bound.cells[row.counted],
                               row.verdict.misfit, row.zeros)));
   }
   return {};
@@ -116,8 +116,8 @@ std::string cell_text(const TableRow& row, TableColumn column) {
 // the best mode.
 std::string comparison_text(const FitComparison& comparison, const MonthStats& record, int column,
                             int month) {
-  const CellAic aic = cell_aic(comparison, record,
-                               size_t(month - 1) * size_t(comparison.columns) + size_t(column - 1));
+  const CellAic aic =
+      cell_aic(comparison, record, cell_index(comparison.columns, column, month));
   std::string text;
   for (const std::optional<double>& value : aic.aic) {
     text.append(",").append(value ? shortest_double(*value) : "");
@@ -132,7 +132,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
   const FitVerdict verdict =
       fit != nullptr ? judge_fit(*fit, static_cast<uint64_t>(cell.count)) : FitVerdict{};
   const size_t counted = cell_index(input.missing, column, month);
-  const uint64_t zeros = input.at_bound != nullptr ? input.at_bound->counts[counted] : 0;
+  const uint64_t zeros = input.at_bound != nullptr ? input.at_bound->cells[counted] : 0;
   const TableRow row{input, column, month, cell, counted, fit, verdict, zeros};
   std::string text;
   for (size_t c = 0; c < kTableColumns; ++c) {
@@ -143,8 +143,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     text.append(",").append(figure(row, mixed_at_level(input.dist, cell, row.zeros, level)));
   }
   const size_t levels = input.sample_levels.size();
-  const size_t first =
-      (static_cast<size_t>(column - 1) * kMonths + static_cast<size_t>(month - 1)) * levels;
+  const size_t first = counted * levels;
   for (size_t l = 0; l < levels; ++l) {
     text += ',';
     if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);

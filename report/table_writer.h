@@ -26,7 +26,7 @@ struct FigureTableInput {
   // --levels: the fitted figures at these levels (in percent) in columns p{L} after the others
   std::vector<double> extra_levels = {};
   // --sample: the sample figures at these levels in columns sample_p{L} after those; figures
-  // by cell ((column - 1) * 12 + month - 1), then level; null: the columns stay empty
+  // by cell (month-major, as cell_index orders them), then level; null: the columns stay empty
   std::vector<double> sample_levels = {};
   const std::vector<double>* sample = nullptr;
   // --compare-fits: columns aic_nv, aic_ln2, aic_ln3 and best after those

@@ -147,7 +147,7 @@ bool pooled_any(const StatsTable& table, const std::optional<CellCounts>& zeros)
     if (cell.count > 0) return true;
   }
   if (zeros) {
-    for (const uint32_t count : zeros->counts) {
+    for (const uint32_t count : zeros->cells) {
       if (count > 0) return true;
     }
   }
@@ -156,7 +156,7 @@ bool pooled_any(const StatsTable& table, const std::optional<CellCounts>& zeros)
 
 uint64_t total(const CellCounts& counts) {
   uint64_t sum = 0;
-  for (const uint32_t count : counts.counts) sum += count;
+  for (const uint32_t count : counts.cells) sum += count;
   return sum;
 }
 
@@ -386,7 +386,7 @@ void check_fit(RunContext& context) {
 
 // What --memory leaves for --sample's values once its bookkeeping is paid.
 uint64_t values_budget(const RunContext& context, const Options& options) {
-  const uint64_t cells = uint64_t(context.column_count) * kMonths;
+  const uint64_t cells = grid_cells(context.column_count);
   return options.memory - sample_bookkeeping(cells, context.levels.size());
 }
 
@@ -394,7 +394,7 @@ uint64_t values_budget(const RunContext& context, const Options& options) {
 // the least budget that leaves the values 1 MiB. False if so.
 bool sample_budget_fits(const RunContext& context, const Options& options, ExitStatus& status) {
   if (!options.sample || !options.table) return true;
-  const uint64_t cells = uint64_t(context.column_count) * kMonths;
+  const uint64_t cells = grid_cells(context.column_count);
   const uint64_t needed = sample_bookkeeping(cells, options.levels.size());
   if (needed < options.memory) return true;
   const uint64_t least = (needed >> 20) + 2;  // in MiB, the values' 1 MiB among it

@@ -21,16 +21,19 @@ struct Distribution {
 // ln(v - lower_limit) (LN3). Values at or below the bound (0 for LN2, lower_limit for LN3) give
 // -inf or NaN, unguarded: stored reports show what that yields. Inline: it runs once per value
 // of the data pass.
-inline double transform_value(const Distribution& dist, double v) {
-  switch (family_of(dist.mode).scale) {
+inline double transform_value(FitScale scale, double lower_limit, double v) {
+  switch (scale) {
     case FitScale::values:
       return v;
     case FitScale::log_values:
       return std::log(v);
     case FitScale::log_above_limit:
-      return std::log(v - dist.lower_limit);
+      return std::log(v - lower_limit);
   }
   return v;
+}
+inline double transform_value(const Distribution& dist, double v) {
+  return transform_value(family_of(dist.mode).scale, dist.lower_limit, v);
 }
 // The inverse of transform_value: x, exp x, exp x + lower_limit.
 double back_transform(const Distribution& dist, double x);

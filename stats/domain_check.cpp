@@ -61,7 +61,7 @@ void add_bound_warnings(std::vector<std::string>& lines, const StatsTable& table
                         const std::vector<std::string>& headings, int limit) {
   LimitedLines limited{lines, limit};
   for (int column = 1; column <= table.columns; ++column) {
-    const auto count = [&](int month) { return counts.counts[cell_index(counts, column, month)]; };
+    const auto count = [&](int month) { return counts.cells[cell_index(counts, column, month)]; };
     const std::vector<int> months = months_where([&](int month) { return count(month) > 0; });
     if (months.empty()) continue;
     uint64_t total = 0;
@@ -83,7 +83,7 @@ void add_empty_month_warnings(std::vector<std::string>& lines, const StatsTable&
   for (int column = 1; column <= table.columns; ++column) {
     const std::vector<int> months = months_where([&](int month) {
       return table_cell(table, column, month).count == 0 &&
-             (zeros == nullptr || zeros->counts[cell_index(*zeros, column, month)] == 0);
+             (zeros == nullptr || zeros->cells[cell_index(*zeros, column, month)] == 0);
     });
     if (months.empty()) continue;
     limited.add(

@@ -58,7 +58,7 @@ FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
   for (size_t i = 0; i < table.cells.size(); ++i) {
     const MonthStats& stats = table.cells[i];
     FitCell& cell = check.cells[i];
-    cell.zeros = zeros != nullptr ? zeros->counts[i] : 0;
+    cell.zeros = zeros != nullptr ? zeros->cells[i] : 0;
     cell.checked = stats.count > 0 && std::isfinite(stats.mean) && std::isfinite(stats.std_dev);
     if (!cell.checked) continue;
     cell.mean = stats.mean;

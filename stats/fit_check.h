@@ -33,11 +33,7 @@ struct FitCell {
   uint64_t values = 0;
 };
 
-// Laid out like the table's cells.
-struct FitCheck {
-  int columns = 0;
-  std::vector<FitCell> cells;
-};
+using FitCheck = CellGrid<FitCell>;
 
 // The cells of a check for a finalised table: their lines, their means, which are checked;
 // with --zeros, `zeros` counts each cell's values at the bound.
@@ -45,12 +41,10 @@ FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
                            const CellCounts* zeros = nullptr);
 
 inline FitCell& check_cell(FitCheck& check, int column, int month) {
-  return check.cells[static_cast<size_t>(month - 1) * static_cast<size_t>(check.columns) +
-                     static_cast<size_t>(column - 1)];
+  return check.at(column, month);
 }
 inline const FitCell& check_cell(const FitCheck& check, int column, int month) {
-  return check.cells[static_cast<size_t>(month - 1) * static_cast<size_t>(check.columns) +
-                     static_cast<size_t>(column - 1)];
+  return check.at(column, month);
 }
 
 // Whether every checked cell counted the values the data pass pooled into `table`.

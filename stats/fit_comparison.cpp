@@ -43,7 +43,7 @@ FitComparison allocate_comparison(int columns, const Distribution& dist) {
   comparison.columns = columns;
   comparison.run_mode = dist.mode;
   comparison.lower_limit = dist.lower_limit;
-  const size_t cells = static_cast<size_t>(columns < 0 ? 0 : columns) * kMonths;
+  const size_t cells = grid_cells(columns);
   const FitScale scale = family_of(dist.mode).scale;
   if (scale != FitScale::values) comparison.nv.resize(cells);
   if (scale != FitScale::log_values) comparison.ln2.resize(cells);
@@ -75,7 +75,7 @@ ComparisonSummary summarise_comparison(const FitComparison& comparison, const St
   ComparisonSummary summary;
   for (int column = 1; column <= comparison.columns; ++column) {
     for (int month = 1; month <= kMonths; ++month) {
-      const size_t cell = size_t(month - 1) * size_t(comparison.columns) + size_t(column - 1);
+      const size_t cell = cell_index(comparison.columns, column, month);
       ++summary.months;
       const CellAic aic = cell_aic(comparison, table.cells[cell], cell);
       if (!aic.best) continue;

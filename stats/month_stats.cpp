@@ -4,21 +4,9 @@
 
 namespace pctlfit {
 
-StatsTable allocate_table(int columns) {
-  StatsTable table;
-  if (columns < 1) return table;
-  table.columns = columns;
-  table.cells.assign(static_cast<size_t>(kMonths) * static_cast<size_t>(columns), MonthStats{});
-  return table;
-}
+StatsTable allocate_table(int columns) { return make_grid<MonthStats>(columns); }
 
-CellCounts allocate_cell_counts(int columns) {
-  CellCounts counts;
-  if (columns < 1) return counts;
-  counts.columns = columns;
-  counts.counts.assign(static_cast<size_t>(kMonths) * static_cast<size_t>(columns), 0);
-  return counts;
-}
+CellCounts allocate_cell_counts(int columns) { return make_grid<uint32_t>(columns); }
 
 void finalize_stats(MonthStats& record) {
   record.mean = record.count > 0 ? record.sum / record.count : 0.0;

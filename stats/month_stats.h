@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "stats/cell_grid.h"
+
 namespace pctlfit {
 
 struct MonthStats {
@@ -17,43 +19,25 @@ struct MonthStats {
   double std_dev = 0.0;  // set by finalize_stats
 };
 
-constexpr int kMonths = 12;
-
-// table[column][month], columns 1..columns and months 1..12. The cells of one month lie side by
-// side, because a record updates one month of every column.
-struct StatsTable {
-  int columns = 0;
-  std::vector<MonthStats> cells;  // kMonths * columns, month-major
-};
+// table[column][month], columns 1..columns and months 1..12.
+using StatsTable = CellGrid<MonthStats>;
 
 // A table for `columns` columns with every cell at its initial values (none if columns < 1).
 StatsTable allocate_table(int columns);
 
 // The record of `column` (1..columns) and `month` (1..12).
 inline MonthStats& table_cell(StatsTable& table, int column, int month) {
-  return table.cells[static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(table.columns) +
-                     static_cast<std::size_t>(column - 1)];
+  return table.at(column, month);
 }
 inline const MonthStats& table_cell(const StatsTable& table, int column, int month) {
-  return table.cells[static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(table.columns) +
-                     static_cast<std::size_t>(column - 1)];
+  return table.at(column, month);
 }
 
-// A count per column and month, laid out like the table's cells (values at or below the
-// log-normal bound, missing values).
-struct CellCounts {
-  int columns = 0;
-  std::vector<uint32_t> counts;
-};
+// A count per column and month (values at or below the log-normal bound, missing values).
+using CellCounts = CellGrid<uint32_t>;
 
 // Zero counts for `columns` columns and 12 months (none if columns < 1).
 CellCounts allocate_cell_counts(int columns);
-
-// The index of (column 1..columns, month 1..12) in `counts.counts`.
-inline std::size_t cell_index(const CellCounts& counts, int column, int month) {
-  return static_cast<std::size_t>(month - 1) * static_cast<std::size_t>(counts.columns) +
-         static_cast<std::size_t>(column - 1);
-}
 
 // Adds one value that is already transformed: count, sum, sum of squares, strict min, strict max.
 inline void accumulate_value(MonthStats& record, double x) {

@@ -162,7 +162,7 @@ TEST_F(DataPass, ValueFields) {
         EXPECT_EQ(table_cell(r.table, column, 1).sum, c.sums[size_t(column - 1)]);
       }
       // A value not pooled from a record is counted missing, a number or not.
-      const uint32_t missing = r.missing.counts[cell_index(r.missing, column, 1)];
+      const uint32_t missing = r.missing.cells[cell_index(r.missing, column, 1)];
       EXPECT_EQ(missing, is_record && count == 0 ? 1u : 0u) << column;
     }
     const std::string pooled_none =
@@ -399,7 +399,7 @@ TEST_F(DataPass, ExtentsReadAsTheStream) {
       at_offsets.pass.block_size = block_size;
       const PassResult r = pass(entries, kColumns, {DistributionMode::LN2, 0.0}, at_offsets);
       EXPECT_EQ(r.warnings, expected.warnings);
-      EXPECT_EQ(r.missing.counts, expected.missing.counts);
+      EXPECT_EQ(r.missing.cells, expected.missing.cells);
       ASSERT_EQ(r.table.cells.size(), expected.table.cells.size());
       EXPECT_EQ(std::memcmp(r.table.cells.data(), expected.table.cells.data(),
                             r.table.cells.size() * sizeof(MonthStats)),

@@ -169,8 +169,8 @@ TEST(DomainWarnings, BoundAndEmptyMonths) {
       accumulate_value(table_cell(table, column, month), 1.0);
     }
   }
-  counts.counts[cell_index(counts, 2, 1)] = 2;
-  counts.counts[cell_index(counts, 2, 7)] = 1;
+  counts.cells[cell_index(counts, 2, 1)] = 2;
+  counts.cells[cell_index(counts, 2, 7)] = 1;
   const std::vector<std::string> expected = {
       "pctlfit: warning: column 2: 3 values at or below 0; months 1, 7 report non-finite or "
       "zero percentiles\n",
