@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "input/record/readings.h"
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 namespace {

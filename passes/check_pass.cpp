@@ -1,6 +1,6 @@
 #include "passes/check_pass.h"
 
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "input/input_error.h"
-#include "passes/pass_setup.h"
+#include "passes/engine/pass_setup.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
 

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <utility>
 
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 #include "passes/dates_seen.h"
 
 namespace pctlfit {

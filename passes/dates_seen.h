@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 

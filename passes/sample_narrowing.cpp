@@ -5,7 +5,7 @@
 #include <bit>
 #include <numeric>
 
-#include "passes/value_pass.h"
+#include "passes/engine/value_pass.h"
 #include "stats/sample_percentile.h"
 
 namespace pctlfit {

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "passes/sample_narrowing.h"
-#include "passes/value_pass.h"
+#include "passes/engine/value_pass.h"
 #include "stats/rank_select.h"
 
 namespace pctlfit {

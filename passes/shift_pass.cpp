@@ -1,6 +1,6 @@
 #include "passes/shift_pass.h"
 
-#include "passes/value_pass.h"
+#include "passes/engine/value_pass.h"
 
 namespace pctlfit {
 

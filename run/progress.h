@@ -7,7 +7,7 @@
 #include <cstdio>
 #include <string>
 
-#include "passes/pass_setup.h"
+#include "passes/engine/pass_setup.h"
 
 namespace pctlfit {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "input/layout.h"
-#include "passes/kept_values.h"
+#include "passes/kept/kept_values.h"
 #include "platform/platform.h"
 #include "run/progress.h"
 #include "stats/distribution.h"

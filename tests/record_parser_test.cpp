@@ -16,7 +16,7 @@
 
 #include "input/record/number_scan.h"
 #include "input/record/readings.h"
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 namespace {

@@ -10,7 +10,7 @@
 #include <random>
 
 #include "passes/data_pass.h"
-#include "passes/kept_decimals.h"
+#include "passes/kept/kept_decimals.h"
 #include "passes/sample_pass.h"
 #include "stats/rank_select.h"
 #include "stats/sample_percentile.h"

@@ -5,7 +5,7 @@
 
 #include <functional>
 
-#include "passes/block_source.h"
+#include "passes/engine/block_source.h"
 
 namespace pctlfit {
 

@@ -14,7 +14,7 @@
 #include <thread>
 #include <vector>
 
-#include "passes/file_opening.h"
+#include "passes/engine/file_opening.h"
 
 namespace pctlfit {
 

@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "input/record/missing_values.h"
-#include "passes/block_parser.h"
-#include "passes/pass_setup.h"
+#include "passes/engine/block_parser.h"
+#include "passes/engine/pass_setup.h"
 
 namespace pctlfit {
 

@@ -1,6 +1,6 @@
 // Built where the 64-byte reading is: its processors encode eight values a step.
 #include "cpu/features.h"
-#include "passes/kept_decimals.h"
+#include "passes/kept/kept_decimals.h"
 
 namespace pctlfit {
 

@@ -1,7 +1,7 @@
-#include "passes/pass_setup.h"
+#include "passes/engine/pass_setup.h"
 
 #include "input/record/record_parser.h"
-#include "passes/block_source.h"
+#include "passes/engine/block_source.h"
 #include "platform/platform.h"
 
 namespace pctlfit {

@@ -1,4 +1,4 @@
-#include "passes/kept_decimals.h"
+#include "passes/kept/kept_decimals.h"
 
 namespace pctlfit {
 

@@ -1,4 +1,4 @@
-#include "passes/pipeline.h"
+#include "passes/engine/pipeline.h"
 
 #include <algorithm>
 #include <condition_variable>

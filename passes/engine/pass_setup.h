@@ -9,7 +9,7 @@
 
 #include "input/input_error.h"
 #include "input/layout.h"
-#include "passes/pipeline.h"
+#include "passes/engine/pipeline.h"
 
 namespace pctlfit {
 

@@ -5,7 +5,7 @@
 #include <array>
 #include <bit>
 
-#include "passes/kept_values.h"
+#include "passes/kept/kept_values.h"
 
 namespace pctlfit {
 

@@ -1,4 +1,4 @@
-#include "passes/kept_values.h"
+#include "passes/kept/kept_values.h"
 
 #include <algorithm>
 #include <array>

@@ -9,8 +9,8 @@
 #include "input/input_error.h"
 #include "input/stream/line_extent.h"
 #include "input/stream/line_splitter.h"
-#include "passes/block_parser.h"
-#include "passes/readahead.h"
+#include "passes/engine/block_parser.h"
+#include "passes/engine/readahead.h"
 
 namespace pctlfit {
 

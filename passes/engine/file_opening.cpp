@@ -1,4 +1,4 @@
-#include "passes/file_opening.h"
+#include "passes/engine/file_opening.h"
 
 #include <mutex>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "passes/block_parser.h"
+#include "passes/engine/block_parser.h"
 
 #include <algorithm>
 #include <cstring>

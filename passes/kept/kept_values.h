@@ -15,8 +15,8 @@
 #include <mutex>
 #include <vector>
 
-#include "passes/block_parser.h"
-#include "passes/kept_decimals.h"
+#include "passes/engine/block_parser.h"
+#include "passes/kept/kept_decimals.h"
 #include "passes/sample_narrowing.h"
 #include "stats/sample_percentile.h"
 

@@ -1,10 +1,10 @@
-#include "passes/block_source.h"
+#include "passes/engine/block_source.h"
 
 #include <algorithm>
 #include <utility>
 
 #include "input/heading_match.h"
-#include "passes/file_opening.h"
+#include "passes/engine/file_opening.h"
 
 namespace pctlfit {
 

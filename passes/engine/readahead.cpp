@@ -1,4 +1,4 @@
-#include "passes/readahead.h"
+#include "passes/engine/readahead.h"
 
 #include <algorithm>
 #include <utility>
