@@ -30,8 +30,9 @@ struct Window {
   uint64_t lo;
   uint64_t hi;
   uint64_t count;
-  int shift = 0;      // counting: a key's bucket is (key - lo) >> shift
-  size_t offset = 0;  // the window's first bucket (counting) or place (collecting)
+  int shift = 0;             // counting: a key's bucket is (key - lo) >> shift
+  size_t first_bucket = 0;   // counting: the window's first count
+  size_t first_place = 0;    // collecting: where the window's values go
 };
 
 struct Windows {
@@ -101,7 +102,7 @@ size_t place_buckets(Windows& windows, uint64_t memory, uint64_t count_bytes) {
     const uint64_t wanted = (window.count + share - 1) / share;
     const int bits = std::clamp(int(std::bit_width(wanted)), 1, most_bits);
     window.shift = std::max(0, int(std::bit_width(window.hi - window.lo)) - bits);
-    window.offset = buckets;
+    window.first_bucket = buckets;
     buckets += static_cast<size_t>((window.hi - window.lo) >> window.shift) + 1;
   }
   return buckets;
@@ -116,79 +117,81 @@ void shrink_targets(const Windows& windows, const std::vector<Count>& counts,
     if (target.found()) continue;
     const Window& window = windows.all[windows.of_target[t]];
     const size_t last =
-        window.offset + static_cast<size_t>((window.hi - window.lo) >> window.shift);
-    size_t bucket = window.offset;
+        window.first_bucket + static_cast<size_t>((window.hi - window.lo) >> window.shift);
+    size_t bucket = window.first_bucket;
     uint64_t below = 0;
     for (; bucket < last && below + counts[bucket] < target.rank; ++bucket) below += counts[bucket];
-    target.lo = window.lo + (uint64_t(bucket - window.offset) << window.shift);
+    target.lo = window.lo + (uint64_t(bucket - window.first_bucket) << window.shift);
     target.hi = target.lo + std::min(window.hi - target.lo, (uint64_t{1} << window.shift) - 1);
     target.count = counts[bucket];
     target.rank -= below;
   }
 }
 
+// What a pass over the files found: an error, or other counts than the data pass's (the files
+// changed in between).
+struct PassFound {
+  InputError error;
+  bool changed = false;
+};
+
 // A counting pass: each target's window shrinks to the bucket that holds its rank. Counts of
 // 32 bits where no window holds more (most data): the counts are touched at random, and half
 // the bytes stay in the caches more often.
 template <typename Count>
-InputError count_pass(const std::vector<std::string>& entries, int columns,
-                      const PassOptions& options, uint64_t memory, Windows& windows,
-                      std::vector<Target>& targets, bool& changed) {
+PassFound count_pass(const std::vector<std::string>& entries, int columns,
+                     const PassOptions& options, uint64_t memory, Windows& windows,
+                     std::vector<Target>& targets) {
   std::vector<Count> counts(place_buckets(windows, memory, sizeof(Count)), 0);
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
-      ++counts[window->offset + static_cast<size_t>((key - window->lo) >> window->shift)];
+      ++counts[window->first_bucket + static_cast<size_t>((key - window->lo) >> window->shift)];
     }
   });
-  if (failed(error)) return error;
+  if (failed(error)) return {error};
   for (const Window& window : windows.all) {
-    const auto first = counts.begin() + static_cast<std::ptrdiff_t>(window.offset);
+    const auto first = counts.begin() + static_cast<std::ptrdiff_t>(window.first_bucket);
     const auto end =
         first + static_cast<std::ptrdiff_t>((window.hi - window.lo) >> window.shift) + 1;
-    if (std::accumulate(first, end, uint64_t{0}) != window.count) changed = true;
+    if (std::accumulate(first, end, uint64_t{0}) != window.count) return {{}, true};
   }
-  // Other counts than the data pass's: the files changed in between.
-  if (!changed) shrink_targets(windows, counts, targets);
+  shrink_targets(windows, counts, targets);
   return {};
 }
 
 // The last pass: every open window's values collected, and each target's selected among them.
-InputError collect_pass(const std::vector<std::string>& entries, int columns,
-                        const PassOptions& options, Windows& windows, std::vector<Target>& targets,
-                        bool& changed) {
+PassFound collect_pass(const std::vector<std::string>& entries, int columns,
+                       const PassOptions& options, Windows& windows,
+                       std::vector<Target>& targets) {
   size_t places = 0;
   for (Window& window : windows.all) {
-    window.offset = places;
+    window.first_place = places;
     places += static_cast<size_t>(window.count);
   }
   std::vector<uint64_t> values(places);
   std::vector<size_t> next(windows.all.size());
-  for (size_t w = 0; w < windows.all.size(); ++w) next[w] = windows.all[w].offset;
+  for (size_t w = 0; w < windows.all.size(); ++w) next[w] = windows.all[w].first_place;
   std::atomic<bool> beyond{false};  // set by the threads that take the values
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
       const size_t w = static_cast<size_t>(window - windows.all.data());
-      if (next[w] == window->offset + window->count) {
+      if (next[w] == window->first_place + window->count) {
         beyond.store(true, std::memory_order_relaxed);  // more values than counted
       } else {
         values[next[w]++] = key;
       }
     }
   });
-  changed = beyond.load();
-  if (failed(error) || changed) return error;
+  if (failed(error) || beyond.load()) return {error, beyond.load()};
   for (size_t t = 0; t < targets.size(); ++t) {
     Target& target = targets[t];
     if (target.found()) continue;
     const size_t w = windows.of_target[t];
     const Window& window = windows.all[w];
-    if (next[w] != window.offset + window.count) {
-      changed = true;
-      return {};
-    }
-    const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.offset);
+    if (next[w] != window.first_place + window.count) return {{}, true};
+    const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.first_place);
     const auto at = first + static_cast<std::ptrdiff_t>(target.rank - 1);
     std::nth_element(first, at, first + static_cast<std::ptrdiff_t>(window.count));
     target.lo = target.hi = *at;
@@ -222,13 +225,12 @@ InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
     const bool last = windows.values <= memory / 8;
     const bool narrow = std::all_of(windows.all.begin(), windows.all.end(),
                                     [](const Window& w) { return w.count <= UINT32_MAX; });
-    const InputError error =
-        last     ? collect_pass(entries, columns, numbered, windows, targets, query.changed)
-        : narrow ? count_pass<uint32_t>(entries, columns, numbered, memory, windows, targets,
-                                        query.changed)
-                 : count_pass<uint64_t>(entries, columns, numbered, memory, windows, targets,
-                                        query.changed);
-    if (failed(error) || query.changed) return error;
+    const PassFound found =
+        last     ? collect_pass(entries, columns, numbered, windows, targets)
+        : narrow ? count_pass<uint32_t>(entries, columns, numbered, memory, windows, targets)
+                 : count_pass<uint64_t>(entries, columns, numbered, memory, windows, targets);
+    query.changed = found.changed;
+    if (failed(found.error) || found.changed) return found.error;
   }
   query.found.clear();
   for (const Target& target : targets) query.found.push_back(target.lo);

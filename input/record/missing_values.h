@@ -11,15 +11,12 @@ inline constexpr double kMissingMarker = -9999.0;
 
 // NaNs with payloads that no arithmetic produces, so that a NaN from the logarithm of a
 // negative value is still added; they differ in their lowest two bits only, so one test finds
-// them all. The third marks a value exactly at the log-normal bound where --zeros gives those a
-// probability of their own: pooled, but not into the sums.
+// them all, and the two bits left leave room for a pass's own mark (the bound's, with --zeros).
 inline constexpr uint64_t kNotReadBits = 0x7ff4'dead'beef'0000ULL;
 inline constexpr uint64_t kMissingBits = 0x7ff4'dead'beef'0001ULL;
-inline constexpr uint64_t kAtBoundBits = 0x7ff4'dead'beef'0002ULL;
 inline bool is_not_accumulated(double v) {
   return (std::bit_cast<uint64_t>(v) | 3) == (kNotReadBits | 3);
 }
-inline bool is_at_bound_mark(double v) { return std::bit_cast<uint64_t>(v) == kAtBoundBits; }
 
 // Marks the values of row[0, count) that are not above kMissingMarker as missing (the active
 // reading's step: two at a time where it has vectors).

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "input/warnings.h"
+#include "passes/engine/bound_mark.h"
 #include "stats/domain_check.h"
 #include "stats/log_each.h"
 

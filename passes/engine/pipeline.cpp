@@ -25,16 +25,20 @@ struct ColumnRange {
 // after it, one worker at a time; the calling thread is one of the workers. At most
 // `slots.size()` items are in flight, which bounds the memory. Reading has a lock of its own, so
 // that a worker handing in a parsed block never waits for another one's read.
+struct Slot {
+  WorkItem item;
+  bool parsed = false;        // the item's block is parsed
+  uint32_t parsed_block = 0;  // and its number
+  size_t ranges_left = 0;     // the ranges the block is still to be applied to
+  bool done = false;          // the item may be consumed
+};
+
 struct Pipeline {
   std::mutex source_mutex;  // taken before `mutex` when both are held
   std::mutex mutex;
   std::condition_variable slot_freed;
-  std::vector<WorkItem> slots;
-  std::vector<char> parsed;            // the slot's block is parsed
-  std::vector<uint32_t> parsed_block;  // and its number
-  std::vector<size_t> ranges_left;     // the ranges the slot's block is still to be applied to
-  std::vector<char> done;              // the slot's item may be consumed
-  std::vector<size_t> slot_of_block;   // by block number modulo the slots
+  std::vector<Slot> slots;
+  std::vector<size_t> slot_of_block;  // by block number modulo the slots
   std::vector<ColumnRange> ranges;
   uint32_t blocks_taken = 0;  // under source_mutex
   size_t next_sequence = 0;
@@ -62,9 +66,8 @@ std::vector<ColumnRange> column_ranges(size_t columns, int threads) {
 std::optional<size_t> waiting_block(const Pipeline& pipeline, const ColumnRange& range) {
   if (range.busy) return std::nullopt;
   const size_t slot = pipeline.slot_of_block[range.next_block % pipeline.slots.size()];
-  if (pipeline.parsed[slot] == 0 || pipeline.parsed_block[slot] != range.next_block) {
-    return std::nullopt;
-  }
+  const Slot& waiting = pipeline.slots[slot];
+  if (!waiting.parsed || waiting.parsed_block != range.next_block) return std::nullopt;
   return slot;
 }
 
@@ -83,13 +86,13 @@ void apply_waiting(Pipeline& pipeline, const ApplyColumns& apply,
       continue;
     }
     range.busy = true;
-    const WorkItem& item = pipeline.slots[*slot];
+    Slot& applied = pipeline.slots[*slot];
     lock.unlock();
-    if (item.kind == ItemKind::block) apply(item, range.first, range.end);
+    if (applied.item.kind == ItemKind::block) apply(applied.item, range.first, range.end);
     lock.lock();
     range.busy = false;
     ++range.next_block;
-    if (--pipeline.ranges_left[*slot] == 0) pipeline.done[*slot] = 1;
+    if (--applied.ranges_left == 0) applied.done = true;
     looked = 0;
   }
 }
@@ -100,14 +103,14 @@ void consume_done(Pipeline& pipeline, const ConsumeItem& consume,
   if (pipeline.consuming) return;
   pipeline.consuming = true;
   const size_t capacity = pipeline.slots.size();
-  while (!pipeline.stop && pipeline.done[pipeline.next_consumed % capacity] != 0) {
-    const size_t next = pipeline.next_consumed % capacity;
+  while (!pipeline.stop && pipeline.slots[pipeline.next_consumed % capacity].done) {
+    Slot& next = pipeline.slots[pipeline.next_consumed % capacity];
     // The slot is the consumer's until it is released below: no worker touches it meanwhile.
     lock.unlock();
-    const bool going = consume(pipeline.slots[next]);
+    const bool going = consume(next.item);
     lock.lock();
-    pipeline.done[next] = 0;
-    pipeline.parsed[next] = 0;
+    next.done = false;
+    next.parsed = false;
     ++pipeline.next_consumed;
     if (!going) pipeline.stop = true;
     pipeline.slot_freed.notify_all();
@@ -128,7 +131,7 @@ std::optional<size_t> free_slot(Pipeline& pipeline) {
 
 // The next item into the slot, with its block's number.
 WorkItem& take_item(Pipeline& pipeline, BlockSource& source, size_t slot) {
-  WorkItem& item = pipeline.slots[slot];
+  WorkItem& item = pipeline.slots[slot].item;
   next_item(source, item);
   item.numbered = item.kind == ItemKind::block || item.kind == ItemKind::extent;
   if (item.numbered) item.block_number = pipeline.blocks_taken++;
@@ -154,14 +157,15 @@ void work(Pipeline& pipeline, BlockSource& source, const PassSteps& steps) {
     complete_item(source, item);
     steps.parse(item);
     std::unique_lock lock(pipeline.mutex);
+    Slot& taken = pipeline.slots[*slot];
     if (item.numbered && applies) {
       // Every block taken is applied, whatever the consumer does: a later block waits for it.
-      pipeline.parsed[*slot] = 1;
-      pipeline.parsed_block[*slot] = item.block_number;
-      pipeline.ranges_left[*slot] = pipeline.ranges.size();
+      taken.parsed = true;
+      taken.parsed_block = item.block_number;
+      taken.ranges_left = pipeline.ranges.size();
       apply_waiting(pipeline, steps.apply, lock);
     } else {
-      pipeline.done[*slot] = 1;
+      taken.done = true;
     }
     consume_done(pipeline, steps.consume, lock);
   }
@@ -171,11 +175,7 @@ void run_threads(BlockSource& source, int threads, const PassSteps& steps) {
   Pipeline pipeline;
   const size_t capacity = pipeline_slots(threads);
   pipeline.slots.resize(capacity);
-  for (size_t slot = 0; slot < capacity; ++slot) pipeline.slots[slot].slot = slot;
-  pipeline.parsed.assign(capacity, 0);
-  pipeline.parsed_block.assign(capacity, 0);
-  pipeline.ranges_left.assign(capacity, 0);
-  pipeline.done.assign(capacity, 0);
+  for (size_t slot = 0; slot < capacity; ++slot) pipeline.slots[slot].item.slot = slot;
   pipeline.slot_of_block.assign(capacity, 0);
   pipeline.ranges = column_ranges(steps.columns, threads);
   read_ahead_of(source, threads);

@@ -16,6 +16,7 @@
 #include <cstdint>
 
 #include "input/record/missing_values.h"
+#include "passes/engine/bound_mark.h"
 
 namespace pctlfit {
 

@@ -5,6 +5,7 @@
 #include <bit>
 #include <cstring>
 
+#include "passes/engine/bound_mark.h"
 #include "platform/platform.h"
 #include "stats/sample_percentile.h"
 
