@@ -129,6 +129,39 @@ void report_progress(const Consumer& consumer, const WorkItem& item, const std::
   consumer.progress(progress);
 }
 
+// A file's start: its per-file state reset, and what its header said.
+void begin_file(Consumer& consumer, const WorkItem& item, const std::string& file) {
+  consumer.lines_done = consumer.header_lines;
+  consumer.file_lines_used = 0;
+  consumer.extra_warned = false;
+  consumer.empty_warned = false;
+  consumer.file_rows = 0;
+  forget_dates(consumer.dates_seen);
+  if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
+  if (item.third_line_is_dated) {
+    warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);
+  } else if (item.third_line_is_record) {
+    warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
+  }
+  check_column_count(consumer, item, file);
+  if (!item.heading_note.empty()) warn_file(consumer.warnings, file, item.heading_note);
+  if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
+}
+
+// A file's end: its warnings, and a file that pooled nothing.
+void end_file(Consumer& consumer, const std::string& file) {
+  end_file_warnings(consumer.warnings, file);
+  if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, kNoRecords);
+  // A file of lines that are all malformed or of month 0 pools nothing, though the title
+  // names it among the files read: said once, beside its line warnings.
+  if (consumer.file_lines_used > 0 && consumer.file_rows == 0) {
+    warn_file(consumer.warnings, file,
+              "none of its " + std::to_string(consumer.file_lines_used) +
+                  " lines pooled: none is a record of a month 1..12");
+  }
+  forget_dates(consumer.dates_seen);
+}
+
 // Applies one item; false when the pass ends (done or failure).
 bool consume(Consumer& consumer, const WorkItem& item) {
   if (item.kind == ItemKind::done) return false;
@@ -139,34 +172,11 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   const std::string& file = consumer.entries[item.file];
   consumer.bytes_done += item.file_bytes;
   if (item.kind == ItemKind::file_begin) {
-    consumer.lines_done = consumer.header_lines;
-    consumer.file_lines_used = 0;
-    consumer.extra_warned = false;
-    consumer.empty_warned = false;
-    consumer.file_rows = 0;
-    forget_dates(consumer.dates_seen);
-    if (item.cr_line_ends) warn_file(consumer.warnings, file, kCarriageReturnLineEnds);
-    if (item.third_line_is_dated) {
-      warn_line(consumer.warnings, file, 3, kThirdLineLooksDated);
-    } else if (item.third_line_is_record) {
-      warn_line(consumer.warnings, file, 3, kThirdLineLooksLikeRecord);
-    }
-    check_column_count(consumer, item, file);
-    if (!item.heading_note.empty()) warn_file(consumer.warnings, file, item.heading_note);
-    if (!item.has_records) warn_file(consumer.warnings, file, kNoRecords);
+    begin_file(consumer, item, file);
   } else if (item.kind == ItemKind::block) {
     apply_block(consumer, item, file);
   } else {
-    end_file_warnings(consumer.warnings, file);
-    if (consumer.file_lines_used == 0) warn_file(consumer.warnings, file, kNoRecords);
-    // A file of lines that are all malformed or of month 0 pools nothing, though the title
-    // names it among the files read: said once, beside its line warnings.
-    if (consumer.file_lines_used > 0 && consumer.file_rows == 0) {
-      warn_file(consumer.warnings, file,
-                "none of its " + std::to_string(consumer.file_lines_used) +
-                    " lines pooled: none is a record of a month 1..12");
-    }
-    forget_dates(consumer.dates_seen);
+    end_file(consumer, file);
   }
   report_progress(consumer, item, file);
   return true;

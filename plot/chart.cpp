@@ -198,6 +198,31 @@ std::vector<double> log_ticks(double low, double high) {
   return {};
 }
 
+namespace {
+
+// The least and greatest of what a panel draws (its figures, and other marks such as the
+// sample's), on its scale; 0 and 1 where it draws nothing.
+std::pair<double, double> panel_range(const ColumnFigures& column, bool log,
+                                      const std::vector<double>& other_marks) {
+  double low = INFINITY, high = -INFINITY;
+  const auto take = [&](double value) {
+    if (!std::isfinite(value) || (log && !(value > 0))) return;
+    const double on_scale = log ? std::log10(value) : value;
+    low = std::min(low, on_scale);
+    high = std::max(high, on_scale);
+  };
+  for (const auto& month : column.months) {
+    for (int f = 0; f < kFigures; ++f) {
+      if (usable(month, Figure(f))) take(month[size_t(f)]);
+    }
+  }
+  for (const double mark : other_marks) take(mark);
+  if (low > high) return {0, 1};  // nothing to draw
+  return {low, high};
+}
+
+}  // namespace
+
 PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, double width,
                          double height, bool log, const std::vector<double>& other_marks) {
   PanelShapes shapes;
@@ -206,26 +231,12 @@ PanelShapes panel_shapes(const ColumnFigures& column, double left, double top, d
   const auto drawable = [&](const std::array<double, kFigures>& month, Figure f) {
     return usable(month, f) && (!log || month[size_t(f)] > 0);
   };
-  const auto scaled = [&](double value) { return log ? std::log10(value) : value; };
-  double low = INFINITY, high = -INFINITY;
-  for (const auto& month : column.months) {
-    for (int f = 0; f < kFigures; ++f) {
-      if (!drawable(month, Figure(f))) continue;
-      low = std::min(low, scaled(month[size_t(f)]));
-      high = std::max(high, scaled(month[size_t(f)]));
-    }
-  }
-  for (const double mark : other_marks) {
-    if (!std::isfinite(mark) || (log && !(mark > 0))) continue;
-    low = std::min(low, scaled(mark));
-    high = std::max(high, scaled(mark));
-  }
-  if (low > high) low = 0, high = 1;  // nothing to draw
+  const auto [low, high] = panel_range(column, log, other_marks);
   shapes.ticks = log ? log_ticks(low, high) : nice_ticks(low, high);
   shapes.frame = {left, top, width, height, shapes.ticks.front(), shapes.ticks.back()};
   const Frame& frame = shapes.frame;
   const auto at = [&](int m, double value) {
-    return Point{frame_x(frame, m), frame_y(frame, scaled(value))};
+    return Point{frame_x(frame, m), frame_y(frame, log ? std::log10(value) : value)};
   };
   for (const auto& [first, last] : runs_of([&](int m) {
          return drawable(column.months[size_t(m)], kP5) && drawable(column.months[size_t(m)], kP95);

@@ -22,6 +22,26 @@ double figure_or_nan(const std::string& text) {
   return text.empty() ? NAN : std::strtod(text.c_str(), nullptr);
 }
 
+// A month's figures, sample figures, flags and best mode, from a row already placed.
+void read_month_fields(const std::vector<std::string>& fields, size_t m, FigureTable& table) {
+  for (size_t f = 0; f < 5; ++f) {
+    table.figures.back()[m][f] = figure_or_nan(fields[index_of(TableColumn::min) + f]);
+  }
+  if (table.fields > index_of(TableColumn::flag)) {
+    table.no_fit.back()[m] = fields[index_of(TableColumn::flag)] == "no fit";
+  }
+  if (table.fields > index_of(TableColumn::mode)) table.mode = fields[index_of(TableColumn::mode)];
+  if (table.compared) table.best.back()[m] = fields[table.best_field];
+  for (size_t f = 0; f < 3; ++f) {
+    table.sample.back()[m][f] = table.sampled ? figure_or_nan(fields[table.sample_fields[f]]) : NAN;
+  }
+  if (table.fields > index_of(TableColumn::misfit)) {
+    const std::string& misfit = fields[index_of(TableColumn::misfit)];
+    table.misfit.back()[m] = misfit == "1";
+    table.checked = table.checked || !misfit.empty();
+  }
+}
+
 // One row: its column, month and n, in order (column 1 months 1..12, then column 2, ...).
 bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable& table,
                std::string& what) {
@@ -52,24 +72,8 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.best.push_back({});
     table.figures.push_back({});
   }
-  for (size_t f = 0; f < 5; ++f) {
-    table.figures.back()[month - 1][f] = figure_or_nan(fields[index_of(TableColumn::min) + f]);
-  }
-  if (table.fields > index_of(TableColumn::flag)) {
-    table.no_fit.back()[month - 1] = fields[index_of(TableColumn::flag)] == "no fit";
-  }
-  if (table.fields > index_of(TableColumn::mode)) table.mode = fields[index_of(TableColumn::mode)];
-  if (table.compared) table.best.back()[month - 1] = fields[table.best_field];
-  for (size_t f = 0; f < 3; ++f) {
-    table.sample.back()[month - 1][f] =
-        table.sampled ? figure_or_nan(fields[table.sample_fields[f]]) : NAN;
-  }
   table.counts.back()[month - 1] = n;
-  if (table.fields > index_of(TableColumn::misfit)) {
-    const std::string& misfit = fields[index_of(TableColumn::misfit)];
-    table.misfit.back()[month - 1] = misfit == "1";
-    table.checked = table.checked || !misfit.empty();
-  }
+  read_month_fields(fields, month - 1, table);
   return true;
 }
 
@@ -109,9 +113,11 @@ std::vector<std::vector<std::string>> parse_csv(const std::string& text) {
   return records;
 }
 
-bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
-                        std::string& error) {
-  const std::vector<std::vector<std::string>> records = parse_csv(text);
+namespace {
+
+// The fields of a table's rows, by its header line: the tables of every version, with or
+// without the check's columns, with the columns of further levels; 0 for no figure table.
+size_t table_fields(const std::vector<std::vector<std::string>>& records) {
   // Tables of every version: with or without the check's columns.
   const auto is_header = [&](size_t fields) {
     return !records.empty() &&
@@ -129,6 +135,32 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
                         : is_header(kTableColumnsWithoutMode)  ? kTableColumnsWithoutMode
                         : is_header(kTableColumnsWithoutCheck) ? kTableColumnsWithoutCheck
                                                                : 0;
+  return fields;
+}
+
+// Where the columns that stand anywhere after the others are: the sample figures at 5, 50 and
+// 95 %, the best mode, the zeros' p0.
+void find_later_columns(const std::vector<std::string>& header, bool with_levels,
+                        FigureTable& table) {
+  const char* kSampleNames[3] = {"sample_p5", "sample_p50", "sample_p95"};
+  table.sampled = with_levels;
+  for (size_t f = 0; f < 3 && table.sampled; ++f) {
+    const auto found = std::find(header.begin(), header.end(), kSampleNames[f]);
+    table.sampled = found != header.end();
+    table.sample_fields[f] = static_cast<size_t>(found - header.begin());
+  }
+  const auto best = std::find(header.begin(), header.end(), "best");
+  table.compared = with_levels && best != header.end();
+  table.zeros = with_levels && std::find(header.begin(), header.end(), "p0") != header.end();
+  table.best_field = static_cast<size_t>(best - header.begin());
+}
+
+}  // namespace
+
+bool parse_figure_table(const std::string& text, const std::string& file, FigureTable& table,
+                        std::string& error) {
+  const std::vector<std::vector<std::string>> records = parse_csv(text);
+  const size_t fields = table_fields(records);
   if (fields == 0) {
     error = file + ":1: not a pctlfit figure table (expected the header " +
             "column,heading,month,n,...)";
@@ -136,20 +168,7 @@ bool parse_figure_table(const std::string& text, const std::string& file, Figure
   }
   table = {};
   table.fields = fields;
-  // The sample columns of a run with --sample at 5, 50 and 95 %, wherever they stand.
-  const char* kSampleNames[3] = {"sample_p5", "sample_p50", "sample_p95"};
-  table.sampled = with_levels;
-  for (size_t f = 0; f < 3 && table.sampled; ++f) {
-    const auto found = std::find(records[0].begin(), records[0].end(), kSampleNames[f]);
-    table.sampled = found != records[0].end();
-    table.sample_fields[f] = static_cast<size_t>(found - records[0].begin());
-  }
-  // The best mode of a run with --compare-fits, wherever it stands.
-  const auto best = std::find(records[0].begin(), records[0].end(), "best");
-  table.compared = with_levels && best != records[0].end();
-  table.zeros = with_levels && std::find(records[0].begin(), records[0].end(), "p0") !=
-                                   records[0].end();
-  table.best_field = static_cast<size_t>(best - records[0].begin());
+  find_later_columns(records[0], fields > kTableColumns, table);
   for (size_t i = 1; i < records.size(); ++i) {
     std::string what;
     if (!parse_row(records[i], i - 1, table, what)) {

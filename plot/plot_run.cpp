@@ -44,47 +44,49 @@ struct PlotOptions {
   std::vector<std::string> operands;  // the report, then the columns
 };
 
+// An option without a value: true if `arg` is one (and noted in `options`).
+bool take_flag(const std::string& arg, PlotOptions& options) {
+  if (arg == "-h" || arg == "--help") return options.help = true;
+  if (arg == "--version") return options.version = true;
+  if (arg == "--log") return options.log = true;
+  return false;
+}
+
+// An option with a value at args[i] (which it may step past); false with `error` set.
+bool take_valued(const std::vector<std::string>& args, size_t& i, PlotOptions& options,
+                 std::string& error) {
+  struct Valued {
+    const char* short_name;
+    const char* name;
+    std::optional<std::string>* value;
+  };
+  const Valued valued[] = {{"-o", "output", &options.output},
+                           {nullptr, "table", &options.table},
+                           {nullptr, "ylabel", &options.ylabel},
+                           {nullptr, "title", &options.title}};
+  const std::string arg = args[i];
+  OptionValue option;
+  for (const Valued& v : valued) {
+    option = option_value(args, i, v.short_name, v.name);
+    if (option.match == OptionMatch::value) *v.value = option.value;
+    if (option.match != OptionMatch::other) break;
+  }
+  if (option.match == OptionMatch::missing_value) error = "option " + arg + " needs a value";
+  if (option.match == OptionMatch::other) {
+    error = "unknown option " + arg + " (pctlfit-plot --help lists the options)";
+  }
+  return error.empty();
+}
+
 bool parse_plot_options(const std::vector<std::string>& args, PlotOptions& options,
                         std::string& error) {
   size_t i = 0;
   for (; i < args.size() && args[i].size() > 1 && args[i][0] == '-'; ++i) {
-    const std::string arg = args[i];
-    if (arg == "--") {
+    if (args[i] == "--") {
       ++i;
       break;
     }
-    if (arg == "-h" || arg == "--help") {
-      options.help = true;
-      continue;
-    }
-    if (arg == "--version") {
-      options.version = true;
-      continue;
-    }
-    if (arg == "--log") {
-      options.log = true;
-      continue;
-    }
-    struct Valued {
-      const char* short_name;
-      const char* name;
-      std::optional<std::string>* value;
-    };
-    const Valued valued[] = {{"-o", "output", &options.output},
-                             {nullptr, "table", &options.table},
-                             {nullptr, "ylabel", &options.ylabel},
-                             {nullptr, "title", &options.title}};
-    OptionValue option;
-    for (const Valued& v : valued) {
-      option = option_value(args, i, v.short_name, v.name);
-      if (option.match == OptionMatch::value) *v.value = option.value;
-      if (option.match != OptionMatch::other) break;
-    }
-    if (option.match == OptionMatch::missing_value) error = "option " + arg + " needs a value";
-    if (option.match == OptionMatch::other) {
-      error = "unknown option " + arg + " (pctlfit-plot --help lists the options)";
-    }
-    if (!error.empty()) return false;
+    if (!take_flag(args[i], options) && !take_valued(args, i, options, error)) return false;
   }
   options.operands.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
   return true;

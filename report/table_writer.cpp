@@ -65,9 +65,8 @@ double percent_of(TableColumn column) {
   return column == TableColumn::p5 ? 5.0 : column == TableColumn::p50 ? 50.0 : 95.0;
 }
 
-std::string cell_text(const TableRow& row, TableColumn column) {
-  const Distribution& dist = row.input.dist;
-  const MonthStats& cell = row.cell;
+// The columns that say which cell it is and how many values it has.
+std::string count_text(const TableRow& row, TableColumn column) {
   switch (column) {
     case TableColumn::column:
       return std::to_string(row.column);
@@ -78,23 +77,50 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::month:
       return std::to_string(row.month);
     case TableColumn::n:
-      return std::to_string(static_cast<uint64_t>(cell.count) + row.zeros);
+      return std::to_string(static_cast<uint64_t>(row.cell.count) + row.zeros);
     case TableColumn::missing:
       return std::to_string(row.input.missing.cells[row.counted]);
-    case TableColumn::at_or_below_bound:
+    default:
       return std::to_string(row.input.at_or_below_bound.cells[row.counted]);
+  }
+}
+
+// The fit's figures.
+std::string fit_text(const TableRow& row, TableColumn column) {
+  const Distribution& dist = row.input.dist;
+  const MonthStats& cell = row.cell;
+  switch (column) {
     case TableColumn::mean:
       return fitted_figure(row, cell.mean);
     case TableColumn::sd:
       return fitted_figure(row, cell.std_dev);
     case TableColumn::min:
       return figure(row, mixed_min(dist, cell, row.zeros));
+    case TableColumn::max:
+      return figure(row, mixed_max(dist, cell, row.zeros));
+    default:
+      return figure(row, mixed_at_level(dist, cell, row.zeros, percent_of(column)));
+  }
+}
+
+std::string cell_text(const TableRow& row, TableColumn column) {
+  const Distribution& dist = row.input.dist;
+  switch (column) {
+    case TableColumn::column:
+    case TableColumn::heading:
+    case TableColumn::month:
+    case TableColumn::n:
+    case TableColumn::missing:
+    case TableColumn::at_or_below_bound:
+      return count_text(row, column);
+    case TableColumn::mean:
+    case TableColumn::sd:
+    case TableColumn::min:
     case TableColumn::p5:
     case TableColumn::p50:
     case TableColumn::p95:
-      return figure(row, mixed_at_level(dist, cell, row.zeros, percent_of(column)));
     case TableColumn::max:
-      return figure(row, mixed_max(dist, cell, row.zeros));
+      return fit_text(row, column);
     case TableColumn::below_p5:
     case TableColumn::above_p95:
     case TableColumn::skew:
@@ -105,9 +131,9 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::lower_limit:
       return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
-      return std::string(
-          flag_word(cell_flag(dist, cell, row.input.at_or_below_bound.cells[row.counted],
-                              row.verdict.misfit, row.zeros)));
+      return std::string(flag_word(cell_flag(
+          dist, row.cell, row.input.at_or_below_bound.cells[row.counted], row.verdict.misfit,
+          row.zeros)));
   }
   return {};
 }

@@ -258,10 +258,12 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
   return lines;
 }
 
-std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
-                                            const StatsTable& table, const Distribution& dist,
-                                            const std::vector<std::string>& headings, bool zeros) {
-  const ComparisonSummary summary = summarise_comparison(comparison, table);
+namespace {
+
+// The comparison's first line: in how many months each mode is best, and where one has no fit.
+std::string comparison_summary_line(const FitComparison& comparison,
+                                    const ComparisonSummary& summary, const Distribution& dist,
+                                    bool zeros) {
   std::string first = "pctlfit: compare fits: AIC in " + std::to_string(summary.compared) + " of " +
                       std::to_string(summary.months) + " months; best NV in " +
                       std::to_string(summary.wins[0]) + ", LN2 in " +
@@ -284,7 +286,16 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
              (dist.zeros ? ")" : "; --zeros fits the values above it)");
   }
   if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
-  std::vector<std::string> lines{first + "\n"};
+  return first + "\n";
+}
+
+}  // namespace
+
+std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
+                                            const StatsTable& table, const Distribution& dist,
+                                            const std::vector<std::string>& headings, bool zeros) {
+  const ComparisonSummary summary = summarise_comparison(comparison, table);
+  std::vector<std::string> lines{comparison_summary_line(comparison, summary, dist, zeros)};
   if (summary.losses.empty()) return lines;
   lines.push_back("pctlfit: compare fits: " + std::string(mode_name(dist.mode)) +
                   " loses by more than 10 (essentially no support) in " +

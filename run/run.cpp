@@ -160,12 +160,8 @@ uint64_t total(const CellCounts& counts) {
   return sum;
 }
 
-// The data pass, with a progress line for a person at a terminal and, afterwards, the warnings
-// about figures that come out non-finite or zero. A pass that pools nothing ends the run: its
-// figures would be a report of "inf" that looks like a result.
-ExitStatus read_all_data(RunContext& context) {
-  WarningSink warnings;
-  warnings.out = context.console.err;
+// The data pass's options: the run's counts and kept values to fill, the threads and layout.
+DataPassOptions data_pass_options(RunContext& context, PassSummary& summary) {
   DataPassOptions options;
   options.pass.threads = context.threads;
   options.pass.layout = context.layout;
@@ -175,12 +171,38 @@ ExitStatus read_all_data(RunContext& context) {
   context.missing_counts = allocate_cell_counts(context.column_count);
   options.bound_counts = &context.bound_counts;
   options.missing_counts = &context.missing_counts;
-  PassSummary summary;
   options.summary = &summary;
   options.kept = context.kept.get();
   options.comparison = context.comparison ? &*context.comparison : nullptr;
   if (context.distribution.zeros) context.zero_counts = allocate_cell_counts(context.column_count);
   options.zero_counts = context.zero_counts ? &*context.zero_counts : nullptr;
+  return options;
+}
+
+// After the data pass: the warnings about figures that come out non-finite or zero, and about
+// a normal fit below 0.
+void warn_about_figures(const RunContext& context) {
+  for (const std::string& line :
+       domain_warnings(context.table, context.bound_counts, context.distribution, context.headings,
+                       20, context.zero_counts ? &*context.zero_counts : nullptr)) {
+    std::fputs(line.c_str(), context.console.err);
+  }
+  // Negative discharges from a normal fit are a choice of mode, not a fault of the input:
+  // --strict does not count them.
+  for (const std::string& line :
+       negative_fit_warnings(context.table, context.distribution, context.headings)) {
+    std::fputs(line.c_str(), context.console.err);
+  }
+}
+
+// The data pass, with a progress line for a person at a terminal and, afterwards, the warnings
+// about its figures. A pass that pools nothing ends the run: its figures would be a report of
+// "inf" that looks like a result.
+ExitStatus read_all_data(RunContext& context) {
+  WarningSink warnings;
+  warnings.out = context.console.err;
+  PassSummary summary;
+  DataPassOptions options = data_pass_options(context, summary);
   ProgressLine& progress = context.progress;
   if (context.entries.size() > 1 && is_terminal(context.console.err)) {
     progress.out = context.console.err;
@@ -197,17 +219,7 @@ ExitStatus read_all_data(RunContext& context) {
     return report_nothing_pooled(context.console.out, context.console.err, summary,
                                  total(context.missing_counts), context.column_count);
   }
-  for (const std::string& line :
-       domain_warnings(context.table, context.bound_counts, context.distribution, context.headings,
-                       20, context.zero_counts ? &*context.zero_counts : nullptr)) {
-    std::fputs(line.c_str(), context.console.err);
-  }
-  // Negative discharges from a normal fit are a choice of mode, not a fault of the input:
-  // --strict does not count them.
-  for (const std::string& line :
-       negative_fit_warnings(context.table, context.distribution, context.headings)) {
-    std::fputs(line.c_str(), context.console.err);
-  }
+  warn_about_figures(context);
   return kExitOk;
 }
 
