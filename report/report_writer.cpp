@@ -38,15 +38,14 @@ bool title_names_other_files(std::string_view title_line, const std::vector<std:
   return false;
 }
 
-bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist,
-                      const CellCounts* at_bound) {
+bool write_month_rows(std::FILE* report, const CellResults& results, const Distribution& dist) {
+  const StatsTable& table = results.table;
   bool ok = true;
   for (int month = 1; month <= kMonths && ok; ++month) {
     ok = std::fprintf(report, "%d", month) >= 0;
     for (int column = 1; column <= table.columns && ok; ++column) {
       const MonthStats& cell = table_cell(table, column, month);
-      const uint64_t zeros =
-          at_bound != nullptr ? at_bound->at(column, month) : 0;
+      const uint64_t zeros = results.zeros ? results.zeros->at(column, month) : 0;
       // printf's own rounding and its spelling of inf and nan are part of the format.
       ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", mixed_min(dist, cell, zeros),
                         mixed_at_level(dist, cell, zeros, 5.0),

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "stats/distribution.h"
+#include "stats/cell_results.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -24,9 +25,8 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 // names other files than `entries`, in any mode; false for a line that is no report title.
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries);
 
-// Writes the twelve month rows from a finalised table. False if a write failed.
-// `at_bound`: with --zeros, each cell's values at the bound (the figures are the mixture's).
-bool write_month_rows(std::FILE* report, const StatsTable& table, const Distribution& dist,
-                      const CellCounts* at_bound = nullptr);
+// Writes the twelve month rows from finalised results (with --zeros, the figures are the
+// mixture's of the values at the bound and the fit). False if a write failed.
+bool write_month_rows(std::FILE* report, const CellResults& results, const Distribution& dist);
 
 }  // namespace pctlfit

@@ -79,9 +79,9 @@ std::string count_text(const TableRow& row, TableColumn column) {
     case TableColumn::n:
       return std::to_string(static_cast<uint64_t>(row.cell.count) + row.zeros);
     case TableColumn::missing:
-      return std::to_string(row.input.missing.cells[row.counted]);
+      return std::to_string(row.input.results.missing.cells[row.counted]);
     default:
-      return std::to_string(row.input.at_or_below_bound.cells[row.counted]);
+      return std::to_string(row.input.results.at_or_below_bound.cells[row.counted]);
   }
 }
 
@@ -132,7 +132,7 @@ std::string cell_text(const TableRow& row, TableColumn column) {
       return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
       return std::string(flag_word(cell_flag(
-          dist, row.cell, row.input.at_or_below_bound.cells[row.counted], row.verdict.misfit,
+          dist, row.cell, row.input.results.at_or_below_bound.cells[row.counted], row.verdict.misfit,
           row.zeros)));
   }
   return {};
@@ -152,13 +152,14 @@ std::string comparison_text(const FitComparison& comparison, const MonthStats& r
 }
 
 std::string row_text(const FigureTableInput& input, int column, int month) {
-  const MonthStats& cell = table_cell(input.table, column, month);
-  const FitCell* fit = input.check != nullptr ? &check_cell(*input.check, column, month) : nullptr;
+  const CellResults& results = input.results;
+  const MonthStats& cell = table_cell(results.table, column, month);
+  const FitCell* fit = results.fit_check ? &check_cell(*results.fit_check, column, month) : nullptr;
   if (fit != nullptr && !fit->checked) fit = nullptr;
   const FitVerdict verdict =
       fit != nullptr ? judge_fit(*fit, static_cast<uint64_t>(cell.count)) : FitVerdict{};
-  const size_t counted = cell_index(input.missing, column, month);
-  const uint64_t zeros = input.at_bound != nullptr ? input.at_bound->cells[counted] : 0;
+  const size_t counted = cell_index(results.missing, column, month);
+  const uint64_t zeros = results.zeros ? results.zeros->cells[counted] : 0;
   const TableRow row{input, column, month, cell, counted, fit, verdict, zeros};
   std::string text;
   for (size_t c = 0; c < kTableColumns; ++c) {
@@ -172,10 +173,10 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
   const size_t first = counted * levels;
   for (size_t l = 0; l < levels; ++l) {
     text += ',';
-    if (input.sample != nullptr) text += figure(row, (*input.sample)[first + l]);
+    if (results.sample) text += figure(row, (*results.sample)[first + l]);
   }
-  if (input.comparison != nullptr) text += comparison_text(*input.comparison, cell, column, month);
-  if (input.at_bound != nullptr) {
+  if (results.comparison) text += comparison_text(*results.comparison, cell, column, month);
+  if (results.zeros) {
     const double total = cell.count + double(row.zeros);
     text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));
   }
@@ -218,9 +219,10 @@ std::string figure_table_header(const std::vector<double>& extra,
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
   bool ok = std::fprintf(out, "%s\n",
                          figure_table_header(input.extra_levels, input.sample_levels,
-                                             input.comparison != nullptr, input.at_bound != nullptr)
+                                             input.results.comparison.has_value(),
+                                             input.results.zeros.has_value())
                              .c_str()) >= 0;
-  for (int column = 1; column <= input.table.columns && ok; ++column) {
+  for (int column = 1; column <= input.results.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
       const std::string text = row_text(input, column, month);
       ok = std::fwrite(text.data(), 1, text.size(), out) == text.size();

@@ -8,32 +8,22 @@
 #include <vector>
 
 #include "report/table_columns.h"
-#include "stats/distribution.h"
-#include "stats/fit_check.h"
-#include "stats/fit_comparison.h"
-#include "stats/month_stats.h"
+#include "stats/cell_results.h"
 
 namespace pctlfit {
 
-// What the table is made of: the finalised table and the counts of the data pass.
+// What the table is made of: the run's results (finalised), whichever further figures they
+// hold each giving columns of their own: --check-fit's counts; --sample's figures at
+// `sample_levels` in columns sample_p{L}; --compare-fits' columns aic_nv, aic_ln2, aic_ln3 and
+// best; --zeros' last column p0 (n counts the values at the bound, the figures are the
+// mixture's).
 struct FigureTableInput {
-  const StatsTable& table;
+  const CellResults& results;
   const Distribution& dist;
   const std::vector<std::string>& headings;  // the first file's; a column without one: empty
-  const CellCounts& missing;                 // values not above -9999 per column and month
-  const CellCounts& at_or_below_bound;       // values at or below the log-normal bound
-  const FitCheck* check = nullptr;           // --check-fit's counts, if it ran
   // --levels: the fitted figures at these levels (in percent) in columns p{L} after the others
   std::vector<double> extra_levels = {};
-  // --sample: the sample figures at these levels in columns sample_p{L} after those; figures
-  // by cell (month-major, as cell_index orders them), then level; null: the columns stay empty
-  std::vector<double> sample_levels = {};
-  const std::vector<double>* sample = nullptr;
-  // --compare-fits: columns aic_nv, aic_ln2, aic_ln3 and best after those
-  const FitComparison* comparison = nullptr;
-  // --zeros: each cell's values at the bound; n counts them, the figures are the mixture's and
-  // a last column p0 gives their share
-  const CellCounts* at_bound = nullptr;
+  std::vector<double> sample_levels = {};  // empty where the results hold no sample figures
 };
 
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.

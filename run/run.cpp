@@ -167,15 +167,12 @@ DataPassOptions data_pass_options(RunContext& context, PassSummary& summary) {
   options.pass.layout = context.layout;
   options.pass.headings = &context.headings;
   options.headings = &context.headings;
-  context.bound_counts = allocate_cell_counts(context.column_count);
-  context.missing_counts = allocate_cell_counts(context.column_count);
-  options.bound_counts = &context.bound_counts;
-  options.missing_counts = &context.missing_counts;
+  options.bound_counts = &context.results.at_or_below_bound;
+  options.missing_counts = &context.results.missing;
   options.summary = &summary;
   options.kept = context.kept.get();
-  options.comparison = context.comparison ? &*context.comparison : nullptr;
-  if (context.distribution.zeros) context.zero_counts = allocate_cell_counts(context.column_count);
-  options.zero_counts = context.zero_counts ? &*context.zero_counts : nullptr;
+  options.comparison = context.results.comparison ? &*context.results.comparison : nullptr;
+  options.zero_counts = zero_counts(context.results);
   return options;
 }
 
@@ -183,14 +180,14 @@ DataPassOptions data_pass_options(RunContext& context, PassSummary& summary) {
 // a normal fit below 0.
 void warn_about_figures(const RunContext& context) {
   for (const std::string& line :
-       domain_warnings(context.table, context.bound_counts, context.distribution, context.headings,
-                       20, context.zero_counts ? &*context.zero_counts : nullptr)) {
+       domain_warnings(context.results.table, context.results.at_or_below_bound, context.distribution, context.headings,
+                       20, zero_counts(context.results))) {
     std::fputs(line.c_str(), context.console.err);
   }
   // Negative discharges from a normal fit are a choice of mode, not a fault of the input:
   // --strict does not count them.
   for (const std::string& line :
-       negative_fit_warnings(context.table, context.distribution, context.headings)) {
+       negative_fit_warnings(context.results.table, context.distribution, context.headings)) {
     std::fputs(line.c_str(), context.console.err);
   }
 }
@@ -211,13 +208,13 @@ ExitStatus read_all_data(RunContext& context) {
     warnings.prefix = progress.erase;  // a warning takes the progress line's place
   }
   const InputError error =
-      read_data_files(context.entries, context.distribution, context.table, warnings, options);
+      read_data_files(context.entries, context.distribution, context.results.table, warnings, options);
   clear_progress(progress);
   context.input_warnings += warnings.total;
   if (failed(error)) return fail_input(context, error);
-  if (!pooled_any(context.table, context.zero_counts)) {
+  if (!pooled_any(context.results.table, context.results.zeros)) {
     return report_nothing_pooled(context.console.out, context.console.err, summary,
-                                 total(context.missing_counts), context.column_count);
+                                 total(context.results.missing), context.column_count);
   }
   warn_about_figures(context);
   return kExitOk;
@@ -344,7 +341,7 @@ std::string first_cell_name(const RunContext& context, const ShiftedCells& cells
 // pass that sums their values about their one-pass means; every other cell keeps its figures
 // bit for bit, and a run without such cells reads nothing more.
 void keep_digits(RunContext& context) {
-  ShiftedCells cells = find_cells_losing_digits(context.table);
+  ShiftedCells cells = find_cells_losing_digits(context.results.table);
   if (cells.sums.empty()) return;
   std::optional<LeftOut> left_out;
   for (const std::string& entry : context.entries) {
@@ -358,7 +355,7 @@ void keep_digits(RunContext& context) {
     clear_progress(context.progress);
     left_out = later_pass_left_out(context, error, "changed between the passes");
   }
-  if (!left_out && !finalize_shifted(cells, context.table))
+  if (!left_out && !finalize_shifted(cells, context.results.table))
     left_out = LeftOut{context.list_name, "a listed file changed between the passes"};
   if (left_out) {
     std::fputs(digits_lost_warning(cells.sums.size(), left_out->file, left_out->why).c_str(),
@@ -373,8 +370,8 @@ void keep_digits(RunContext& context) {
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
-  FitCheck check = prepare_fit_check(context.table, context.distribution,
-                                     context.zero_counts ? &*context.zero_counts : nullptr);
+  FitCheck check = prepare_fit_check(context.results.table, context.distribution,
+                                     zero_counts(context.results));
   std::optional<LeftOut> left_out = no_longer_regular(context);
   if (!left_out) {
     const InputError error = check_data_files(context.entries, context.distribution, check,
@@ -383,17 +380,17 @@ void check_fit(RunContext& context) {
     left_out = later_pass_left_out(context, error, "changed between the two passes");
   }
   // Other counts than the data pass's under the same stamps: some file was rewritten in place.
-  if (!left_out && !counts_match(check, context.table))
+  if (!left_out && !counts_match(check, context.results.table))
     left_out = LeftOut{context.list_name, "a listed file changed between the two passes"};
   if (left_out) {
     std::fputs(fit_check_left_out_warning(left_out->file, left_out->why).c_str(),
                context.console.err);
     return;
   }
-  for (const std::string& line : fit_check_lines(check, context.table, context.headings)) {
+  for (const std::string& line : fit_check_lines(check, context.results.table, context.headings)) {
     std::fputs(line.c_str(), context.console.err);
   }
-  context.fit_check = std::move(check);
+  context.results.fit_check = std::move(check);
 }
 
 // What --memory leaves for --sample's values once its bookkeeping is paid.
@@ -427,8 +424,8 @@ void sample_percentiles(RunContext& context, const Options& options) {
   // Where the values do not fit the budget, further passes narrow them: said before they run,
   // so that a silent terminal is not taken for a hang.
   uint64_t values = 0;
-  for (const MonthStats& cell : context.table.cells) values += uint64_t(cell.count);
-  if (context.zero_counts) values += total(*context.zero_counts);
+  for (const MonthStats& cell : context.results.table.cells) values += uint64_t(cell.count);
+  if (context.results.zeros) values += total(*context.results.zeros);
   const bool kept = context.kept && !context.kept->given_up.load();
   if (!kept && values > values_budget(context, options) / 8) {
     std::fputs(sample_passes_note(values, options.memory).c_str(), context.console.err);
@@ -440,9 +437,9 @@ void sample_percentiles(RunContext& context, const Options& options) {
   }
   SampleFigures figures;
   const SampleRequest request{*options.sample, context.levels, values_budget(context, options),
-                              context.zero_counts ? &*context.zero_counts : nullptr};
+                              zero_counts(context.results)};
   const InputError error =
-      sample_data_files(context.entries, context.table, request,
+      sample_data_files(context.entries, context.results.table, request,
                         later_pass_options(context, "sample pass"), figures, context.kept.get());
   clear_progress(context.progress);
   context.kept.reset();
@@ -456,29 +453,20 @@ void sample_percentiles(RunContext& context, const Options& options) {
     std::fputs(sample_left_out_warning(left_out->file, left_out->why).c_str(), context.console.err);
     return;
   }
-  context.sample = std::move(figures.figures);
+  context.results.sample = std::move(figures.figures);
 }
 
 // The month rows, the figure table (if asked for) and the closing of both; the first file not
 // written whole, if any.
 std::optional<WriteFailure> write_figures(RunContext& context) {
   const bool rows_written =
-      write_month_rows(context.report.get(), context.table, context.distribution,
-                       context.zero_counts ? &*context.zero_counts : nullptr);
+      write_month_rows(context.report.get(), context.results, context.distribution);
   std::optional<WriteFailure> failure =
       finish_output(context.report, context.report_name, rows_written ? 0 : errno);
   if (failure || !context.table_file) return failure;
-  const FigureTableInput input{context.table,
-                               context.distribution,
-                               context.headings,
-                               context.missing_counts,
-                               context.bound_counts,
-                               context.fit_check ? &*context.fit_check : nullptr,
+  const FigureTableInput input{context.results, context.distribution, context.headings,
                                extra_levels(context.levels),
-                               context.sample ? context.levels : std::vector<double>{},
-                               context.sample ? &*context.sample : nullptr,
-                               context.comparison ? &*context.comparison : nullptr,
-                               context.zero_counts ? &*context.zero_counts : nullptr};
+                               context.results.sample ? context.levels : std::vector<double>{}};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -514,11 +502,11 @@ bool read_columns(RunContext& context, ExitStatus& status) {
 // After the data pass: the fits, the cells whose digits a further pass keeps, the comparison,
 // the fit check and the sample percentiles (the last two only for a report with its head).
 void later_figures(RunContext& context, const Options& options, bool head_written) {
-  finalize_table(context.table);
+  finalize_table(context.results.table);
   keep_digits(context);
-  if (context.comparison) {
+  if (context.results.comparison) {
     for (const std::string& line :
-         compare_fits_lines(*context.comparison, context.table, context.distribution,
+         compare_fits_lines(*context.results.comparison, context.results.table, context.distribution,
                             context.headings, options.zeros)) {
       std::fputs(line.c_str(), context.console.err);
     }
@@ -535,7 +523,8 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   if (!read_columns(context, status) || !sample_budget_fits(context, options, status)) {
     return status;
   }
-  context.table = allocate_table(context.column_count);
+  context.results =
+      allocate_results(context.column_count, context.distribution, options.compare_fits);
   const bool head_written =
       write_report_head(context.report.get(), context.column_count, context.distribution.mode,
                         context.entries, context.distribution.zeros);
@@ -544,9 +533,6 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   if (options.sample && options.table) {
     context.kept =
         std::make_unique<KeptValues>(context.column_count, values_budget(context, options));
-  }
-  if (options.compare_fits) {
-    context.comparison = allocate_comparison(context.column_count, context.distribution);
   }
   const ExitStatus data_status = read_all_data(context);
   forget_handed_over();

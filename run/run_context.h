@@ -11,10 +11,8 @@
 #include "passes/kept/kept_values.h"
 #include "platform/platform.h"
 #include "run/progress.h"
+#include "stats/cell_results.h"
 #include "stats/distribution.h"
-#include "stats/fit_check.h"
-#include "stats/fit_comparison.h"
-#include "stats/month_stats.h"
 
 namespace pctlfit {
 
@@ -48,19 +46,13 @@ struct RunContext {
   Distribution distribution;
   FileLayout layout = FileLayout::standard;   // of the data files
   std::vector<double> levels;                 // the figure table's levels, in percent
-  std::optional<std::vector<double>> sample;  // --sample: the figures, when they could be made
   std::unique_ptr<KeptValues> kept;           // --sample: the values the data pass keeps
   FilePtr report;
   PendingOutput report_pending;
   std::string table_name;  // --table: the figure table
   FilePtr table_file;
   PendingOutput table_pending;
-  StatsTable table;
-  CellCounts missing_counts;  // of the data pass, for the figure table
-  CellCounts bound_counts;
-  std::optional<CellCounts> zero_counts;    // --zeros: values exactly at the bound
-  std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
-  std::optional<FitComparison> comparison;  // --compare-fits
+  CellResults results;
   // The files as the data pass found them, for any later pass (none for a file without a stamp)
   std::vector<std::optional<FileStamp>> stamps;
   // On a terminal, the progress line of every pass (its `out` null elsewhere: no line).

@@ -44,13 +44,14 @@ TEST(ReportHead, ColumnLineAndTitle) {
 
 TEST(ReportRows, TwelveRowsOfFiveFigures) {
   const Distribution ln2{DistributionMode::LN2, 0.0};
-  StatsTable table = allocate_table(2);
+  CellResults results = allocate_results(2, ln2, false);
+  StatsTable& table = results.table;
   for (double v : {1.0, 2.0, 4.0})
     accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
   accumulate_value(table_cell(table, 2, 12), transform_value(ln2, 3.0));
   finalize_table(table);
   std::FILE* out = std::tmpfile();
-  ASSERT_TRUE(write_month_rows(out, table, ln2));
+  ASSERT_TRUE(write_month_rows(out, results, ln2));
   const std::string rows = test::read_stream(out);
   const std::string empty = "\tinf\t1.00\t1.00\t1.00\t0.00";
   std::string expected = "1\t1.00\t0.64\t2.00\t6.25\t4.00" + empty + "\n";
@@ -83,9 +84,9 @@ TEST(ReportRows, FailedWritesAreReported) {
   std::FILE* full = std::fopen("/dev/full", "w");
   if (full == nullptr) GTEST_SKIP() << "no /dev/full";
   std::setvbuf(full, nullptr, _IONBF, 0);  // fail on the write itself, not later at the flush
-  StatsTable table = allocate_table(1);
+  const Distribution nv{DistributionMode::NV, 0.0};
   EXPECT_FALSE(write_report_head(full, 1, DistributionMode::NV, {"a"}));
-  EXPECT_FALSE(write_month_rows(full, table, {DistributionMode::NV, 0.0}));
+  EXPECT_FALSE(write_month_rows(full, allocate_results(1, nv, false), nv));
   std::fclose(full);
 }
 
