@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <utility>
 
-#include "passes/engine/block_parser.h"
 #include "passes/dates_seen.h"
+#include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 
@@ -69,8 +69,7 @@ void find_dates_again(Consumer& consumer, const ParsedBlock& parsed,
     std::snprintf(when, sizeof when, "%lld-%02lld-%02lld %lldh", date.year, date.month, date.day,
                   date.hour);
     warnings.push_back({date.line, std::string(when) + " again (first on line " +
-                                       std::to_string(first) +
-                                       "): the file may hold a run twice"});
+                                       std::to_string(first) + "): the file may hold a run twice"});
   }
 }
 
@@ -81,15 +80,15 @@ void find_dates_again(Consumer& consumer, const ParsedBlock& parsed,
 void warn_block(Consumer& consumer, const ParsedBlock& parsed, const std::string& file) {
   std::vector<LineWarning> warnings;
   for (const BlockWarning& warning : parsed.warnings) {
-    warnings.push_back({warning.line, describe_record_problem(warning.parse, warning.field,
-                                                              consumer.table.columns,
-                                                              consumer.headings)});
+    warnings.push_back(
+        {warning.line, describe_record_problem(warning.parse, warning.field, consumer.table.columns,
+                                               consumer.headings)});
   }
   if (parsed.extra.line >= 0 && !consumer.extra_warned) {
     consumer.extra_warned = true;
-    warnings.push_back({parsed.extra.line, describe_extra_values(parsed.extra.values,
-                                                                 consumer.table.columns,
-                                                                 consumer.headings)});
+    warnings.push_back(
+        {parsed.extra.line,
+         describe_extra_values(parsed.extra.values, consumer.table.columns, consumer.headings)});
   }
   if (parsed.empty.line >= 0 && !consumer.empty_warned) {
     consumer.empty_warned = true;

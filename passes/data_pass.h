@@ -8,8 +8,8 @@
 
 #include "input/input_error.h"
 #include "input/warnings.h"
-#include "passes/kept/kept_values.h"
 #include "passes/engine/pass_setup.h"
+#include "passes/kept/kept_values.h"
 #include "stats/distribution.h"
 #include "stats/domain_check.h"
 #include "stats/fit_comparison.h"

@@ -21,9 +21,9 @@ std::optional<uint64_t> pack_date(const RowDate& date) {
 }
 
 long line_of(const DatesSeen& seen, size_t index) {
-  const auto after = std::upper_bound(
-      seen.line_runs.begin(), seen.line_runs.end(), index,
-      [](size_t i, const std::pair<size_t, long>& run) { return i < run.first; });
+  const auto after =
+      std::upper_bound(seen.line_runs.begin(), seen.line_runs.end(), index,
+                       [](size_t i, const std::pair<size_t, long>& run) { return i < run.first; });
   const auto& [first, line] = *(after - 1);
   return line + static_cast<long>(index - first);
 }

@@ -30,9 +30,9 @@ struct Window {
   uint64_t lo;
   uint64_t hi;
   uint64_t count;
-  int shift = 0;             // counting: a key's bucket is (key - lo) >> shift
-  size_t first_bucket = 0;   // counting: the window's first count
-  size_t first_place = 0;    // collecting: where the window's values go
+  int shift = 0;            // counting: a key's bucket is (key - lo) >> shift
+  size_t first_bucket = 0;  // counting: the window's first count
+  size_t first_place = 0;   // collecting: where the window's values go
 };
 
 struct Windows {
@@ -162,8 +162,7 @@ PassFound count_pass(const std::vector<std::string>& entries, int columns,
 
 // The last pass: every open window's values collected, and each target's selected among them.
 PassFound collect_pass(const std::vector<std::string>& entries, int columns,
-                       const PassOptions& options, Windows& windows,
-                       std::vector<Target>& targets) {
+                       const PassOptions& options, Windows& windows, std::vector<Target>& targets) {
   size_t places = 0;
   for (Window& window : windows.all) {
     window.first_place = places;

@@ -7,8 +7,8 @@
 #include <limits>
 #include <thread>
 
-#include "passes/sample_narrowing.h"
 #include "passes/engine/value_pass.h"
+#include "passes/sample_narrowing.h"
 #include "stats/rank_select.h"
 
 namespace pctlfit {

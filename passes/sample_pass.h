@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "input/input_error.h"
-#include "passes/kept/kept_values.h"
 #include "passes/engine/pass_setup.h"
+#include "passes/kept/kept_values.h"
 #include "stats/month_stats.h"
 #include "stats/sample_percentile.h"
 

@@ -104,8 +104,8 @@ std::string month_names(const std::vector<int>& months) {
 // lie at or below the log-normal bound, so that no finite fit exists. Without the figure
 // table's counts the two look alike in the report (an infinite minimum). The table's "no fit"
 // flags, where given, name those months whatever their least and greatest values.
-std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts,
-                     bool log, const std::array<bool, 12>* no_fit_flags = nullptr) {
+std::string gap_note(const ColumnFigures& column, const std::array<uint64_t, 12>* counts, bool log,
+                     const std::array<bool, 12>* no_fit_flags = nullptr) {
   std::vector<int> empty;
   std::vector<int> no_fit;
   std::vector<int> non_finite;

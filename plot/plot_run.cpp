@@ -171,8 +171,7 @@ std::string table_mismatch(const Report& report, const std::string& report_name,
   const bool report_zeros = report.title.find("(--zeros)") != std::string::npos;
   if (!mode.empty() && table.zeros != report_zeros) {
     return table_name + " is the table of a run " + (table.zeros ? "with" : "without") +
-           " --zeros, the report " + report_name + " of one " +
-           (report_zeros ? "with" : "without");
+           " --zeros, the report " + report_name + " of one " + (report_zeros ? "with" : "without");
   }
   return figure_mismatch(report, report_name, table, table_name);
 }

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "stats/distribution.h"
 #include "stats/cell_results.h"
+#include "stats/distribution.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {

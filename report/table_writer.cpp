@@ -131,9 +131,9 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::lower_limit:
       return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
     case TableColumn::flag:
-      return std::string(flag_word(cell_flag(
-          dist, row.cell, row.input.results.at_or_below_bound.cells[row.counted], row.verdict.misfit,
-          row.zeros)));
+      return std::string(flag_word(cell_flag(dist, row.cell,
+                                             row.input.results.at_or_below_bound.cells[row.counted],
+                                             row.verdict.misfit, row.zeros)));
   }
   return {};
 }
@@ -142,8 +142,7 @@ std::string cell_text(const TableRow& row, TableColumn column) {
 // the best mode.
 std::string comparison_text(const FitComparison& comparison, const MonthStats& record, int column,
                             int month) {
-  const CellAic aic =
-      cell_aic(comparison, record, cell_index(comparison.columns, column, month));
+  const CellAic aic = cell_aic(comparison, record, cell_index(comparison.columns, column, month));
   std::string text;
   for (const std::optional<double>& value : aic.aic) {
     text.append(",").append(value ? shortest_double(*value) : "");

@@ -272,8 +272,8 @@ std::string comparison_summary_line(const FitComparison& comparison,
     char limit[64];
     std::snprintf(limit, sizeof limit, "%g", comparison.lower_limit);
     first += std::string(", ") + mode_name(dist.mode) + " in " +
-             std::to_string(summary.wins[family_index(dist.mode)]) +
-             " (at the given lower limit " + limit + ", not fitted)";
+             std::to_string(summary.wins[family_index(dist.mode)]) + " (at the given lower limit " +
+             limit + ", not fitted)";
   }
   for (const DistributionFamily& family : kFamilies) {
     const long months = summary.not_fitted[family_index(family.mode)];
@@ -337,15 +337,13 @@ std::string sample_passes_note(uint64_t values, uint64_t memory) {
 
 std::string digits_kept_note(size_t cells, const std::string& first_cell) {
   return "pctlfit: " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
-         " of large values with a small spread (" + (cells == 1 ? "" : "the first: ") +
-         first_cell +
+         " of large values with a small spread (" + (cells == 1 ? "" : "the first: ") + first_cell +
          "): one-pass sums would lose more than half of the SD's digits, so the mean and SD "
          "come from a second pass about the mean\n";
 }
 
 std::string digits_lost_warning(size_t cells, const std::string& file, const std::string& why) {
-  return warning_text(file, why + "; " + std::to_string(cells) +
-                                (cells == 1 ? " cell" : " cells") +
+  return warning_text(file, why + "; " + std::to_string(cells) + (cells == 1 ? " cell" : " cells") +
                                 " of large values with a small spread keep one-pass SDs, which "
                                 "lose more than half of their digits");
 }

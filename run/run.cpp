@@ -180,8 +180,8 @@ DataPassOptions data_pass_options(RunContext& context, PassSummary& summary) {
 // a normal fit below 0.
 void warn_about_figures(const RunContext& context) {
   for (const std::string& line :
-       domain_warnings(context.results.table, context.results.at_or_below_bound, context.distribution, context.headings,
-                       20, zero_counts(context.results))) {
+       domain_warnings(context.results.table, context.results.at_or_below_bound,
+                       context.distribution, context.headings, 20, zero_counts(context.results))) {
     std::fputs(line.c_str(), context.console.err);
   }
   // Negative discharges from a normal fit are a choice of mode, not a fault of the input:
@@ -207,8 +207,8 @@ ExitStatus read_all_data(RunContext& context) {
     options.progress = [&progress](const PassProgress& done) { update_progress(progress, done); };
     warnings.prefix = progress.erase;  // a warning takes the progress line's place
   }
-  const InputError error =
-      read_data_files(context.entries, context.distribution, context.results.table, warnings, options);
+  const InputError error = read_data_files(context.entries, context.distribution,
+                                           context.results.table, warnings, options);
   clear_progress(progress);
   context.input_warnings += warnings.total;
   if (failed(error)) return fail_input(context, error);
@@ -329,10 +329,9 @@ std::string first_cell_name(const RunContext& context, const ShiftedCells& cells
   while (cells.slot[i] < 0) ++i;
   const size_t columns = static_cast<size_t>(context.column_count);
   const size_t column = i % columns;
-  const std::string heading =
-      column < context.headings.size() && !context.headings[column].empty()
-          ? " (" + context.headings[column] + ")"
-          : "";
+  const std::string heading = column < context.headings.size() && !context.headings[column].empty()
+                                  ? " (" + context.headings[column] + ")"
+                                  : "";
   return "column " + std::to_string(column + 1) + heading + ", month " +
          std::to_string(i / columns + 1);
 }
@@ -370,8 +369,8 @@ void keep_digits(RunContext& context) {
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
-  FitCheck check = prepare_fit_check(context.results.table, context.distribution,
-                                     zero_counts(context.results));
+  FitCheck check =
+      prepare_fit_check(context.results.table, context.distribution, zero_counts(context.results));
   std::optional<LeftOut> left_out = no_longer_regular(context);
   if (!left_out) {
     const InputError error = check_data_files(context.entries, context.distribution, check,
@@ -409,10 +408,9 @@ bool sample_budget_fits(const RunContext& context, const Options& options, ExitS
   const uint64_t least = (needed >> 20) + 2;  // in MiB, the values' 1 MiB among it
   status = report_usage_error(
       context.console.out,
-      "pctlfit: --memory=" + size_text(options.memory) + " is below the " +
-          std::to_string(least) + "M that " + std::to_string(context.column_count) +
-          " columns x 12 months x " + std::to_string(options.levels.size()) +
-          " levels need for one pass of --sample");
+      "pctlfit: --memory=" + size_text(options.memory) + " is below the " + std::to_string(least) +
+          "M that " + std::to_string(context.column_count) + " columns x 12 months x " +
+          std::to_string(options.levels.size()) + " levels need for one pass of --sample");
   return false;
 }
 
@@ -506,8 +504,8 @@ void later_figures(RunContext& context, const Options& options, bool head_writte
   keep_digits(context);
   if (context.results.comparison) {
     for (const std::string& line :
-         compare_fits_lines(*context.results.comparison, context.results.table, context.distribution,
-                            context.headings, options.zeros)) {
+         compare_fits_lines(*context.results.comparison, context.results.table,
+                            context.distribution, context.headings, options.zeros)) {
       std::fputs(line.c_str(), context.console.err);
     }
   }

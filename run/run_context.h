@@ -44,9 +44,9 @@ struct RunContext {
   int column_count = 0;               // N
   std::vector<std::string> headings;  // the first file's column headings, N of them
   Distribution distribution;
-  FileLayout layout = FileLayout::standard;   // of the data files
-  std::vector<double> levels;                 // the figure table's levels, in percent
-  std::unique_ptr<KeptValues> kept;           // --sample: the values the data pass keeps
+  FileLayout layout = FileLayout::standard;  // of the data files
+  std::vector<double> levels;                // the figure table's levels, in percent
+  std::unique_ptr<KeptValues> kept;          // --sample: the values the data pass keeps
   FilePtr report;
   PendingOutput report_pending;
   std::string table_name;  // --table: the figure table

@@ -166,8 +166,9 @@ TEST_F(DataPass, ValueFields) {
       EXPECT_EQ(missing, is_record && count == 0 ? 1u : 0u) << column;
     }
     const std::string pooled_none =
-        is_record ? "" : "pctlfit: warning: " + a +
-                             ": none of its 1 lines pooled: none is a record of a month 1..12\n";
+        is_record ? ""
+                  : "pctlfit: warning: " + a +
+                        ": none of its 1 lines pooled: none is a record of a month 1..12\n";
     EXPECT_EQ(r.warnings, c.warning.empty()
                               ? ""
                               : "pctlfit: warning: " + a + ":4: " + c.warning + "\n" + pooled_none);
@@ -216,9 +217,10 @@ TEST_F(DataPass, WarningsQuoteTheLineAndNameItsSeparator) {
     const bool record = c.line.starts_with("2001 1");
     EXPECT_EQ(pass({a}, 2).warnings,
               "pctlfit: warning: " + a + ":4: " + c.warning + "\n" +
-                  (record ? "" : "pctlfit: warning: " + a +
-                                     ": none of its 1 lines pooled: none is a record of a month "
-                                     "1..12\n"));
+                  (record ? ""
+                          : "pctlfit: warning: " + a +
+                                ": none of its 1 lines pooled: none is a record of a month "
+                                "1..12\n"));
   }
 }
 

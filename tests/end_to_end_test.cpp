@@ -181,7 +181,7 @@ TEST_F(EndToEnd, StrictFailsAfterTheDataPassOnInputWarnings) {
   const auto bad = run_binary(dir, "--strict bad.txt");
   EXPECT_EQ(bad.status, 5);
   EXPECT_EQ(bad.out, kBanner + "2 warnings about the input (--strict)\n");
-  EXPECT_FALSE(std::filesystem::exists(dir / "bad.sta"));  // a failed run writes no report
+  EXPECT_FALSE(std::filesystem::exists(dir / "bad.sta"));        // a failed run writes no report
   EXPECT_EQ(run_binary(dir, "--strict good.txt nv").status, 5);  // an unknown mode word counts
 }
 
@@ -673,7 +673,8 @@ TEST_F(EndToEnd, SamplePercentilesInTheTable) {
     const auto without = run_binary(dir, "-q " + option + " list.txt --check-fit");
     EXPECT_EQ(without.status, 1);
     const std::string name = option.substr(0, option.find('='));
-    EXPECT_EQ(without.out, "pctlfit: " + name + " writes its figures to the table: add --table FILE\n");
+    EXPECT_EQ(without.out,
+              "pctlfit: " + name + " writes its figures to the table: add --table FILE\n");
   }
 }
 

@@ -62,7 +62,8 @@ TEST(VectorKernels, RankSelectionBoundsAndGatherAsALoopWould) {
 TEST(VectorKernels, LogarithmsWithinAFewUlpsOfStdLog) {
   std::mt19937 random(5);
   std::vector<double> in(1003);
-  for (double& v : in) v = std::ldexp(1.0 + double(random() % 1000000) / 1e6, int(random() % 200) - 100);
+  for (double& v : in)
+    v = std::ldexp(1.0 + double(random() % 1000000) / 1e6, int(random() % 200) - 100);
   in[0] = 0;
   in[1] = -2;
   in[2] = 1;

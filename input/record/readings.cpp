@@ -15,10 +15,8 @@ bool always() { return true; }
 constexpr Reading kReadings[] = {
     {ValueReading::byte_by_byte, "byte", always, read_values_byte_by_byte,
      mark_missing_byte_by_byte, 0},
-    {ValueReading::wide16, "wide16", wide16_available, read_values_wide16, mark_missing_wide16,
-     16},
-    {ValueReading::wide64, "wide64", wide64_available, read_values_wide64, mark_missing_wide16,
-     64},
+    {ValueReading::wide16, "wide16", wide16_available, read_values_wide16, mark_missing_wide16, 16},
+    {ValueReading::wide64, "wide64", wide64_available, read_values_wide64, mark_missing_wide16, 64},
 };
 
 const Reading& fastest_reading() {

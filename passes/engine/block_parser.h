@@ -85,7 +85,7 @@ struct ParsedBlock {
   ExtraValues extra;
   EmptyField empty;
   std::vector<double> reordered;  // a row as read, while it is moved into another column order
-  std::vector<RowDate> dates;      // the data pass: each pooled record's date, rows as `months`
+  std::vector<RowDate> dates;     // the data pass: each pooled record's date, rows as `months`
 };
 
 // What a block keeps besides its transformed values.

@@ -38,7 +38,7 @@ struct WorkItem {
   // Where the file's columns stand in another order than the first file's: for each of its
   // columns, the first file's (0-based), so that its values are pooled under their headings.
   std::shared_ptr<const std::vector<int>> column_order;
-  InputError error;                   // failure
+  InputError error;         // failure
   uint64_t file_bytes = 0;  // bytes of the file read for this item (compressed ones if it is)
 };
 
@@ -59,9 +59,9 @@ struct BlockSource {
   // The first file's headings, that later files' are held against; nullptr: not held.
   const std::vector<std::string>* reference_headings = nullptr;
   std::shared_ptr<const std::vector<int>> column_order;  // of the current file
-  std::shared_ptr<const PositionedFile> positioned;  // the current file, read at offsets
-  uint64_t next_offset = 0;                          // of its next extent
-  bool first_extent = false;                         // the next extent is the records' first
+  std::shared_ptr<const PositionedFile> positioned;      // the current file, read at offsets
+  uint64_t next_offset = 0;                              // of its next extent
+  bool first_extent = false;                             // the next extent is the records' first
   // Files opened and compressed ones decompressed ahead on threads of their own (a pass on
   // several threads); without it the source opens and decompresses each file itself.
   std::unique_ptr<Readahead> readahead;

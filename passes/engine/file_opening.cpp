@@ -92,8 +92,7 @@ FileOpening open_listed_file(LineSplitter& splitter, const std::string& path, Li
   }
   FileOpening opening;
   const bool has_header =
-      handed_over_here ||
-      (skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine));
+      handed_over_here || (skip_line(splitter) && read_line(splitter, header, kLongestHeaderLine));
   if (has_header && header.cut) return failure(splitter, InputErrorKind::header_too_long, path);
   if (has_header) {
     opening.header_columns = count_header_columns(header.text, header.had_newline, layout);

@@ -17,10 +17,10 @@
 namespace pctlfit {
 
 struct FileOpening {
-  InputError error;          // data_cannot_open, header_too_long or data_cannot_read; else none
-  int header_columns = -2;   // the columns its header names (-1 too short, -2 none)
-  std::vector<std::string> headings;  // and their headings (see column_headings)
-  bool has_records = false;  // false for a file of fewer than three lines
+  InputError error;         // data_cannot_open, header_too_long or data_cannot_read; else none
+  int header_columns = -2;  // the columns its header names (-1 too short, -2 none)
+  std::vector<std::string> headings;                 // and their headings (see column_headings)
+  bool has_records = false;                          // false for a file of fewer than three lines
   std::shared_ptr<const PositionedFile> positioned;  // records read at offsets from here
   uint64_t records_offset = 0;                       // where they start
   uint64_t bytes = 0;                 // bytes of the file read so far (compressed ones if it is)

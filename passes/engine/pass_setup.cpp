@@ -35,8 +35,8 @@ void run_pass(const PassFiles& files, const PassOptions& options, PassSteps step
 InputError run_pass_to_failure(const PassFiles& files, const PassOptions& options,
                                const ParseItem& parse, const ApplyColumns& apply) {
   InputError error;
-  PassProgress progress{options.pass_name, options.pass_number, 0, files.entries.size(), nullptr,
-                        0, files.total_bytes};
+  PassProgress progress{options.pass_name, options.pass_number, 0, files.entries.size(), nullptr, 0,
+                        files.total_bytes};
   const auto in_order = [&](const WorkItem& item) {
     if (item.kind == ItemKind::failure) error = item.error;
     const bool going = item.kind != ItemKind::done && item.kind != ItemKind::failure;

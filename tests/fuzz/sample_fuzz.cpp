@@ -10,7 +10,6 @@
 
 #include <algorithm>
 #include <atomic>
-
 #include <bit>
 #include <cstdio>
 #include <cstdlib>
