@@ -181,62 +181,37 @@ bool consume(Consumer& consumer, const WorkItem& item) {
   return true;
 }
 
-// --compare-fits: the block's pooled values of the columns [first, end) into the other modes'
-// sums, in record order, as the table's; the modes chosen once for the block.
-template <bool kNv, bool kLn2>
-void compare_rows(FitComparison& comparison, const ParsedBlock& block, size_t first, size_t end) {
-  const size_t width = static_cast<size_t>(comparison.columns);
-  for (size_t r = 0; r < block.months.size(); ++r) {
-    const double* row = block.values.data() + r * width;
-    const double* read = block.has_read ? block.read.data() + r * width : row;
-    const double* logs = block.has_logs ? block.logs.data() + r * width : row;
-    const size_t month_cells = month_row(width, block.months[r]);
-    DomainSums* nv = kNv ? comparison.nv.data() + month_cells : nullptr;
-    DomainSums* ln2 = kLn2 ? comparison.ln2.data() + month_cells : nullptr;
-    for (size_t c = first; c < end; ++c) {
-      if (is_not_accumulated(row[c])) continue;
-      if constexpr (kNv) add_to_domain(nv[c], read[c]);
-      if constexpr (kLn2) {
-        if (read[c] > 0) add_to_domain(ln2[c], logs[c]);
-      }
-    }
-  }
-}
-
-void compare_columns(FitComparison& comparison, const ParsedBlock& block, size_t first,
-                     size_t end) {
-  if (comparison.nv.empty()) return compare_rows<false, true>(comparison, block, first, end);
-  if (comparison.ln2.empty()) return compare_rows<true, false>(comparison, block, first, end);
-  compare_rows<true, true>(comparison, block, first, end);
-}
-
-// The parse step: a block's lines into its transformed values, with the copies that the sample
-// percentiles and the comparison read, and its rows kept where the sample percentiles keep them.
+// The parse step: a block's lines into its transformed values, with every copy of its rows
+// that a tally reads, then each tally's own parse step.
 ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptions& options) {
   const FileLayout layout = options.pass.layout;
-  KeptValues* const kept = options.kept;
-  const RowCopies copies{kept != nullptr || options.comparison != nullptr,
-                         options.comparison != nullptr};
-  return [&dist, columns, layout, kept, copies](WorkItem& item) {
+  RowCopies copies;
+  for (const Tally& tally : options.tallies) {
+    copies.read = copies.read || tally.copies.read;
+    copies.logs = copies.logs || tally.copies.logs;
+  }
+  const std::vector<Tally>* tallies = &options.tallies;
+  return [&dist, columns, layout, copies, tallies](WorkItem& item) {
     if (item.kind != ItemKind::block) return;
     parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies,
                 item.column_order.get());
-    if (kept != nullptr) keep_rows(*kept, item.parsed, item.file_bytes);
+    for (const Tally& tally : *tallies) {
+      if (tally.parse) tally.parse(item);
+    }
   };
 }
 
-// The apply step, a column range of a block at a time in file order: the sums and counts, the
-// kept values' spans and the other modes' sums.
+// The apply step, a column range of a block at a time in file order: the sums and counts, then
+// each tally's.
 ApplyColumns block_apply(StatsTable& table, CellCounts& missing, const DataPassOptions& options) {
-  KeptValues* const kept = options.kept;
-  FitComparison* const comparison = options.comparison;
   CellCounts* const zeros = options.zero_counts;
-  return
-      [&table, &missing, kept, comparison, zeros](const WorkItem& item, size_t first, size_t end) {
-        accumulate_columns(item.parsed, table, missing, first, end, zeros);
-        if (kept != nullptr) note_spans(*kept, item.parsed, first, end);
-        if (comparison != nullptr) compare_columns(*comparison, item.parsed, first, end);
-      };
+  const std::vector<Tally>* tallies = &options.tallies;
+  return [&table, &missing, zeros, tallies](const WorkItem& item, size_t first, size_t end) {
+    accumulate_columns(item.parsed, table, missing, first, end, zeros);
+    for (const Tally& tally : *tallies) {
+      if (tally.apply) tally.apply(item.parsed, first, end);
+    }
+  };
 }
 
 }  // namespace
@@ -245,7 +220,9 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
                            StatsTable& table, WarningSink& warnings,
                            const DataPassOptions& options) {
   const PassFiles files = pass_files(entries, table.columns);
-  if (options.kept != nullptr) options.kept->input_bytes = files.total_bytes;
+  for (const Tally& tally : options.tallies) {
+    if (tally.start) tally.start(files.total_bytes);
+  }
   static const std::vector<std::string> kNoHeadings;
   // The counts a caller does not want are made here and dropped.
   CellCounts bound_counts;

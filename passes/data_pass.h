@@ -9,10 +9,9 @@
 #include "input/input_error.h"
 #include "input/warnings.h"
 #include "passes/engine/pass_setup.h"
-#include "passes/kept/kept_values.h"
+#include "passes/engine/tally.h"
 #include "stats/distribution.h"
 #include "stats/domain_check.h"
-#include "stats/fit_comparison.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
@@ -32,8 +31,9 @@ struct DataPassOptions {
   CellCounts* zero_counts = nullptr;     // --zeros: counts values exactly at the bound
   PassSummary* summary = nullptr;        // counts the lines
   const std::vector<std::string>* headings = nullptr;  // the first file's, for the warnings
-  KeptValues* kept = nullptr;           // --sample: keeps the pooled values as read, while they fit
-  FitComparison* comparison = nullptr;  // --compare-fits: every mode's sums
+  // The features beyond the sums and counts, in the order their steps run (--sample's kept
+  // values, --compare-fits' sums, ...).
+  std::vector<Tally> tallies;
 };
 
 // Reads the record lines of every entry and accumulates them into `table` (whose column count is

@@ -11,7 +11,9 @@
 #include "input/record/readings.h"
 #include "input/warnings.h"
 #include "passes/check_pass.h"
+#include "passes/comparison_tally.h"
 #include "passes/data_pass.h"
+#include "passes/kept/kept_tally.h"
 #include "passes/sample_pass.h"
 #include "passes/shift_pass.h"
 #include "platform/platform.h"
@@ -170,9 +172,11 @@ DataPassOptions data_pass_options(RunContext& context, PassSummary& summary) {
   options.bound_counts = &context.results.at_or_below_bound;
   options.missing_counts = &context.results.missing;
   options.summary = &summary;
-  options.kept = context.kept.get();
-  options.comparison = context.results.comparison ? &*context.results.comparison : nullptr;
   options.zero_counts = zero_counts(context.results);
+  if (context.kept) options.tallies.push_back(kept_tally(*context.kept));
+  if (context.results.comparison) {
+    options.tallies.push_back(comparison_tally(*context.results.comparison));
+  }
   return options;
 }
 

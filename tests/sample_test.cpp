@@ -11,6 +11,7 @@
 
 #include "passes/data_pass.h"
 #include "passes/kept/kept_decimals.h"
+#include "passes/kept/kept_tally.h"
 #include "passes/sample_pass.h"
 #include "stats/rank_select.h"
 #include "stats/sample_percentile.h"
@@ -241,7 +242,7 @@ TEST_F(SamplePass, NarrowingGivesTheFiguresOfTheValuesKept) {
     table = allocate_table(3);
     KeptValues keeper(3, keep_budget);
     DataPassOptions keeping;
-    keeping.kept = &keeper;
+    keeping.tallies.push_back(kept_tally(keeper));
     WarningSink sink;
     ASSERT_FALSE(
         failed(read_data_files(entries, {DistributionMode::LN2, 0.0}, table, sink, keeping)));
@@ -353,7 +354,7 @@ TEST_F(SamplePass, ValuesKeptAsDecimalsGiveTheFiguresOfTheDoubles) {
       StatsTable table = allocate_table(3);
       KeptValues keeper(3, uint64_t{1} << 30);
       DataPassOptions keeping;
-      keeping.kept = &keeper;
+      keeping.tallies.push_back(kept_tally(keeper));
       keeping.pass.block_size = 4096;
       WarningSink sink;
       ASSERT_FALSE(failed(read_data_files(entries, {mode, 0.0}, table, sink, keeping)));
@@ -396,7 +397,7 @@ TEST_F(SamplePass, ValuesForetoldNotToFitAreGivenUpEarly) {
   StatsTable table = allocate_table(3);
   KeptValues keeper(3, 16 * one_file);
   DataPassOptions keeping;
-  keeping.kept = &keeper;
+  keeping.tallies.push_back(kept_tally(keeper));
   keeping.pass.block_size = 4096;
   WarningSink sink;
   ASSERT_FALSE(failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, keeping)));

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "passes/data_pass.h"
+#include "passes/kept/kept_tally.h"
 #include "passes/sample_pass.h"
 
 using namespace pctlfit;
@@ -121,7 +122,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   WarningSink sink;
   KeptValues keeper(columns, uint64_t{1} << 30);
   DataPassOptions keeping;
-  keeping.kept = &keeper;
+  keeping.tallies.push_back(kept_tally(keeper));
   keeping.pass.block_size = block_size;
   if (failed(read_data_files(entries, {DistributionMode::NV, 0.0}, table, sink, keeping))) {
     return 0;
