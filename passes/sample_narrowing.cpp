@@ -96,7 +96,7 @@ uint64_t key_of(double value) { return total_order_key(std::bit_cast<uint64_t>(v
 // would only spread the counts over more cache lines. Returns the buckets of all windows.
 size_t place_buckets(Windows& windows, uint64_t memory, uint64_t count_bytes) {
   const int most_bits = narrowing_bits(windows.all.size(), memory, count_bytes);
-  const uint64_t share = std::max<uint64_t>(1, memory / 8 / 4 / windows.targets);
+  const uint64_t share = std::max<uint64_t>(1, memory / kHeldValueBytes / 4 / windows.targets);
   size_t buckets = 0;
   for (Window& window : windows.all) {
     const uint64_t wanted = (window.count + share - 1) / share;
@@ -221,7 +221,7 @@ InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
     ++query.passes;
     PassOptions numbered = options;  // "sample pass 2" on the progress line
     numbered.pass_number = query.passes;
-    const bool last = windows.values <= memory / 8;
+    const bool last = windows.values <= memory / kHeldValueBytes;
     const bool narrow = std::all_of(windows.all.begin(), windows.all.end(),
                                     [](const Window& w) { return w.count <= UINT32_MAX; });
     const PassFound found =

@@ -15,6 +15,11 @@
 
 namespace pctlfit {
 
+// What a value costs the passes after the data pass that hold it (in memory, or collected at
+// the end of the narrowing): its 64-bit key. The data pass's kept rows may take less (decimals
+// of 4 bytes); the choices between the ways to the figures count this.
+inline constexpr uint64_t kHeldValueBytes = 8;
+
 // A cell's values: how many, and the least and greatest totalOrder key among them.
 struct CellSpan {
   uint64_t count = 0;

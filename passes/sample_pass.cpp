@@ -200,7 +200,7 @@ InputError sample_data_files(const std::vector<std::string>& entries, const Stat
     free_kept(*kept);
   } else {
     if (kept != nullptr) give_up_kept(*kept);
-    error = pooled_values(table, request) <= request.memory / 8
+    error = pooled_values(table, request) <= request.memory / kHeldValueBytes
                 ? in_memory(entries, table, request, options, out)
                 : by_narrowing(entries, table, request, options, kept, out);
   }

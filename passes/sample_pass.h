@@ -12,6 +12,7 @@
 #include "input/input_error.h"
 #include "passes/engine/pass_setup.h"
 #include "passes/kept/kept_values.h"
+#include "passes/sample_narrowing.h"
 #include "stats/month_stats.h"
 #include "stats/sample_percentile.h"
 
@@ -39,6 +40,21 @@ struct SampleFigures {
 // budget pays for it first; the values get the rest.
 inline uint64_t sample_bookkeeping(uint64_t cells, uint64_t levels) {
   return cells * 160 + cells * levels * 272;
+}
+
+// --memory shared out once for a run's cells and levels: the bookkeeping first, the values the
+// rest. Every pass reads its share from here.
+struct SampleBudget {
+  uint64_t memory = 0;       // --memory
+  uint64_t bookkeeping = 0;  // sample_bookkeeping of the run's cells and levels
+
+  bool fits() const { return bookkeeping < memory; }
+  uint64_t values() const { return fits() ? memory - bookkeeping : 0; }  // bytes for values
+  uint64_t held_values() const { return values() / kHeldValueBytes; }
+};
+
+inline SampleBudget plan_sample_budget(uint64_t memory, uint64_t cells, uint64_t levels) {
+  return {memory, sample_bookkeeping(cells, levels)};
 }
 
 // The figures of every cell of `table` (finalised or not: its counts are read) at every level:

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "input/header.h"
+#include "passes/sample_pass.h"
 #include "platform/platform.h"
 #include "stats/domain_check.h"
 #include "text/warning_text.h"
@@ -330,8 +331,8 @@ std::string sample_passes_note(uint64_t values, uint64_t memory) {
                 "pctlfit: sample percentiles: the %llu values need %.1f MiB, more than --memory "
                 "(%.1f MiB): further passes over the files narrow them, each named on the "
                 "progress line at a terminal\n",
-                static_cast<unsigned long long>(values), double(values) * 8 / 1048576.0,
-                double(memory) / 1048576.0);
+                static_cast<unsigned long long>(values),
+                double(values * kHeldValueBytes) / 1048576.0, double(memory) / 1048576.0);
   return text;
 }
 

@@ -396,20 +396,19 @@ void check_fit(RunContext& context) {
   context.results.fit_check = std::move(check);
 }
 
-// What --memory leaves for --sample's values once its bookkeeping is paid.
-uint64_t values_budget(const RunContext& context, const Options& options) {
-  const uint64_t cells = grid_cells(context.column_count);
-  return options.memory - sample_bookkeeping(cells, context.levels.size());
+// --memory shared out between --sample's bookkeeping and its values.
+SampleBudget sample_budget(const RunContext& context, const Options& options) {
+  return plan_sample_budget(options.memory, grid_cells(context.column_count),
+                            options.levels.size());
 }
 
 // --sample whose bookkeeping alone would not fit --memory: refused before the data pass, with
 // the least budget that leaves the values 1 MiB. False if so.
 bool sample_budget_fits(const RunContext& context, const Options& options, ExitStatus& status) {
   if (!options.sample || !options.table) return true;
-  const uint64_t cells = grid_cells(context.column_count);
-  const uint64_t needed = sample_bookkeeping(cells, options.levels.size());
-  if (needed < options.memory) return true;
-  const uint64_t least = (needed >> 20) + 2;  // in MiB, the values' 1 MiB among it
+  const SampleBudget budget = sample_budget(context, options);
+  if (budget.fits()) return true;
+  const uint64_t least = (budget.bookkeeping >> 20) + 2;  // in MiB, the values' 1 MiB among it
   status = report_usage_error(
       context.console.out,
       "pctlfit: --memory=" + size_text(options.memory) + " is below the " + std::to_string(least) +
@@ -429,7 +428,7 @@ void sample_percentiles(RunContext& context, const Options& options) {
   for (const MonthStats& cell : context.results.table.cells) values += uint64_t(cell.count);
   if (context.results.zeros) values += total(*context.results.zeros);
   const bool kept = context.kept && !context.kept->given_up.load();
-  if (!kept && values > values_budget(context, options) / 8) {
+  if (!kept && values > sample_budget(context, options).held_values()) {
     std::fputs(sample_passes_note(values, options.memory).c_str(), context.console.err);
   }
   if (const std::optional<LeftOut> replaced = kept ? std::nullopt : no_longer_regular(context)) {
@@ -438,7 +437,8 @@ void sample_percentiles(RunContext& context, const Options& options) {
     return;
   }
   SampleFigures figures;
-  const SampleRequest request{*options.sample, context.levels, values_budget(context, options),
+  const SampleRequest request{*options.sample, context.levels,
+                              sample_budget(context, options).values(),
                               zero_counts(context.results)};
   const InputError error =
       sample_data_files(context.entries, context.results.table, request,
@@ -533,8 +533,8 @@ ExitStatus write_report(RunContext& context, const Options& options) {
   const int head_error = head_written ? 0 : errno;
   stamp_files(context);  // for any later pass, which holds the files against them
   if (options.sample && options.table) {
-    context.kept =
-        std::make_unique<KeptValues>(context.column_count, values_budget(context, options));
+    context.kept = std::make_unique<KeptValues>(context.column_count,
+                                                sample_budget(context, options).values());
   }
   const ExitStatus data_status = read_all_data(context);
   forget_handed_over();

@@ -5,7 +5,7 @@ namespace pctlfit {
 Tally kept_tally(KeptValues& kept) {
   Tally tally;
   tally.copies.read = true;
-  tally.start = [&kept](uint64_t input_bytes) { kept.input_bytes = input_bytes; };
+  tally.start = [&kept](uint64_t input_bytes) { kept.listed_file_bytes = input_bytes; };
   tally.parse = [&kept](WorkItem& item) {
     if (item.kind == ItemKind::block) keep_rows(kept, item.parsed, item.file_bytes);
   };

@@ -19,19 +19,19 @@ constexpr size_t kLargeBlockBytes = size_t{32} << 20;
 // budget is spent. Under the lock. Each room starts at a multiple of 8 bytes: a block of doubles
 // may follow one of an odd number of 4-byte decimals.
 char* take_room(KeptValues& kept, size_t bytes) {
-  if (kept.memory.empty() || kept.used + bytes > kept.memory.back().bytes) {
+  if (kept.memory.empty() || kept.last_block_used + bytes > kept.memory.back().bytes) {
     const size_t block_bytes = std::max(kLargeBlockBytes, bytes);
-    const uint64_t budget_left = kept.budget - std::min(kept.budget, kept.bytes);
+    const uint64_t budget_left = kept.budget - std::min(kept.budget, kept.large_block_bytes);
     const size_t granted = static_cast<size_t>(std::min<uint64_t>(block_bytes, budget_left));
     if (granted < bytes) return nullptr;
     void* memory = allocate_large_block(granted);
     if (memory == nullptr) return nullptr;
     kept.memory.push_back({memory, granted});
-    kept.bytes += granted;
-    kept.used = 0;
+    kept.large_block_bytes += granted;
+    kept.last_block_used = 0;
   }
-  char* room = static_cast<char*>(kept.memory.back().memory) + kept.used;
-  kept.used += (bytes + alignof(double) - 1) / alignof(double) * alignof(double);
+  char* room = static_cast<char*>(kept.memory.back().memory) + kept.last_block_used;
+  kept.last_block_used += (bytes + alignof(double) - 1) / alignof(double) * alignof(double);
   return room;
 }
 
@@ -87,9 +87,9 @@ const double* values_as_read(const ParsedBlock& block, size_t values) {
 // would need a quarter more than the budget: then copying the rest before giving them up would
 // cost time and no pass.
 bool overflow_foretold(const KeptValues& kept) {
-  if (kept.input_bytes == 0 || kept.file_bytes * 16 < kept.input_bytes) return false;
+  if (kept.listed_file_bytes == 0 || kept.seen_file_bytes * 16 < kept.listed_file_bytes) return false;
   const double foretold =
-      double(kept.kept_bytes) * double(kept.input_bytes) / double(kept.file_bytes);
+      double(kept.kept_row_bytes) * double(kept.listed_file_bytes) / double(kept.seen_file_bytes);
   return foretold > 1.25 * double(kept.budget);
 }
 
@@ -97,8 +97,8 @@ bool overflow_foretold(const KeptValues& kept) {
 void* room_for(KeptValues& kept, const KeptBlock& kept_block, size_t bytes, uint64_t file_bytes) {
   std::lock_guard<std::mutex> hold(kept.lock);
   if (kept.given_up.load()) return nullptr;
-  kept.kept_bytes += bytes;
-  kept.file_bytes += file_bytes;
+  kept.kept_row_bytes += bytes;
+  kept.seen_file_bytes += file_bytes;
   char* room = overflow_foretold(kept) ? nullptr : take_room(kept, bytes);
   if (room == nullptr) {
     kept.given_up.store(true);
@@ -142,7 +142,7 @@ void keep_rows(KeptValues& kept, ParsedBlock& block, uint64_t file_bytes) {
   if (kept.given_up.load(std::memory_order_relaxed)) return;
   if (block.months.empty()) {  // its bytes count among those seen, or it would swell the forecast
     std::lock_guard<std::mutex> hold(kept.lock);
-    kept.file_bytes += file_bytes;
+    kept.seen_file_bytes += file_bytes;
     return;
   }
   const size_t columns = static_cast<size_t>(kept.columns);
@@ -236,8 +236,8 @@ void free_kept(KeptValues& kept) {
   for (const LargeBlock& block : kept.memory) free_large_block(block.memory, block.bytes);
   kept.memory.clear();
   kept.blocks.clear();
-  kept.bytes = kept.used = 0;
-  kept.kept_bytes = kept.file_bytes = 0;
+  kept.large_block_bytes = kept.last_block_used = 0;
+  kept.kept_row_bytes = kept.seen_file_bytes = 0;
 }
 
 }  // namespace pctlfit

@@ -53,13 +53,13 @@ struct KeptValues {
   std::mutex lock;  // over the blocks and the large blocks they are in
   std::vector<KeptBlock> blocks;
   std::vector<LargeBlock> memory;
-  size_t used = 0;  // bytes of the last large block taken
-  uint64_t bytes = 0;
-  // What the kept blocks took, and of the files on disk, against what the listed files hold
-  // (0: unknown), which foretells whether the rest will fit.
-  uint64_t kept_bytes = 0;
-  uint64_t file_bytes = 0;
-  uint64_t input_bytes = 0;
+  uint64_t large_block_bytes = 0;  // the large blocks taken from the budget, together
+  size_t last_block_used = 0;      // bytes of the last large block handed out
+  // What the kept rows took, and what their blocks took of the files on disk, against what the
+  // listed files hold on disk (0: unknown), which foretells whether the rest will fit.
+  uint64_t kept_row_bytes = 0;
+  uint64_t seen_file_bytes = 0;
+  uint64_t listed_file_bytes = 0;
   std::atomic<bool> given_up{false};
   std::atomic<int> scale_hint{0};  // the last block's decimal scale: the next one's likely
   // Each cell's least and greatest key, cells as the statistics table lays them out.
