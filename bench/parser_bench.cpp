@@ -8,6 +8,7 @@
 
 #include "input/record/readings.h"
 #include "passes/engine/block_parser.h"
+#include "passes/sums_tally.h"
 
 namespace pctlfit {
 namespace {

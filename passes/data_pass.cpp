@@ -6,6 +6,7 @@
 
 #include "passes/dates_seen.h"
 #include "passes/engine/block_parser.h"
+#include "passes/sums_tally.h"
 
 namespace pctlfit {
 
@@ -183,14 +184,14 @@ bool consume(Consumer& consumer, const WorkItem& item) {
 
 // The parse step: a block's lines into its transformed values, with every copy of its rows
 // that a tally reads, then each tally's own parse step.
-ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptions& options) {
-  const FileLayout layout = options.pass.layout;
+ParseItem block_parse(const Distribution& dist, int columns, FileLayout layout,
+                      const std::vector<Tally>& all) {
   RowCopies copies;
-  for (const Tally& tally : options.tallies) {
+  for (const Tally& tally : all) {
     copies.read = copies.read || tally.copies.read;
     copies.logs = copies.logs || tally.copies.logs;
   }
-  const std::vector<Tally>* tallies = &options.tallies;
+  const std::vector<Tally>* tallies = &all;
   return [&dist, columns, layout, copies, tallies](WorkItem& item) {
     if (item.kind != ItemKind::block) return;
     parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies,
@@ -201,14 +202,10 @@ ParseItem block_parse(const Distribution& dist, int columns, const DataPassOptio
   };
 }
 
-// The apply step, a column range of a block at a time in file order: the sums and counts, then
-// each tally's.
-ApplyColumns block_apply(StatsTable& table, CellCounts& missing, const DataPassOptions& options) {
-  CellCounts* const zeros = options.zero_counts;
-  const std::vector<Tally>* tallies = &options.tallies;
-  return [&table, &missing, zeros, tallies](const WorkItem& item, size_t first, size_t end) {
-    accumulate_columns(item.parsed, table, missing, first, end, zeros);
-    for (const Tally& tally : *tallies) {
+// The apply step, a column range of a block at a time in file order: each tally's in turn.
+ApplyColumns block_apply(const std::vector<Tally>& tallies) {
+  return [&tallies](const WorkItem& item, size_t first, size_t end) {
+    for (const Tally& tally : tallies) {
       if (tally.apply) tally.apply(item.parsed, first, end);
     }
   };
@@ -220,9 +217,6 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
                            StatsTable& table, WarningSink& warnings,
                            const DataPassOptions& options) {
   const PassFiles files = pass_files(entries, table.columns);
-  for (const Tally& tally : options.tallies) {
-    if (tally.start) tally.start(files.total_bytes);
-  }
   static const std::vector<std::string> kNoHeadings;
   // The counts a caller does not want are made here and dropped.
   CellCounts bound_counts;
@@ -245,10 +239,16 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
       .dates_seen = {},
       .error = {},
   };
+  // The sums first, then the options' tallies, in their order.
+  std::vector<Tally> tallies = {sums_tally(table, consumer.missing_counts, options.zero_counts)};
+  tallies.insert(tallies.end(), options.tallies.begin(), options.tallies.end());
+  for (const Tally& tally : tallies) {
+    if (tally.start) tally.start(files.total_bytes);
+  }
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
   run_pass(files, options.pass,
-           {block_parse(dist, table.columns, options),
-            block_apply(table, consumer.missing_counts, options), in_order});
+           {block_parse(dist, table.columns, options.pass.layout, tallies), block_apply(tallies),
+            in_order});
   return consumer.error;
 }
 

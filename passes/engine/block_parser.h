@@ -106,13 +106,4 @@ void parse_block_values(std::string_view block, int columns, ParsedBlock& out,
                         FileLayout layout = FileLayout::standard,
                         const std::vector<int>* order = nullptr);
 
-// Adds a parsed block to the table, record by record, column by column, and counts its missing
-// values per column and month into `missing` (laid out for the table's columns).
-void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& missing);
-
-// As accumulate_block, for the columns [first, end) (0-based) only; with --zeros also counts
-// the values at the bound into `at_bound`.
-void accumulate_columns(const ParsedBlock& block, StatsTable& table, CellCounts& missing,
-                        size_t first, size_t end, CellCounts* at_bound = nullptr);
-
 }  // namespace pctlfit
