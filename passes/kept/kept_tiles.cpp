@@ -42,7 +42,8 @@ size_t element_bytes(const KeptBlock& block) {
 const char* tile_run(const KeptBlock& block, const KeptTile& tile, size_t& rows) {
   const size_t m = static_cast<size_t>(tile.month);
   rows = block.month_start[m] - block.month_start[m - 1];
-  const size_t at = block.rows * tile.first + block.month_start[m - 1] * (tile.end - tile.first);
+  const size_t at =
+      kept_place(block.rows, tile.first, tile.end - tile.first, block.month_start[m - 1]);
   return static_cast<const char*>(block.values) + at * element_bytes(block);
 }
 

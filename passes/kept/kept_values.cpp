@@ -62,13 +62,13 @@ void copy_rows(const Element* from, size_t columns, const std::vector<uint32_t>&
   const size_t rows = order.size();
   for (size_t first = 0; first < columns; first += kTileColumns) {
     const size_t width = std::min(kTileColumns, columns - first);
-    Element* tile = to + rows * first;
     for (size_t i = 0; i < rows; ++i) {
       const Element* row = from + order[i] * columns + first;
+      Element* place = to + kept_place(rows, first, width, i);
       if (width == kTileColumns) {  // a copy of known size, without a call
-        std::memcpy(tile + i * width, row, kTileColumns * sizeof(Element));
+        std::memcpy(place, row, kTileColumns * sizeof(Element));
       } else {
-        std::memcpy(tile + i * width, row, width * sizeof(Element));
+        std::memcpy(place, row, width * sizeof(Element));
       }
     }
   }
@@ -201,7 +201,7 @@ void note_kept_spans(KeptValues& kept, const KeptBlock& block) {
   for (size_t first = 0; first < columns; first += kTileColumns) {
     const size_t width = std::min(kTileColumns, columns - first);
     for (size_t month = 1; month <= 12; ++month) {
-      const size_t run = block.rows * first + block.month_start[month - 1] * width;
+      const size_t run = kept_place(block.rows, first, width, block.month_start[month - 1]);
       const size_t values = (block.month_start[month] - block.month_start[month - 1]) * width;
       for (size_t i = 0; i < values; ++i) {
         const double v = kept_value(block, run + i);

@@ -27,6 +27,12 @@ namespace pctlfit {
 // tile's values of a block lie in one run of memory.
 constexpr size_t kTileColumns = 16;  // two cache lines of a row
 
+// Where a kept block of `rows` rows holds row `row` (in month order) of the tile of the columns
+// [first, first + width): the layout, written and read by this one rule.
+inline size_t kept_place(size_t rows, size_t first, size_t width, size_t row) {
+  return rows * first + row * width;
+}
+
 // A block's record rows as read, missing and unread values marked as the data pass marks them.
 // Rows are sorted by month (stably); the values of columns [first, first + width) of a tile
 // begin at value rows * first, `width` a row.
