@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <random>
 
@@ -424,6 +425,63 @@ TEST_F(DataPass, ThreadedPassStopsAtAMissingFile) {
                            "pctlfit: warning: " +
                            a + ": none of its 1 lines pooled: none is a record of a month 1..12\n";
   EXPECT_EQ(r.warnings, junk + junk);
+}
+
+// The tally contract that per-cell features build on: each tally's parse step sees every block
+// once, with the row copies it asked for; its apply step sees every pooled value once, each
+// cell's values in file and record order, on any number of threads and blocks of any size.
+TEST_F(DataPass, TalliesSeeEveryValueOnceInFileOrder) {
+  constexpr int kColumns = 40;
+  std::vector<std::string> entries;
+  std::vector<std::vector<double>> expected(grid_cells(kColumns));
+  for (int f = 0; f < 3; ++f) {
+    std::string records;
+    for (int r = 0; r < 300; ++r) {
+      const int month = 1 + (r * 5 + f) % 12;
+      records += std::to_string(2000 + r) + " " + std::to_string(month) + " 1 0";
+      for (int c = 1; c <= kColumns; ++c) {
+        const double v = f * 1000 + r + c / 100.0;
+        const bool missing = (r + c) % 17 == 0;
+        records += missing ? " -9999" : " " + std::to_string(v).substr(0, 9);
+        if (!missing)
+          expected[cell_index(kColumns, c, month)].push_back(
+              std::stod(std::to_string(v).substr(0, 9)));
+      }
+      records += "\n";
+    }
+    entries.push_back(file("m" + std::to_string(f) + ".dat", data_file(kColumns, records)));
+  }
+  for (const int threads : {1, 3}) {
+    SCOPED_TRACE(threads);
+    std::vector<std::vector<double>> seen(grid_cells(kColumns));
+    std::atomic<int> blocks{0};
+    std::atomic<bool> copies{true};
+    Tally tally;
+    tally.copies = {true, false};
+    tally.parse = [&](WorkItem& item) {
+      if (item.kind != ItemKind::block) return;
+      ++blocks;
+      if (!item.parsed.has_read && !item.parsed.months.empty()) copies = false;
+    };
+    tally.apply = [&](const ParsedBlock& block, size_t first, size_t end) {
+      for (size_t r = 0; r < block.months.size(); ++r) {
+        const double* read = block.read.data() + r * kColumns;
+        for (size_t c = first; c < end; ++c) {
+          if (is_not_accumulated(block.values[r * kColumns + c])) continue;
+          seen[month_row(kColumns, block.months[r]) + c].push_back(read[c]);
+        }
+      }
+    };
+    DataPassOptions options;
+    options.pass.threads = threads;
+    options.pass.min_bytes_for_threads = 0;
+    options.pass.block_size = 700;
+    options.tallies.push_back(tally);
+    ASSERT_FALSE(failed(pass(entries, kColumns, {DistributionMode::LN2, 0.0}, options).error));
+    EXPECT_GT(blocks.load(), 10);
+    EXPECT_TRUE(copies.load());
+    EXPECT_EQ(seen, expected);
+  }
 }
 
 }  // namespace
