@@ -80,6 +80,26 @@ TEST(FigureTable, FieldsReadBackExactly) {
   EXPECT_EQ(csv_field("say \"hi\""), "\"say \"\"hi\"\"\"");
 }
 
+// A report's title tells its family: every family's mode word names it, and no title (with
+// --zeros or without) begins another, or a later run could not tell which files a report names.
+TEST(ReportTitle, EachFamilysOwn) {
+  std::vector<std::string> titles;
+  for (const DistributionFamily& family : kFamilies) {
+    EXPECT_EQ(family_named(family.keyword), family.mode);
+    EXPECT_STREQ(mode_name(family.mode), family.keyword);
+    titles.push_back(report_title(family.mode, false));
+    if (has_bound(family.mode)) titles.push_back(report_title(family.mode, true));
+  }
+  for (size_t a = 0; a < titles.size(); ++a) {
+    for (size_t b = 0; b < titles.size(); ++b) {
+      if (a != b) {
+        EXPECT_FALSE(titles[b].starts_with(titles[a])) << titles[a];
+      }
+    }
+  }
+  EXPECT_FALSE(family_named("ln2"));  // mode words are case-sensitive
+}
+
 TEST(ReportRows, FailedWritesAreReported) {
   std::FILE* full = std::fopen("/dev/full", "w");
   if (full == nullptr) GTEST_SKIP() << "no /dev/full";
