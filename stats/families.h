@@ -4,6 +4,7 @@
 // warnings say of it. Everything that differs between families reads this table, so a new
 // family is one row here plus its fitting and quantile functions.
 
+#include <iterator>
 #include <optional>
 #include <string_view>
 

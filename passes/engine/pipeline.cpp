@@ -18,13 +18,7 @@ struct ColumnRange {
   bool busy = false;        // a worker is applying a block to it
 };
 
-// Workers take items from the source in turn, read and parse them in parallel, and apply each
-// block to the column ranges: a range takes the blocks strictly in turn, and whichever worker
-// is free takes the next block of a free range, so that nobody waits for the block before its
-// own. Whichever worker finds the item that is next in sequence done consumes it and those done
-// after it, one worker at a time; the calling thread is one of the workers. At most
-// `slots.size()` items are in flight, which bounds the memory. Reading has a lock of its own, so
-// that a worker handing in a parsed block never waits for another one's read.
+// An item in flight and where it stands: parsed, applied to how many ranges, done.
 struct Slot {
   WorkItem item;
   bool parsed = false;        // the item's block is parsed
@@ -33,6 +27,13 @@ struct Slot {
   bool done = false;          // the item may be consumed
 };
 
+// Workers take items from the source in turn, read and parse them in parallel, and apply each
+// block to the column ranges: a range takes the blocks strictly in turn, and whichever worker
+// is free takes the next block of a free range, so that nobody waits for the block before its
+// own. Whichever worker finds the item that is next in sequence done consumes it and those done
+// after it, one worker at a time; the calling thread is one of the workers. At most
+// `slots.size()` items are in flight, which bounds the memory. Reading has a lock of its own, so
+// that a worker handing in a parsed block never waits for another one's read.
 struct Pipeline {
   std::mutex source_mutex;  // taken before `mutex` when both are held
   std::mutex mutex;
