@@ -6,7 +6,9 @@
 // passes, whatever the ties.
 
 #include <cstdint>
+#include <optional>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "input/input_error.h"
@@ -14,6 +16,7 @@
 #include "passes/kept/kept_values.h"
 #include "passes/sample_narrowing.h"
 #include "stats/month_stats.h"
+#include "stats/quantile_interval.h"
 #include "stats/sample_percentile.h"
 
 namespace pctlfit {
@@ -24,14 +27,22 @@ struct SampleRequest {
   uint64_t memory = uint64_t{1} << 30;
   // --zeros: each cell's values at the bound, pooled here but not in the table's counts
   const CellCounts* at_bound = nullptr;
+  // --ci: the confidence (a fraction) of the intervals at every level, each bounded by two
+  // order statistics, which are two more wanted ranks a level
+  std::optional<double> confidence = std::nullopt;
 };
 
 struct SampleFigures {
   std::vector<double> figures;  // the cells month-major, as cell_index orders them, then level
-  int passes = 0;               // over the files after the data pass
-  bool kept_in_memory = false;  // the values fitted the budget
-  bool changed = false;         // a pass found other counts: the files changed in between
+  std::vector<IntervalEnds> intervals;  // --ci: laid out as the figures
+  int passes = 0;                       // over the files after the data pass
+  bool kept_in_memory = false;          // the values fitted the budget
+  bool changed = false;                 // a pass found other counts: the files changed in between
 };
+
+// The wanted ranks a level costs the bookkeeping in units of a level without intervals: --ci's
+// order statistics are two more ranks beside the figure's two.
+inline uint64_t rank_sets_per_level(bool intervals) { return intervals ? 2 : 1; }
 
 // What the sample percentiles hold besides the values themselves, whatever the budget, for
 // `cells` cells of `levels` levels each: per cell its span, count, place and kept bounds, per

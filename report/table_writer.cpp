@@ -150,6 +150,18 @@ std::string comparison_text(const FitComparison& comparison, const MonthStats& r
   return text.append(",").append(aic.best ? mode_name(*aic.best) : "");
 }
 
+// --ci: a cell's intervals at its `levels` levels, each end after a comma, empty where it has
+// none.
+std::string interval_text(const std::vector<IntervalEnds>& ends, size_t cell, size_t levels) {
+  std::string text;
+  for (size_t l = 0; l < levels; ++l) {
+    const IntervalEnds& end = ends[cell * levels + l];
+    text.append(",").append(std::isnan(end.lo) ? "" : shortest_double(end.lo));
+    text.append(",").append(std::isnan(end.hi) ? "" : shortest_double(end.hi));
+  }
+  return text;
+}
+
 std::string row_text(const FigureTableInput& input, int column, int month) {
   const CellResults& results = input.results;
   const MonthStats& cell = table_cell(results.table, column, month);
@@ -179,6 +191,12 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     const double total = cell.count + double(row.zeros);
     text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));
   }
+  if (results.fitted_intervals) {
+    text += interval_text(*results.fitted_intervals, counted, 3 + input.extra_levels.size());
+  }
+  if (results.sample_intervals && levels > 0) {
+    text += interval_text(*results.sample_intervals, counted, levels);
+  }
   return text + "\n";
 }
 
@@ -200,27 +218,48 @@ std::string level_column_name(double level) {
   return name;
 }
 
-std::string figure_table_header(const std::vector<double>& extra,
-                                const std::vector<double>& sample_levels, bool compared,
-                                bool zeros) {
+std::vector<double> fitted_table_levels(const std::vector<double>& extra) {
+  std::vector<double> levels = {5.0, 50.0, 95.0};
+  levels.insert(levels.end(), extra.begin(), extra.end());
+  return levels;
+}
+
+std::string figure_table_header(const TableExtras& extras) {
   std::string text;
   for (const std::string_view name : kTableColumnNames) {
     if (!text.empty()) text += ',';
     text += name;
   }
-  for (double level : extra) text.append(",").append(level_column_name(level));
-  for (double level : sample_levels) text.append(",sample_").append(level_column_name(level));
-  if (compared) text += ",aic_nv,aic_ln2,aic_ln3,best";
-  if (zeros) text += ",p0";
+  for (double level : extras.extra_levels) text.append(",").append(level_column_name(level));
+  for (double level : extras.sample_levels) {
+    text.append(",sample_").append(level_column_name(level));
+  }
+  if (extras.compared) text += ",aic_nv,aic_ln2,aic_ln3,best";
+  if (extras.zeros) text += ",p0";
+  if (extras.fitted_intervals) {
+    for (double level : fitted_table_levels(extras.extra_levels)) {
+      const std::string name = level_column_name(level);
+      text.append(",lo_").append(name).append(",hi_").append(name);
+    }
+  }
+  if (extras.sample_intervals) {
+    for (double level : extras.sample_levels) {
+      const std::string name = level_column_name(level);
+      text.append(",sample_lo_").append(name).append(",sample_hi_").append(name);
+    }
+  }
   return text;
 }
 
 bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
-  bool ok = std::fprintf(out, "%s\n",
-                         figure_table_header(input.extra_levels, input.sample_levels,
-                                             input.results.comparison.has_value(),
-                                             input.results.zeros.has_value())
-                             .c_str()) >= 0;
+  const CellResults& results = input.results;
+  const TableExtras extras{input.extra_levels,
+                           input.sample_levels,
+                           results.comparison.has_value(),
+                           results.zeros.has_value(),
+                           results.fitted_intervals.has_value(),
+                           results.sample_intervals.has_value() && !input.sample_levels.empty()};
+  bool ok = std::fprintf(out, "%s\n", figure_table_header(extras).c_str()) >= 0;
   for (int column = 1; column <= input.results.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {
       const std::string text = row_text(input, column, month);

@@ -16,7 +16,8 @@ namespace pctlfit {
 // hold each giving columns of their own: --check-fit's counts; --sample's figures at
 // `sample_levels` in columns sample_p{L}; --compare-fits' columns aic_nv, aic_ln2, aic_ln3 and
 // best; --zeros' last column p0 (n counts the values at the bound, the figures are the
-// mixture's).
+// mixture's); --ci's intervals last, lo_p{L} and hi_p{L} for each fitted level (5, 50, 95, then
+// the extra levels), sample_lo_p{L} and sample_hi_p{L} for each sample level.
 struct FigureTableInput {
   const CellResults& results;
   const Distribution& dist;
@@ -29,14 +30,25 @@ struct FigureTableInput {
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.
 std::vector<double> extra_levels(const std::vector<double>& levels);
 
+// Every fitted level the table has a figure at: 5, 50, 95, then the extra levels.
+std::vector<double> fitted_table_levels(const std::vector<double>& extra_levels);
+
 // A level's column name: "p" and its shortest decimal form (p2.5, p99.9).
 std::string level_column_name(double level);
 
-// The header row, without its newline: the columns' names (report/table_columns.h), then one
-// for each extra level.
-std::string figure_table_header(const std::vector<double>& extra_levels = {},
-                                const std::vector<double>& sample_levels = {},
-                                bool compared = false, bool zeros = false);
+// Which columns a table has beyond the fixed ones.
+struct TableExtras {
+  std::vector<double> extra_levels = {};
+  std::vector<double> sample_levels = {};
+  bool compared = false;
+  bool zeros = false;
+  bool fitted_intervals = false;
+  bool sample_intervals = false;
+};
+
+// The header row, without its newline: the columns' names (report/table_columns.h), then those
+// of the extras.
+std::string figure_table_header(const TableExtras& extras = {});
 
 // `text` as one CSV field: quoted, with its quotes doubled, when it holds a comma, a quote, a CR
 // or a newline (RFC 4180); as it is otherwise.

@@ -77,6 +77,11 @@ std::string no_lower_limit_warning(const std::optional<std::string>& word);
 std::string report_placement_warning(const std::string& report_name);
 // --sample's one line: the method and the levels.
 std::string sample_note(const SampleMethod& method, const std::vector<double>& levels);
+
+// --ci: "pctlfit: intervals at 90 %: fitted in N months, sample in M", the counts being the
+// column-months with an interval at any level; without --sample (nullopt) no sample part.
+std::string intervals_note(double confidence, uint64_t fitted_cells,
+                           std::optional<uint64_t> sample_cells);
 // A file that leaves the sample columns empty, and why.
 std::string sample_left_out_warning(const std::string& file, const std::string& why);
 // An existing report of other files that this run replaces.

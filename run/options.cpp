@@ -84,6 +84,21 @@ bool read_sample_option(const std::string& text, Options& options, std::string& 
   return options.sample.has_value();
 }
 
+// --ci=LEVEL: a confidence in percent, above 0 and below 100.
+bool read_ci_option(const std::string& text, Options& options, std::string& error) {
+  const std::optional<double> level = parse_whole_number(text);
+  if (text.empty()) {
+    error = "pctlfit: --ci: an empty level";
+  } else if (!level) {
+    error = "pctlfit: --ci: \"" + text + "\" is not a number";
+  } else if (!(*level > 0 && *level < 100)) {
+    error = "pctlfit: --ci: level " + text + " is not above 0 and below 100";
+  }
+  if (!error.empty()) return false;
+  options.ci = level;
+  return true;
+}
+
 // "64M", "1G", "512K", "1000000": bytes, at least 1 KiB.
 bool read_memory_option(const std::string& text, Options& options, std::string& error) {
   uint64_t factor = 1;
@@ -142,6 +157,11 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
     note_table_only(options, "--memory");
     return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
   }
+  // The level only after "=": a word after --ci is the list file.
+  if (arg.starts_with("--ci=")) {
+    note_table_only(options, "--ci");
+    return read_ci_option(arg.substr(5), options, error);
+  }
   if (arg.starts_with("--sample=")) {
     note_table_only(options, "--sample");
     return read_sample_option(arg.substr(9), options, error);
@@ -172,6 +192,9 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
   } else if (arg == "--sample") {
     note_table_only(options, "--sample");
     options.sample = default_sample_method();
+  } else if (arg == "--ci") {
+    note_table_only(options, "--ci");
+    options.ci = 90.0;
   } else if (arg == "--compare-fits") {
     options.compare_fits = true;
   } else if (arg == "--zeros") {
@@ -205,8 +228,8 @@ bool parse_options(const std::vector<std::string>& args, Options& options, std::
   if (words.size() > 1) options.mode_word = words[1];
   if (words.size() > 2) options.ignored_words.assign(words.begin() + 2, words.end());
   if (options.table_only && !options.table && !options.help && !options.version) {
-    error = "pctlfit: " + *options.table_only +
-            " writes its figures to the table: add --table FILE";
+    error =
+        "pctlfit: " + *options.table_only + " writes its figures to the table: add --table FILE";
     return false;
   }
   return true;

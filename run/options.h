@@ -27,7 +27,9 @@ struct Options {
   uint64_t memory = uint64_t{1} << 30;       // --memory: what the sample percentiles may hold
   bool compare_fits = false;                 // every mode's AIC per column and month
   bool zeros = false;                        // values at the bound as a mass of their own
-  // The first option given that only changes the figure table (--sample, --levels, --memory):
+  std::optional<double> ci;                  // --ci: the intervals' confidence, in percent
+  // The first option given that only changes the figure table (--sample, --levels, --memory,
+  // --ci):
   // without --table it would do nothing, so it is a usage error.
   std::optional<std::string> table_only;
   std::optional<std::string> list_name;

@@ -26,6 +26,7 @@
 #include "run/output_files.h"
 #include "run/progress.h"
 #include "stats/domain_check.h"
+#include "stats/fitted_intervals.h"
 #include "text/c_locale.h"
 #include "text/warning_text.h"
 
@@ -399,7 +400,7 @@ void check_fit(RunContext& context) {
 // --memory shared out between --sample's bookkeeping and its values.
 SampleBudget sample_budget(const RunContext& context, const Options& options) {
   return plan_sample_budget(options.memory, grid_cells(context.column_count),
-                            options.levels.size());
+                            options.levels.size() * rank_sets_per_level(options.ci.has_value()));
 }
 
 // --sample whose bookkeeping alone would not fit --memory: refused before the data pass, with
@@ -413,7 +414,8 @@ bool sample_budget_fits(const RunContext& context, const Options& options, ExitS
       context.console.out,
       "pctlfit: --memory=" + size_text(options.memory) + " is below the " + std::to_string(least) +
           "M that " + std::to_string(context.column_count) + " columns x 12 months x " +
-          std::to_string(options.levels.size()) + " levels need for one pass of --sample");
+          std::to_string(options.levels.size()) + " levels" +
+          (options.ci ? " and their intervals" : "") + " need for one pass of --sample");
   return false;
 }
 
@@ -437,9 +439,9 @@ void sample_percentiles(RunContext& context, const Options& options) {
     return;
   }
   SampleFigures figures;
-  const SampleRequest request{*options.sample, context.levels,
-                              sample_budget(context, options).values(),
-                              zero_counts(context.results)};
+  SampleRequest request{*options.sample, context.levels, sample_budget(context, options).values(),
+                        zero_counts(context.results)};
+  if (options.ci) request.confidence = *options.ci / 100;
   const InputError error =
       sample_data_files(context.entries, context.results.table, request,
                         later_pass_options(context, "sample pass"), figures, context.kept.get());
@@ -456,6 +458,30 @@ void sample_percentiles(RunContext& context, const Options& options) {
     return;
   }
   context.results.sample = std::move(figures.figures);
+  if (options.ci) context.results.sample_intervals = std::move(figures.intervals);
+}
+
+// --ci: the intervals of the fitted figures at the table's levels, and the line that says how
+// many months have them (and, with --sample, sample intervals).
+void fit_intervals(RunContext& context, const Options& options) {
+  const FittedIntervalRequest request{fitted_table_levels(extra_levels(context.levels)),
+                                      *options.ci / 100, zero_counts(context.results),
+                                      context.threads};
+  context.results.fitted_intervals =
+      fitted_intervals(context.results.table, context.distribution, request);
+}
+
+void note_intervals(const RunContext& context, const Options& options) {
+  const CellResults& results = context.results;
+  const uint64_t fitted = cells_with_intervals(
+      *results.fitted_intervals, fitted_table_levels(extra_levels(context.levels)).size());
+  std::optional<uint64_t> sample;
+  if (options.sample) {
+    sample = results.sample_intervals
+                 ? cells_with_intervals(*results.sample_intervals, context.levels.size())
+                 : 0;
+  }
+  std::fputs(intervals_note(*options.ci, fitted, sample).c_str(), context.console.err);
 }
 
 // The month rows, the figure table (if asked for) and the closing of both; the first file not
@@ -514,7 +540,9 @@ void later_figures(RunContext& context, const Options& options, bool head_writte
     }
   }
   if (options.check_fit && head_written) check_fit(context);  // no rows, no use for it
+  if (options.ci && options.table && head_written) fit_intervals(context, options);
   if (options.sample && options.table && head_written) sample_percentiles(context, options);
+  if (options.ci && options.table && head_written) note_intervals(context, options);
 }
 
 // The steps once the outputs are open: columns, head, data, rows, table, close.

@@ -5,7 +5,7 @@
 # Runs apt-get as root, through sudo otherwise. A machine that has them all is left as it is.
 set -euo pipefail
 
-build=(cmake g++ make pkg-config libisal-dev libzstd-dev)
+build=(cmake g++ make pkg-config libisal-dev libzstd-dev libboost-dev)
 test=("${build[@]}" libgtest-dev zlib1g-dev groff-base libxml2-utils)
 ci=("${test[@]}"
   libbenchmark-dev time gzip zstd                                 # the benchmarks and their workload

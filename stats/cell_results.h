@@ -10,6 +10,7 @@
 #include "stats/fit_check.h"
 #include "stats/fit_comparison.h"
 #include "stats/month_stats.h"
+#include "stats/quantile_interval.h"
 
 namespace pctlfit {
 
@@ -25,6 +26,10 @@ struct CellResults {
   // --sample: the figures by cell (month-major, as cell_index orders them), then level, when
   // they could be made
   std::optional<std::vector<double>> sample;
+  // --ci: the intervals of the fitted figures at the table's levels (5, 50, 95, then the further
+  // --levels) and of the sample figures at theirs, laid out as the sample figures
+  std::optional<std::vector<IntervalEnds>> fitted_intervals;
+  std::optional<std::vector<IntervalEnds>> sample_intervals;
 };
 
 // The zeros' counts where the run has them, else null: for the steps that take them or not.
