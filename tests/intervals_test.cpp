@@ -11,6 +11,13 @@
 #include <map>
 #include <random>
 
+#define BOOST_MATH_DOMAIN_ERROR_POLICY ignore_error
+#define BOOST_MATH_POLE_ERROR_POLICY ignore_error
+#define BOOST_MATH_OVERFLOW_ERROR_POLICY ignore_error
+#define BOOST_MATH_EVALUATION_ERROR_POLICY ignore_error
+#define BOOST_MATH_ROUNDING_ERROR_POLICY ignore_error
+#include <boost/math/distributions/non_central_t.hpp>
+
 #include "compression_util.h"
 #include "report/table_writer.h"
 #include "stats/fitted_intervals.h"
@@ -83,6 +90,29 @@ TEST(QuantileInterval, NoncentralTAgreesWithArbitraryPrecision) {
     EXPECT_TRUE(std::isnan(normal_quantile_factors(few, 1.0, 0.9).lo));
   }
   EXPECT_TRUE(std::isnan(normal_quantile_factors(10, std::nan(""), 0.9).hi));
+}
+
+// From 30 values on, the factors come from Newton steps on the library's distribution function:
+// the library's own quantile search to within rounding, at levels and confidences far out.
+TEST(QuantileInterval, NewtonStepsFindTheLibrarysQuantile) {
+  for (const uint64_t n : std::vector<uint64_t>{29, 30, 31, 200, 5000, 60000}) {
+    for (const double p : {0.00001, 0.1, 0.5, 0.75, 0.999}) {
+      for (const double confidence : {0.5, 0.9, 0.999}) {
+        SCOPED_TRACE(std::to_string(n) + " " + std::to_string(p) + " " +
+                     std::to_string(confidence));
+        const double z = normal_quantile(p);
+        const double root_n = std::sqrt(double(n));
+        const boost::math::non_central_t t(double(n - 1), z * root_n);
+        const double tail = (1 - confidence) / 2;
+        const double lo = boost::math::quantile(t, tail) / root_n;
+        const double hi = boost::math::quantile(boost::math::complement(t, tail)) / root_n;
+        const QuantileFactors f = normal_quantile_factors(n, z, confidence);
+        const double scale = std::abs(lo) + std::abs(hi);
+        EXPECT_NEAR(f.lo, lo, 1e-12 * scale);
+        EXPECT_NEAR(f.hi, hi, 1e-12 * scale);
+      }
+    }
+  }
 }
 
 // P(B <= k) for k = 0..n, summed in long double from the probabilities of each count.
