@@ -29,6 +29,9 @@ constexpr const char* kFrameColour = "#999999";
 constexpr const char* kNoteColour = "#a50f15";
 constexpr const char* kSparseFill = "#fdd0a2";
 constexpr const char* kSampleColour = "#d94801";
+// The fitted figures' confidence intervals: a light grey veil over the band, edged.
+constexpr const char* kIntervalFill = "#636363";
+constexpr const char* kIntervalOpacity = "0.2";
 
 // A month fitted from fewer values than this is marked: its percentiles rest on almost nothing.
 constexpr uint64_t kFewValues = 3;
@@ -453,11 +456,50 @@ ColumnFigures without_unfitted(const ColumnFigures& column, const std::array<boo
   return drawn;
 }
 
-// The sample points of a column, for its axis to span them.
-std::vector<double> sample_values(const std::array<std::array<double, 3>, 12>& sample) {
-  std::vector<double> values;
-  for (const auto& month : sample) values.insert(values.end(), month.begin(), month.end());
-  return values;
+// What a column draws besides its figures, for its axis to span them: the sample points and
+// the intervals' ends.
+template <size_t N>
+void append_values(const std::array<std::array<double, N>, 12>& months,
+                   std::vector<double>& values) {
+  for (const auto& month : months) values.insert(values.end(), month.begin(), month.end());
+}
+
+// pctlfit --ci: a light band for each fitted line's interval (5, 50, 95 %), over the months
+// where both its ends are drawable and the month has a fit, a polygon per run of them.
+std::string interval_bands(const PanelShapes& shapes,
+                           const std::array<std::array<double, 6>, 12>& intervals,
+                           const std::array<bool, 12>* no_fit) {
+  const auto drawable = [&](double value) {
+    return std::isfinite(value) && (!shapes.log || value > 0);
+  };
+  const auto at = [&](int m, double value) {
+    return Point{frame_x(shapes.frame, m),
+                 frame_y(shapes.frame, shapes.log ? std::log10(value) : value)};
+  };
+  std::string svg;
+  for (size_t line = 0; line < 3; ++line) {
+    const auto end = [&](int m, size_t hi) { return intervals[size_t(m)][2 * line + hi]; };
+    for (const auto& [first, last] : runs_of([&](int m) {
+           return drawable(end(m, 0)) && drawable(end(m, 1)) &&
+                  (no_fit == nullptr || !(*no_fit)[size_t(m)]);
+         })) {
+      std::vector<Point> polygon;
+      for (int m = first; m <= last; ++m) polygon.push_back(at(m, end(m, 1)));
+      for (int m = last; m >= first; --m) polygon.push_back(at(m, end(m, 0)));
+      // A lone month's band has no width: a short bar shows it.
+      if (first == last) {
+        polygon = {at(first, end(first, 1)), at(first, end(first, 0))};
+        for (Point& p : polygon) p.x -= 3;
+        polygon.push_back({polygon[1].x + 6, polygon[1].y});
+        polygon.push_back({polygon[0].x + 6, polygon[0].y});
+      }
+      svg += svg_element("polygon",
+                         {attr("class", "interval"), attr("points", points_text(polygon)),
+                          attr("fill", kIntervalFill), attr("fill-opacity", kIntervalOpacity)}) +
+             "\n";
+    }
+  }
+  return svg;
 }
 
 std::string no_fit_marks(const Frame& frame, const std::array<bool, 12>& no_fit) {
@@ -520,9 +562,14 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
                                    ? without_unfitted(figures, table->no_fit[index])
                                    : figures;
   const bool sampled = known && table->sampled;
+  const bool with_intervals = known && table->with_intervals;
+  const std::array<bool, 12>* no_fit =
+      known && index < table->no_fit.size() ? &table->no_fit[index] : nullptr;
+  std::vector<double> other_marks;
+  if (sampled) append_values(table->sample[index], other_marks);
+  if (with_intervals) append_values(table->intervals[index], other_marks);
   PanelShapes shapes =
-      panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log,
-                   sampled ? sample_values(table->sample[index]) : std::vector<double>{});
+      panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log, other_marks);
   if (known) {
     shapes.note = gap_note(column, &table->counts[index], shapes.log,
                            index < table->no_fit.size() ? &table->no_fit[index] : nullptr);
@@ -545,6 +592,7 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +
          sparse_marks(shapes.frame, sparse) + axes(shapes) +
          axis_label(options.ylabel, x, shapes.frame) + band_polygons(shapes) +
+         (with_intervals ? interval_bands(shapes, table->intervals[index], no_fit) : "") +
          figure_lines(shapes) + samples + unfitted + frame_and_note(shapes, x) + misfits + bests +
          "</g>\n";
 }
@@ -589,7 +637,7 @@ std::string second_legend(const FigureTable& table) {
       std::any_of(table.no_fit.begin(), table.no_fit.end(), [](const auto& months) {
         return std::find(months.begin(), months.end(), true) != months.end();
       });
-  if (!unfitted && !table.compared) return {};
+  if (!unfitted && !table.compared && !table.with_intervals) return {};
   std::string svg =
       svg_open("g", {attr("class", "legend"),
                      attr("transform", "translate(" + format_number(kChartLeft + 6) + ",50)")}) +
@@ -607,6 +655,15 @@ std::string second_legend(const FigureTable& table) {
     svg +=
         other_best_marker(300, 5) +
         svg_element("text", {attr("x", "308"), attr("y", "9")}, "another mode fits better (AIC)") +
+        "\n";
+  }
+  if (table.with_intervals) {
+    const double x = table.compared ? 500 : unfitted ? 300 : 0;
+    svg +=
+        svg_element("rect", {attr("x", x), attr("width", "22"), attr("height", "10"),
+                             attr("fill", kIntervalFill), attr("fill-opacity", kIntervalOpacity)}) +
+        svg_element("text", {attr("x", x + 28), attr("y", "9")},
+                    "confidence interval of the fitted 5, 50 and 95 % (--ci)") +
         "\n";
   }
   return svg + "</g>\n";
@@ -669,7 +726,9 @@ std::string render_chart(const Report& report, const std::vector<int>& columns,
   const size_t panels = columns.size();
   const size_t per_row = std::max<size_t>(std::min(panels, kPanelsPerRow), 1);
   const size_t rows = (panels + per_row - 1) / per_row;
-  const double width = std::max(2 * kChartLeft + double(per_row) * kPanelWidth, 600.0);
+  // The legend's first row ends at about 600, or 720 with the sample's entry.
+  const double least_width = table != nullptr && table->sampled ? 720.0 : 600.0;
+  const double width = std::max(2 * kChartLeft + double(per_row) * kPanelWidth, least_width);
   const double height = kChartTop + double(rows) * kPanelHeight + 10;
   const size_t title_chars = static_cast<size_t>((width - 2 * kChartLeft - 12) / kTitleGlyphWidth);
   const std::string size = format_number(width) + " " + format_number(height);

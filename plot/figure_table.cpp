@@ -35,6 +35,10 @@ void read_month_fields(const std::vector<std::string>& fields, size_t m, FigureT
   for (size_t f = 0; f < 3; ++f) {
     table.sample.back()[m][f] = table.sampled ? figure_or_nan(fields[table.sample_fields[f]]) : NAN;
   }
+  for (size_t f = 0; f < 6; ++f) {
+    table.intervals.back()[m][f] =
+        table.with_intervals ? figure_or_nan(fields[table.interval_fields[f]]) : NAN;
+  }
   if (table.fields > index_of(TableColumn::misfit)) {
     const std::string& misfit = fields[index_of(TableColumn::misfit)];
     table.misfit.back()[m] = misfit == "1";
@@ -68,6 +72,7 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.counts.push_back({});
     table.misfit.push_back({});
     table.sample.push_back({});
+    table.intervals.push_back({});
     table.no_fit.push_back({});
     table.best.push_back({});
     table.figures.push_back({});
@@ -138,17 +143,27 @@ size_t table_fields(const std::vector<std::vector<std::string>>& records) {
   return fields;
 }
 
+// Whether the header has every one of `names`, with their places into `places`.
+template <size_t N>
+bool find_columns(const std::vector<std::string>& header, const std::array<const char*, N>& names,
+                  std::array<size_t, N>& places) {
+  for (size_t f = 0; f < N; ++f) {
+    const auto found = std::find(header.begin(), header.end(), names[f]);
+    if (found == header.end()) return false;
+    places[f] = static_cast<size_t>(found - header.begin());
+  }
+  return true;
+}
+
 // Where the columns that stand anywhere after the others are: the sample figures at 5, 50 and
-// 95 %, the best mode, the zeros' p0.
+// 95 %, the intervals of the fitted ones, the best mode, the zeros' p0.
 void find_later_columns(const std::vector<std::string>& header, bool with_levels,
                         FigureTable& table) {
-  const char* kSampleNames[3] = {"sample_p5", "sample_p50", "sample_p95"};
-  table.sampled = with_levels;
-  for (size_t f = 0; f < 3 && table.sampled; ++f) {
-    const auto found = std::find(header.begin(), header.end(), kSampleNames[f]);
-    table.sampled = found != header.end();
-    table.sample_fields[f] = static_cast<size_t>(found - header.begin());
-  }
+  const std::array<const char*, 3> sample_names = {"sample_p5", "sample_p50", "sample_p95"};
+  table.sampled = with_levels && find_columns(header, sample_names, table.sample_fields);
+  const std::array<const char*, 6> interval_names = {"lo_p5",  "hi_p5",  "lo_p50",
+                                                     "hi_p50", "lo_p95", "hi_p95"};
+  table.with_intervals = with_levels && find_columns(header, interval_names, table.interval_fields);
   const auto best = std::find(header.begin(), header.end(), "best");
   table.compared = with_levels && best != header.end();
   table.zeros = with_levels && std::find(header.begin(), header.end(), "p0") != header.end();

@@ -18,6 +18,11 @@ struct FigureTable {
   std::vector<std::array<std::array<double, 3>, 12>> sample;
   bool sampled = false;                      // the table holds sample_p5, _p50 and _p95
   std::array<size_t, 3> sample_fields = {};  // their places in a row
+  // pctlfit --ci: the intervals of the fitted 5, 50 and 95 % of each month (lo, hi each), NaN
+  // where an end is empty
+  std::vector<std::array<std::array<double, 6>, 12>> intervals;
+  bool with_intervals = false;                 // the table holds lo_p5 ... hi_p95
+  std::array<size_t, 6> interval_fields = {};  // their places in a row
   // The flag of each month is "no fit": its figures are not data (values at or below the bound)
   std::vector<std::array<bool, 12>> no_fit;
   // pctlfit --compare-fits: each month's best mode ("" where none), and the run's mode

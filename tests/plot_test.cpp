@@ -132,6 +132,39 @@ TEST(PlotTable, SamplePercentilesAreDrawn) {
   }
 }
 
+// A table of a run with --ci: each fitted line's interval is a band over the months that have
+// one (a polygon per line and run of months), inside the axis; a table without them draws none.
+TEST(PlotTable, FittedIntervalsAreDrawnAsBands) {
+  test::TempDir dir;
+  test::ScopedChdir inside(dir.path);
+  test::write_file("a.dat", test::data_file(1,
+                                            "2001 1 1 0 1\n2001 1 1 0 3\n2001 1 1 0 2\n"
+                                            "2001 2 1 0 5\n2001 2 1 0 3\n2001 2 1 0 4\n"
+                                            "2001 3 1 0 1\n"));
+  test::write_file("list.txt", "a.dat\n");
+  for (const bool intervals : {true, false}) {
+    SCOPED_TRACE(intervals);
+    std::vector<std::string> args = {"-q", "--table", "t.csv", "list.txt"};
+    if (intervals) args.insert(args.begin(), "--ci=99");
+    ASSERT_EQ(test::run_in_process(args).status, 0);
+    FigureTable table;
+    std::string error;
+    ASSERT_TRUE(parse_figure_table(test::read_file("t.csv"), "t.csv", table, error)) << error;
+    EXPECT_EQ(table.with_intervals, intervals);
+    const Report report = parsed(test::read_file("list.sta"));
+    const std::string svg = render_chart(report, {1}, &table);
+    EXPECT_EQ(count(svg, "class=\"interval\""), intervals ? 3u : 0u);  // January to February
+    EXPECT_EQ(count(svg, "confidence interval of the fitted"), intervals ? 1u : 0u);
+    if (!intervals) continue;
+    EXPECT_TRUE(std::isnan(table.intervals[0][2][5]));  // March: one value
+    // The axis reaches the highest end, far above the 95 % figure at 99 % and three values.
+    const double highest = std::max(table.intervals[0][0][5], table.intervals[0][1][5]);
+    const PanelShapes shapes = panel_shapes(report.columns[0], 0, 0, 100, 100, false, {highest});
+    EXPECT_GE(shapes.ticks.back(), highest);
+    EXPECT_NE(svg.find(std::to_string(int(shapes.ticks.back()))), std::string::npos);
+  }
+}
+
 // Notes are broken at "; ", then at blanks, into at most so many lines, the last cut with an
 // ellipsis when text is left.
 TEST(PlotChart, NotesWrapInsideThePanel) {
@@ -490,8 +523,9 @@ TEST_F(PlotRun, TableOfAnotherRunIsRefused) {
   test::write_file("b.dat", test::data_file(2, b));
   test::write_file("a.txt", "a.dat\n");
   test::write_file("b.txt", "b.dat\n");
-  for (const char* args : {"-o nv.sta --table=nv.csv a.txt NV", "-o ln2.sta --table=ln2.csv a.txt",
-                           "-o z.sta --table=z.csv --zeros a.txt", "-o b.sta --table=b.csv b.txt"}) {
+  for (const char* args :
+       {"-o nv.sta --table=nv.csv a.txt NV", "-o ln2.sta --table=ln2.csv a.txt",
+        "-o z.sta --table=z.csv --zeros a.txt", "-o b.sta --table=b.csv b.txt"}) {
     std::vector<std::string> words = {"-q"};
     for (std::string rest = args; !rest.empty();) {
       const size_t blank = rest.find(' ');
@@ -507,9 +541,11 @@ TEST_F(PlotRun, TableOfAnotherRunIsRefused) {
   };
   const Case cases[] = {
       {"ln2.sta", "ln2.csv", ""},
-      {"ln2.sta", "nv.csv", "pctlfit-plot: nv.csv is the table of a NV run, the report ln2.sta of a LN2 run\n"},
+      {"ln2.sta", "nv.csv",
+       "pctlfit-plot: nv.csv is the table of a NV run, the report ln2.sta of a LN2 run\n"},
       {"ln2.sta", "z.csv",
-       "pctlfit-plot: z.csv is the table of a run with --zeros, the report ln2.sta of one without\n"},
+       "pctlfit-plot: z.csv is the table of a run with --zeros, the report ln2.sta of one "
+       "without\n"},
       {"ln2.sta", "b.csv",
        "pctlfit-plot: b.csv: column 1, month 1: min is 3.00 there, 2.00 in the report ln2.sta: "
        "the table of another run\n"},
@@ -522,8 +558,8 @@ TEST_F(PlotRun, TableOfAnotherRunIsRefused) {
   }
   // Column 2 of the --zeros run has no fitted month in LN2 without it: its panel still shows
   // minimum, maximum and sample points, all inside its frame.
-  ASSERT_EQ(test::run_in_process({"-q", "-o", "s.sta", "--table=s.csv", "--sample", "a.txt"}).status,
-            0);
+  ASSERT_EQ(
+      test::run_in_process({"-q", "-o", "s.sta", "--table=s.csv", "--sample", "a.txt"}).status, 0);
   ASSERT_EQ(run({"--table", "s.csv", "-o", "s.svg", "s.sta", "2"}), 0);
   const std::string svg = test::read_file("s.svg");
   EXPECT_GE(count(svg, "class=\"sample"), 36u);  // 12 months x 3, and the legend's
