@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # What the table's further figures cost: pctlfit on the benchmark workload's plain files with
-# --sample (the values kept in memory), --sample --memory=64M (narrowed in further passes) and
-# --compare-fits, each against a plain --table run of the same binary, the variants interleaved
+# --sample (the values kept in memory), --sample --memory=64M (narrowed in further passes),
+# --compare-fits and --ci (alone and with either --sample), each against a plain --table run of
+# the same binary, the variants interleaved
 # in every round (plain, each option, plain, ...), so that a drift in the machine's speed falls on
 # all alike. Prints per variant the median wall time, the throughput in MB/s of text, the peak
 # resident size and the ratio to the plain --table run. PAUSE=SECONDS waits that long before each
@@ -11,7 +12,8 @@
 set -euo pipefail
 default_runs=7 default_mode=NV
 source "$(dirname "$0")/workload_args.sh"
-variants=("plain --table" "--sample" "--sample --memory=64M" "--compare-fits")
+variants=("plain --table" "--sample" "--sample --memory=64M" "--compare-fits" "--ci"
+  "--sample --ci" "--sample --memory=64M --ci")
 echo "workload: $files files x $columns columns x $years years, $bytes bytes of text, mode $mode, pause ${PAUSE:-0} s"
 
 declare -A seconds peak

@@ -16,6 +16,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,6 +105,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
   for (int i = data.ConsumeIntegralInRange(1, 40); i > 0; --i) {
     levels.push_back(data.ConsumeFloatingPointInRange<double>(1e-6, 100 - 1e-6));
   }
+  // --ci: the intervals' order statistics are further ranks, kept and narrowed alike.
+  std::optional<double> confidence;
+  if (data.ConsumeBool()) confidence = data.ConsumeFloatingPointInRange<double>(1e-6, 1 - 1e-6);
   const uint64_t memory = data.ConsumeIntegralInRange<uint64_t>(64, 4096);
   const size_t block_size = data.ConsumeIntegralInRange<size_t>(64, 4096);
   const int columns = data.ConsumeIntegralInRange(1, 6);
@@ -128,20 +132,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* bytes, size_t size) {
     return 0;
   }
   SampleFigures again, narrowed, kept;
-  const SampleRequest in_memory{method, levels, uint64_t{1} << 30};
+  const SampleRequest in_memory{method, levels, uint64_t{1} << 30, nullptr, confidence};
   if (failed(sample_data_files(entries, table, in_memory, {}, again))) __builtin_trap();
   const int64_t before = live_bytes.load();
   peak_bytes.store(before);
-  if (failed(sample_data_files(entries, table, {method, levels, memory}, {}, narrowed))) {
-    __builtin_trap();
-  }
-  const int64_t bound = int64_t(memory + sample_bookkeeping(uint64_t(columns) * 12, levels.size()));
+  const SampleRequest budgeted{method, levels, memory, nullptr, confidence};
+  if (failed(sample_data_files(entries, table, budgeted, {}, narrowed))) __builtin_trap();
+  const uint64_t rank_sets = levels.size() * rank_sets_per_level(confidence.has_value());
+  const int64_t bound = int64_t(memory + sample_bookkeeping(uint64_t(columns) * 12, rank_sets));
   if (peak_bytes.load() - before > bound + kReadingRoom) __builtin_trap();
   if (failed(sample_data_files(entries, table, in_memory, {}, kept, &keeper))) __builtin_trap();
   for (const SampleFigures* other : {&narrowed, &kept}) {
     if (other->figures.size() != again.figures.size()) __builtin_trap();
     for (size_t i = 0; i < again.figures.size(); ++i) {
       if (std::bit_cast<uint64_t>(other->figures[i]) != std::bit_cast<uint64_t>(again.figures[i]))
+        __builtin_trap();
+    }
+    if (other->intervals.size() != again.intervals.size()) __builtin_trap();
+    for (size_t i = 0; i < again.intervals.size(); ++i) {
+      const IntervalEnds& a = again.intervals[i];
+      const IntervalEnds& b = other->intervals[i];
+      if (std::bit_cast<uint64_t>(a.lo) != std::bit_cast<uint64_t>(b.lo) ||
+          std::bit_cast<uint64_t>(a.hi) != std::bit_cast<uint64_t>(b.hi))
         __builtin_trap();
     }
   }
