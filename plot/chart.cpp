@@ -464,6 +464,14 @@ void append_values(const std::array<std::array<double, N>, 12>& months,
   for (const auto& month : months) values.insert(values.end(), month.begin(), month.end());
 }
 
+// The values a table adds to a column's panel: its sample points and its intervals' ends.
+std::vector<double> table_marks(const FigureTable& table, size_t index) {
+  std::vector<double> marks;
+  if (table.sampled) append_values(table.sample[index], marks);
+  if (table.with_intervals) append_values(table.intervals[index], marks);
+  return marks;
+}
+
 // pctlfit --ci: a light band for each fitted line's interval (5, 50, 95 %), over the months
 // where both its ends are drawable and the month has a fit, a polygon per run of them.
 std::string interval_bands(const PanelShapes& shapes,
@@ -565,11 +573,8 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
   const bool with_intervals = known && table->with_intervals;
   const std::array<bool, 12>* no_fit =
       known && index < table->no_fit.size() ? &table->no_fit[index] : nullptr;
-  std::vector<double> other_marks;
-  if (sampled) append_values(table->sample[index], other_marks);
-  if (with_intervals) append_values(table->intervals[index], other_marks);
-  PanelShapes shapes =
-      panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log, other_marks);
+  PanelShapes shapes = panel_shapes(column, left, top, kAreaWidth, kAreaHeight, options.log,
+                                    known ? table_marks(*table, index) : std::vector<double>{});
   if (known) {
     shapes.note = gap_note(column, &table->counts[index], shapes.log,
                            index < table->no_fit.size() ? &table->no_fit[index] : nullptr);

@@ -84,8 +84,14 @@ bool read_sample_option(const std::string& text, Options& options, std::string& 
   return options.sample.has_value();
 }
 
-// --ci=LEVEL: a confidence in percent, above 0 and below 100.
-bool read_ci_option(const std::string& text, Options& options, std::string& error) {
+// --ci alone (90 %) or --ci=LEVEL: a confidence in percent, above 0 and below 100. The level
+// stands only after "=": a word after --ci is the list file.
+bool read_ci_option(const std::string& arg, Options& options, std::string& error) {
+  if (arg == "--ci") {
+    options.ci = 90.0;
+    return true;
+  }
+  const std::string text = arg.substr(std::string("--ci=").size());
   const std::optional<double> level = parse_whole_number(text);
   if (text.empty()) {
     error = "pctlfit: --ci: an empty level";
@@ -157,11 +163,6 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
     note_table_only(options, "--memory");
     return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
   }
-  // The level only after "=": a word after --ci is the list file.
-  if (arg.starts_with("--ci=")) {
-    note_table_only(options, "--ci");
-    return read_ci_option(arg.substr(5), options, error);
-  }
   if (arg.starts_with("--sample=")) {
     note_table_only(options, "--sample");
     return read_sample_option(arg.substr(9), options, error);
@@ -192,9 +193,9 @@ bool parse_option(const std::vector<std::string>& args, size_t& i, Options& opti
   } else if (arg == "--sample") {
     note_table_only(options, "--sample");
     options.sample = default_sample_method();
-  } else if (arg == "--ci") {
+  } else if (arg == "--ci" || arg.starts_with("--ci=")) {
     note_table_only(options, "--ci");
-    options.ci = 90.0;
+    return read_ci_option(arg, options, error);
   } else if (arg == "--compare-fits") {
     options.compare_fits = true;
   } else if (arg == "--zeros") {
