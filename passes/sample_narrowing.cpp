@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <bit>
+#include <cmath>
 #include <numeric>
 
 #include "passes/engine/value_pass.h"
@@ -91,19 +92,49 @@ Window* window_of(Windows& windows, size_t cell, uint64_t key) {
 
 uint64_t key_of(double value) { return total_order_key(std::bit_cast<uint64_t>(value)); }
 
-// Each window's buckets: as many as leave each target a quarter of its share of the budget (if
-// its values were even across the buckets), so that the next pass most likely collects: more
-// would only spread the counts over more cache lines. Returns the buckets of all windows.
-size_t place_buckets(Windows& windows, uint64_t memory, uint64_t count_bytes) {
+// The values a window would keep for the next pass if split into 2^bits buckets and its values
+// were even across them: a bucket's worth for each bucket that one of its targets' ranks falls
+// in. Neighbouring ranks, such as a figure's two and its interval's ends, often share a bucket.
+// `targets` [first, end) are the window's, side by side, ascending; found ones are passed over.
+uint64_t values_kept(const Window& window, const std::vector<Target>& targets, size_t first,
+                     size_t end, int bits) {
+  const double per_bucket = std::ceil(double(window.count) / double(uint64_t{1} << bits));
+  uint64_t buckets = 0;
+  double last = -1;
+  for (size_t t = first; t < end; ++t) {
+    if (targets[t].found()) continue;
+    const double bucket = std::floor(double(targets[t].rank - 1) / per_bucket);
+    buckets += bucket != last;
+    last = bucket;
+  }
+  return buckets * uint64_t(per_bucket);
+}
+
+// Each window's buckets: as few as leave its targets a quarter of their share of the budget for
+// the values the next pass keeps of it, so that that pass most likely collects: more would only
+// spread the counts over more cache lines. Returns the buckets of all windows.
+size_t place_buckets(Windows& windows, const std::vector<Target>& targets, uint64_t memory,
+                     uint64_t count_bytes) {
   const int most_bits = narrowing_bits(windows.all.size(), memory, count_bytes);
   const uint64_t share = std::max<uint64_t>(1, memory / kHeldValueBytes / 4 / windows.targets);
   size_t buckets = 0;
-  for (Window& window : windows.all) {
-    const uint64_t wanted = (window.count + share - 1) / share;
-    const int bits = std::clamp(int(std::bit_width(wanted)), 1, most_bits);
+  size_t first = 0;  // the first target of the window at hand
+  for (size_t w = 0; w < windows.all.size(); ++w) {
+    while (targets[first].found() || windows.of_target[first] != w) ++first;
+    size_t end = first;
+    uint64_t open = 0;
+    for (; end < targets.size() && (targets[end].found() || windows.of_target[end] == w); ++end) {
+      open += !targets[end].found();
+    }
+    Window& window = windows.all[w];
+    int bits = 1;
+    while (bits < most_bits && values_kept(window, targets, first, end, bits) > open * share) {
+      ++bits;
+    }
     window.shift = std::max(0, int(std::bit_width(window.hi - window.lo)) - bits);
     window.first_bucket = buckets;
     buckets += static_cast<size_t>((window.hi - window.lo) >> window.shift) + 1;
+    first = end;
   }
   return buckets;
 }
@@ -128,6 +159,49 @@ void shrink_targets(const Windows& windows, const std::vector<Count>& counts,
   }
 }
 
+// A run of a cell's open targets whose windows are one or touch, being joined.
+struct JoinedWindow {
+  uint64_t lo = 0;
+  uint64_t hi = 0;
+  uint64_t count = 0;
+  uint64_t last_lo = 0;                              // the lo of the last window taken in
+  std::vector<std::pair<size_t, uint64_t>> members;  // a target, and the values before its window
+};
+
+void give_joined_window(const JoinedWindow& joined, std::vector<Target>& targets) {
+  for (const auto& [t, before] : joined.members) {
+    targets[t] = {joined.lo, joined.hi, joined.count, targets[t].rank + before};
+  }
+}
+
+// A cell's open targets whose windows touch (one ends where the next begins, as neighbouring
+// buckets do) share one window that spans them, each target's rank counted from its start: the
+// same values in fewer windows, among which the collecting pass looks up every value. The
+// intervals' order statistics lie beside the figures' ranks, in the next bucket as often as not.
+void join_touching_windows(const RankQuery& query, std::vector<Target>& targets) {
+  for (size_t cell = 0; cell + 1 < query.begin.size(); ++cell) {
+    JoinedWindow joined;
+    for (size_t t = query.begin[cell]; t < query.begin[cell + 1]; ++t) {
+      const Target& target = targets[t];
+      if (target.found()) continue;
+      const bool same = !joined.members.empty() && target.lo == joined.last_lo;
+      const bool touching =
+          !joined.members.empty() && joined.hi != UINT64_MAX && target.lo == joined.hi + 1;
+      if (!same && !touching) {
+        give_joined_window(joined, targets);
+        joined = {target.lo, target.hi, 0, target.lo, {}};
+      }
+      if (!same) {
+        joined.hi = target.hi;
+        joined.last_lo = target.lo;
+        joined.count += target.count;
+      }
+      joined.members.push_back({t, joined.count - target.count});
+    }
+    give_joined_window(joined, targets);
+  }
+}
+
 // What a pass over the files found: an error, or other counts than the data pass's (the files
 // changed in between).
 struct PassFound {
@@ -142,7 +216,7 @@ template <typename Count>
 PassFound count_pass(const std::vector<std::string>& entries, int columns,
                      const PassOptions& options, uint64_t memory, Windows& windows,
                      std::vector<Target>& targets) {
-  std::vector<Count> counts(place_buckets(windows, memory, sizeof(Count)), 0);
+  std::vector<Count> counts(place_buckets(windows, targets, memory, sizeof(Count)), 0);
   const InputError error = pass_values(entries, columns, options, [&](size_t cell, double v) {
     const uint64_t key = key_of(v);
     if (const Window* window = window_of(windows, cell, key)) {
@@ -222,6 +296,13 @@ InputError narrow_ranks(const std::vector<std::string>& entries, int columns,
     PassOptions numbered = options;  // "sample pass 2" on the progress line
     numbered.pass_number = query.passes;
     const bool last = windows.values <= memory / kHeldValueBytes;
+    // Only for collecting: a counting pass over joined windows could split them where the last
+    // one did, and find them touching again.
+    if (last) {
+      windows = {};  // before the joined ones are opened: the two would double the peak
+      join_touching_windows(query, targets);
+      windows = open_windows(query, targets);
+    }
     const bool narrow = std::all_of(windows.all.begin(), windows.all.end(),
                                     [](const Window& w) { return w.count <= UINT32_MAX; });
     const PassFound found =
