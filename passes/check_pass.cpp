@@ -1,13 +1,14 @@
 #include "passes/check_pass.h"
 
+#include <memory>
+
 #include "passes/engine/block_parser.h"
 
 namespace pctlfit {
 
 namespace {
 
-// Each value's ValueSide, per pipeline slot: a block's sides are placed by the worker that
-// parsed it and counted when the block's turn comes.
+// Each value's ValueSide, per pipeline slot.
 using SlotSides = std::vector<std::vector<unsigned char>>;
 
 // Places a parsed block's values against their cells' lines, and turns each into its deviation
@@ -46,22 +47,25 @@ void count_columns(const ParsedBlock& block, const std::vector<unsigned char>& b
 
 }  // namespace
 
+Tally check_tally(const Distribution& dist, FitCheck& check) {
+  // Each value's side, per pipeline slot: a block's sides are placed by the worker that parsed
+  // it and counted when the block's turn comes.
+  const auto sides = std::make_shared<SlotSides>();
+  Tally tally;
+  tally.start = [sides](const PassStart& start) { sides->assign(start.slots, {}); };
+  tally.parse = [sides, &dist, &check](WorkItem& item) {
+    place_block(item.parsed, dist, check, (*sides)[item.slot]);
+  };
+  tally.apply = [sides, &check](const WorkItem& item, size_t first, size_t end) {
+    count_columns(item.parsed, (*sides)[item.slot], check, first, end);
+  };
+  return tally;
+}
+
 InputError check_data_files(const std::vector<std::string>& entries, const Distribution& dist,
                             FitCheck& check, const PassOptions& options) {
-  const PassFiles files = pass_files(entries, check.columns);
-  SlotSides sides(pipeline_slots(pass_threads(options, files)));
-  const int columns = check.columns;
   // Parsed as they are, untransformed: a value is held against the lines in the data's units.
-  const auto parse = [&](WorkItem& item) {
-    if (item.kind != ItemKind::block) return;
-    parse_block_values({item.bytes.data(), item.length}, columns, item.parsed, options.layout,
-                       item.column_order.get());
-    place_block(item.parsed, dist, check, sides[item.slot]);
-  };
-  const auto apply = [&](const WorkItem& item, size_t first, size_t end) {
-    count_columns(item.parsed, sides[item.slot], check, first, end);
-  };
-  return run_pass_to_failure(files, options, parse, apply);
+  return run_later_pass(entries, check.columns, options, {check_tally(dist, check)});
 }
 
 }  // namespace pctlfit

@@ -38,8 +38,8 @@ void compare_columns(FitComparison& comparison, const ParsedBlock& block, size_t
 Tally comparison_tally(FitComparison& comparison) {
   Tally tally;
   tally.copies = {true, true};
-  tally.apply = [&comparison](const ParsedBlock& block, size_t first, size_t end) {
-    compare_columns(comparison, block, first, end);
+  tally.apply = [&comparison](const WorkItem& item, size_t first, size_t end) {
+    compare_columns(comparison, item.parsed, first, end);
   };
   return tally;
 }

@@ -196,18 +196,14 @@ ParseItem block_parse(const Distribution& dist, int columns, FileLayout layout,
     if (item.kind != ItemKind::block) return;
     parse_block({item.bytes.data(), item.length}, columns, dist, item.parsed, layout, copies,
                 item.column_order.get());
-    for (const Tally& tally : *tallies) {
-      if (tally.parse) tally.parse(item);
-    }
+    parse_tallies(*tallies, item);
   };
 }
 
 // The apply step, a column range of a block at a time in file order: each tally's in turn.
 ApplyColumns block_apply(const std::vector<Tally>& tallies) {
   return [&tallies](const WorkItem& item, size_t first, size_t end) {
-    for (const Tally& tally : tallies) {
-      if (tally.apply) tally.apply(item.parsed, first, end);
-    }
+    apply_tallies(tallies, item, first, end);
   };
 }
 
@@ -242,9 +238,7 @@ InputError read_data_files(const std::vector<std::string>& entries, const Distri
   // The sums first, then the options' tallies, in their order.
   std::vector<Tally> tallies = {sums_tally(table, consumer.missing_counts, options.zero_counts)};
   tallies.insert(tallies.end(), options.tallies.begin(), options.tallies.end());
-  for (const Tally& tally : tallies) {
-    if (tally.start) tally.start(files.total_bytes);
-  }
+  start_tallies(tallies, pass_start(files, options.pass));
   const auto in_order = [&consumer](const WorkItem& item) { return consume(consumer, item); };
   run_pass(files, options.pass,
            {block_parse(dist, table.columns, options.pass.layout, tallies), block_apply(tallies),

@@ -33,8 +33,8 @@ void accumulate_block(const ParsedBlock& block, StatsTable& table, CellCounts& m
 
 Tally sums_tally(StatsTable& table, CellCounts& missing, CellCounts* at_bound) {
   Tally tally;
-  tally.apply = [&table, &missing, at_bound](const ParsedBlock& block, size_t first, size_t end) {
-    accumulate_columns(block, table, missing, first, end, at_bound);
+  tally.apply = [&table, &missing, at_bound](const WorkItem& item, size_t first, size_t end) {
+    accumulate_columns(item.parsed, table, missing, first, end, at_bound);
   };
   return tally;
 }

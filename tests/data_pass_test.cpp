@@ -463,7 +463,8 @@ TEST_F(DataPass, TalliesSeeEveryValueOnceInFileOrder) {
       ++blocks;
       if (!item.parsed.has_read && !item.parsed.months.empty()) copies = false;
     };
-    tally.apply = [&](const ParsedBlock& block, size_t first, size_t end) {
+    tally.apply = [&](const WorkItem& item, size_t first, size_t end) {
+      const ParsedBlock& block = item.parsed;
       for (size_t r = 0; r < block.months.size(); ++r) {
         const double* read = block.read.data() + r * kColumns;
         for (size_t c = first; c < end; ++c) {
