@@ -117,13 +117,17 @@ void narrow_bounds_plain(const uint32_t* keys, size_t n, uint32_t& least, uint32
 
 size_t narrow_gather_plain(const uint32_t* keys, size_t n, uint32_t least, int shift,
                            const uint32_t* wanted, size_t wanted_count, uint32_t* out) {
+  // A byte per bucket up to the highest wanted, and one for every bucket above it: a key's test
+  // is one load, however many buckets are wanted (a figure's and its interval's ends are more).
+  uint32_t top = 0;
+  for (size_t w = 0; w < wanted_count; ++w) top = std::max(top, wanted[w]);
+  std::vector<unsigned char> keep(size_t(top) + 2, 0);
+  for (size_t w = 0; w < wanted_count; ++w) keep[wanted[w]] = 1;
   size_t taken = 0;
   for (size_t i = 0; i < n; ++i) {
-    const uint32_t bucket = (keys[i] - least) >> shift;
-    bool keep = false;
-    for (size_t w = 0; w < wanted_count; ++w) keep |= bucket == wanted[w];
+    const uint32_t bucket = std::min((keys[i] - least) >> shift, top + 1);
     out[taken] = keys[i];
-    taken += keep;
+    taken += keep[bucket];
   }
   return taken;
 }
