@@ -48,27 +48,35 @@ struct LargeBlock {
   size_t bytes = 0;
 };
 
+// A plain struct, as every state of a pass is; its fields are grouped by who touches them when,
+// which is what keeps the threads apart.
 struct KeptValues {
   KeptValues(int columns, uint64_t budget_bytes);
   ~KeptValues();
   KeptValues(const KeptValues&) = delete;
   KeptValues& operator=(const KeptValues&) = delete;
 
+  // Set before the data pass (the budget, and the tally's start step: the listed bytes).
   int columns;
-  uint64_t budget;  // bytes the kept rows may take
-  std::mutex lock;  // over the blocks and the large blocks they are in
+  uint64_t budget;                 // bytes the kept rows may take
+  uint64_t listed_file_bytes = 0;  // what the listed files hold on disk (0: unknown)
+
+  // The parse step's, on any thread, under `lock`: the kept blocks, the large blocks they lie
+  // in, and what they took, which foretells against listed_file_bytes whether the rest will fit.
+  std::mutex lock;
   std::vector<KeptBlock> blocks;
   std::vector<LargeBlock> memory;
   uint64_t large_block_bytes = 0;  // the large blocks taken from the budget, together
   size_t last_block_used = 0;      // bytes of the last large block handed out
-  // What the kept rows took, and what their blocks took of the files on disk, against what the
-  // listed files hold on disk (0: unknown), which foretells whether the rest will fit.
-  uint64_t kept_row_bytes = 0;
-  uint64_t seen_file_bytes = 0;
-  uint64_t listed_file_bytes = 0;
+  uint64_t kept_row_bytes = 0;     // the kept rows
+  uint64_t seen_file_bytes = 0;    // what the kept rows' blocks took of the files on disk
+  // Read without the lock by every thread: set once, never cleared during the pass.
   std::atomic<bool> given_up{false};
   std::atomic<int> scale_hint{0};  // the last block's decimal scale: the next one's likely
-  // Each cell's least and greatest key, cells as the statistics table lays them out.
+
+  // The apply step's, one column range at a time (no two threads note one cell), and after the
+  // pass give_up_kept's for the rows kept: each cell's least and greatest key, cells as the
+  // statistics table lays them out.
   std::vector<uint64_t> least;
   std::vector<uint64_t> greatest;
 };
