@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <cmath>
+#include <cstdint>
 #include <numeric>
 
 #include "passes/engine/value_pass.h"
@@ -159,6 +160,9 @@ void shrink_targets(const Windows& windows, const std::vector<Count>& counts,
   }
 }
 
+// Targets a joined window takes at most (a level's figure and interval ends are four).
+constexpr size_t kMostJoined = 4;
+
 // A run of a cell's open targets whose windows are one or touch, being joined.
 struct JoinedWindow {
   uint64_t lo = 0;
@@ -185,8 +189,9 @@ void join_touching_windows(const RankQuery& query, std::vector<Target>& targets)
       const Target& target = targets[t];
       if (target.found()) continue;
       const bool same = !joined.members.empty() && target.lo == joined.last_lo;
-      const bool touching =
-          !joined.members.empty() && joined.hi != UINT64_MAX && target.lo == joined.hi + 1;
+      // A few targets a window at most: each is selected among the window's values.
+      const bool touching = !joined.members.empty() && joined.members.size() < kMostJoined &&
+                            joined.hi != UINT64_MAX && target.lo == joined.hi + 1;
       if (!same && !touching) {
         give_joined_window(joined, targets);
         joined = {target.lo, target.hi, 0, target.lo, {}};
@@ -258,6 +263,10 @@ PassFound collect_pass(const std::vector<std::string>& entries, int columns,
     }
   });
   if (failed(error) || beyond.load()) return {error, beyond.load()};
+  // A window's targets come side by side, ranks ascending: each is selected among the values
+  // its predecessor in the window left above it.
+  size_t selected_window = SIZE_MAX;
+  auto from = values.begin();
   for (size_t t = 0; t < targets.size(); ++t) {
     Target& target = targets[t];
     if (target.found()) continue;
@@ -265,9 +274,12 @@ PassFound collect_pass(const std::vector<std::string>& entries, int columns,
     const Window& window = windows.all[w];
     if (next[w] != window.first_place + window.count) return {{}, true};
     const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.first_place);
+    if (w != selected_window) from = first;
+    selected_window = w;
     const auto at = first + static_cast<std::ptrdiff_t>(target.rank - 1);
-    std::nth_element(first, at, first + static_cast<std::ptrdiff_t>(window.count));
+    std::nth_element(from, at, first + static_cast<std::ptrdiff_t>(window.count));
     target.lo = target.hi = *at;
+    from = at + 1;
   }
   return {};
 }
