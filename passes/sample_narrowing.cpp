@@ -128,10 +128,11 @@ size_t place_buckets(Windows& windows, const std::vector<Target>& targets, uint6
       open += !targets[end].found();
     }
     Window& window = windows.all[w];
-    int bits = 1;
-    while (bits < most_bits && values_kept(window, targets, first, end, bits) > open * share) {
-      ++bits;
-    }
+    // A bucket's worth is kept at least: the bits that make one fit its targets' share first.
+    const uint64_t allowed = open * share;
+    const uint64_t least_buckets = (window.count + allowed - 1) / allowed;
+    int bits = std::clamp(int(std::bit_width(least_buckets - 1)), 1, most_bits);
+    while (bits < most_bits && values_kept(window, targets, first, end, bits) > allowed) ++bits;
     window.shift = std::max(0, int(std::bit_width(window.hi - window.lo)) - bits);
     window.first_bucket = buckets;
     buckets += static_cast<size_t>((window.hi - window.lo) >> window.shift) + 1;
@@ -239,6 +240,30 @@ PassFound count_pass(const std::vector<std::string>& entries, int columns,
   return {};
 }
 
+// Each open target selected among its window's collected values. A window's targets come side
+// by side, ranks ascending: each is selected among the values its predecessor left above it.
+// False where a window holds fewer values than counted (the files changed in between).
+bool select_collected(const Windows& windows, const std::vector<size_t>& next,
+                      std::vector<uint64_t>& values, std::vector<Target>& targets) {
+  size_t selected_window = SIZE_MAX;
+  auto from = values.begin();
+  for (size_t t = 0; t < targets.size(); ++t) {
+    Target& target = targets[t];
+    if (target.found()) continue;
+    const size_t w = windows.of_target[t];
+    const Window& window = windows.all[w];
+    if (next[w] != window.first_place + window.count) return false;
+    const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.first_place);
+    if (w != selected_window) from = first;
+    selected_window = w;
+    const auto at = first + static_cast<std::ptrdiff_t>(target.rank - 1);
+    std::nth_element(from, at, first + static_cast<std::ptrdiff_t>(window.count));
+    target.lo = target.hi = *at;
+    from = at + 1;
+  }
+  return true;
+}
+
 // The last pass: every open window's values collected, and each target's selected among them.
 PassFound collect_pass(const std::vector<std::string>& entries, int columns,
                        const PassOptions& options, Windows& windows, std::vector<Target>& targets) {
@@ -263,24 +288,7 @@ PassFound collect_pass(const std::vector<std::string>& entries, int columns,
     }
   });
   if (failed(error) || beyond.load()) return {error, beyond.load()};
-  // A window's targets come side by side, ranks ascending: each is selected among the values
-  // its predecessor in the window left above it.
-  size_t selected_window = SIZE_MAX;
-  auto from = values.begin();
-  for (size_t t = 0; t < targets.size(); ++t) {
-    Target& target = targets[t];
-    if (target.found()) continue;
-    const size_t w = windows.of_target[t];
-    const Window& window = windows.all[w];
-    if (next[w] != window.first_place + window.count) return {{}, true};
-    const auto first = values.begin() + static_cast<std::ptrdiff_t>(window.first_place);
-    if (w != selected_window) from = first;
-    selected_window = w;
-    const auto at = first + static_cast<std::ptrdiff_t>(target.rank - 1);
-    std::nth_element(from, at, first + static_cast<std::ptrdiff_t>(window.count));
-    target.lo = target.hi = *at;
-    from = at + 1;
-  }
+  if (!select_collected(windows, next, values, targets)) return {{}, true};
   return {};
 }
 
