@@ -5,10 +5,10 @@
 #include <bit>
 #include <cmath>
 #include <limits>
-#include <thread>
 
 #include "passes/engine/value_pass.h"
 #include "passes/sample_narrowing.h"
+#include "stats/on_threads.h"
 #include "stats/rank_select.h"
 
 namespace pctlfit {
@@ -90,16 +90,6 @@ void select_cell(const CellWants& wants, std::vector<Key>& keys, double* figures
     return kept_key_value(found[static_cast<size_t>(place)], form);
   };
   cell_figures(wants, n, at, figures);
-}
-
-// Runs select(part) for part 0 .. threads - 1 on as many threads (this one among them).
-template <typename Select>
-void on_threads(int thread_count, const Select& select) {
-  const size_t threads = static_cast<size_t>(std::max(thread_count, 1));
-  std::vector<std::thread> workers;
-  for (size_t part = 1; part < threads; ++part) workers.emplace_back(select, part, threads);
-  select(0, threads);
-  for (std::thread& worker : workers) worker.join();
 }
 
 // Every cell's figures from its keys (which it frees), the cells on the pass's threads.

@@ -194,7 +194,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
   if (results.fitted_intervals) {
     text += interval_text(*results.fitted_intervals, counted, 3 + input.extra_levels.size());
   }
-  if (results.sample_intervals && levels > 0) {
+  if (results.sample_intervals) {
     text += interval_text(*results.sample_intervals, counted, levels);
   }
   return text + "\n";
@@ -258,7 +258,7 @@ bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
                            results.comparison.has_value(),
                            results.zeros.has_value(),
                            results.fitted_intervals.has_value(),
-                           results.sample_intervals.has_value() && !input.sample_levels.empty()};
+                           results.sample_intervals.has_value()};
   bool ok = std::fprintf(out, "%s\n", figure_table_header(extras).c_str()) >= 0;
   for (int column = 1; column <= input.results.table.columns && ok; ++column) {
     for (int month = 1; month <= kMonths && ok; ++month) {

@@ -1,12 +1,12 @@
 #include "run/messages.h"
 
-#include <charconv>
 #include <cstring>
 #include <vector>
 
 #include "input/header.h"
 #include "passes/sample_pass.h"
 #include "platform/platform.h"
+#include "report/table_writer.h"
 #include "stats/domain_check.h"
 #include "text/warning_text.h"
 
@@ -373,18 +373,9 @@ std::string report_replaced_warning(const std::string& report_name) {
                       "replaced, though it is the report of other files (-o chooses another name)");
 }
 
-namespace {
-// A level in its shortest decimal form: 5, 2.5, 99.9.
-std::string level_text(double level) {
-  char text[32];
-  const auto [end, ec] = std::to_chars(text, text + sizeof text, level);
-  return std::string(text, ec == std::errc() ? end : text);
-}
-}  // namespace
-
 std::string sample_note(const SampleMethod& method, const std::vector<double>& levels) {
   std::string list;
-  for (double level : levels) list += (list.empty() ? "" : ", ") + level_text(level);
+  for (double level : levels) list += (list.empty() ? "" : ", ") + shortest_double(level);
   const std::string type =
       method.type > 0 ? " (Hyndman and Fan type " + std::to_string(method.type) + ")" : "";
   return "pctlfit: sample percentiles: " + std::string(method.name) + type + " at " + list + " %\n";
@@ -392,7 +383,7 @@ std::string sample_note(const SampleMethod& method, const std::vector<double>& l
 
 std::string intervals_note(double confidence, uint64_t fitted_cells,
                            std::optional<uint64_t> sample_cells) {
-  std::string text = "pctlfit: intervals at " + level_text(confidence) + " %: fitted in " +
+  std::string text = "pctlfit: intervals at " + shortest_double(confidence) + " %: fitted in " +
                      std::to_string(fitted_cells) + " months";
   if (sample_cells) text += ", sample in " + std::to_string(*sample_cells);
   return text + "\n";

@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <thread>
 #include <utility>
 
 #include "stats/normal_quantile.h"
+#include "stats/on_threads.h"
 
 namespace pctlfit {
 
@@ -47,16 +47,12 @@ CellLevel cell_level(const MonthStats& cell, uint64_t at_bound, double level) {
 std::vector<QuantileFactors> factors_of(const std::vector<FactorKey>& keys, double confidence,
                                         int thread_count) {
   std::vector<QuantileFactors> factors(keys.size());
-  const auto work = [&](size_t part, size_t parts) {
+  const int threads = static_cast<int>(std::min(keys.size(), static_cast<size_t>(thread_count)));
+  on_threads(threads, [&](size_t part, size_t parts) {
     for (size_t i = part; i < keys.size(); i += parts) {
       factors[i] = normal_quantile_factors(keys[i].n, keys[i].z, confidence);
     }
-  };
-  const size_t threads = std::min(keys.size(), static_cast<size_t>(std::max(thread_count, 1)));
-  std::vector<std::thread> workers;
-  for (size_t part = 1; part < threads; ++part) workers.emplace_back(work, part, threads);
-  work(0, std::max<size_t>(threads, 1));
-  for (std::thread& worker : workers) worker.join();
+  });
   return factors;
 }
 
