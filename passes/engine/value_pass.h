@@ -12,11 +12,12 @@ namespace pctlfit {
 
 // A tally whose apply step hands each pooled value of a block to `take(cell, value)`, cells as
 // the statistics table lays them out, for the block's columns [first, end) on that range's
-// turn: two threads never take values of one cell at once. `take` is called per value, inline.
+// turn: two threads never take values of one cell at once. `take` is copied into the tally
+// (what it refers to must outlive the pass) and called per value, inline.
 template <typename Take>
 Tally value_tally(int columns, const Take& take) {
   Tally tally;
-  tally.apply = [columns, &take](const WorkItem& item, size_t first, size_t end) {
+  tally.apply = [columns, take](const WorkItem& item, size_t first, size_t end) {
     const double* row = item.parsed.values.data();
     const size_t width = static_cast<size_t>(columns);
     for (unsigned char month : item.parsed.months) {
