@@ -2,7 +2,8 @@
 
 namespace pctlfit {
 
-const char* report_title(DistributionMode mode, bool zeros) {
+const char* report_title(DistributionMode mode, bool zeros, bool best) {
+  if (best) return zeros ? kBestZerosTitle : kBestTitle;
   // With --zeros the figures are of a mixture, not of the mode alone: the title says so, so that
   // two reports of one data set that differ in it can be told apart.
   const DistributionFamily& family = family_of(mode);
@@ -10,13 +11,13 @@ const char* report_title(DistributionMode mode, bool zeros) {
 }
 
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
-                       const std::vector<std::string>& entries, bool zeros) {
+                       const std::vector<std::string>& entries, bool zeros, bool best) {
   bool ok = std::fputs("MM", report) >= 0;
   for (int j = 1; j <= columns && ok; ++j) {
     ok = std::fprintf(report, "\t%d_Min\t%d_5%%\t%d_50%%\t%d_95%%\t%d_Max", j, j, j, j, j) >= 0;
   }
   ok = ok && std::fputs("\n", report) >= 0;
-  ok = ok && std::fputs(report_title(mode, zeros), report) >= 0;
+  ok = ok && std::fputs(report_title(mode, zeros, best), report) >= 0;
   for (const std::string& entry : entries) {
     if (!ok) break;
     ok = std::fwrite(entry.data(), 1, entry.size(), report) == entry.size() &&
@@ -28,11 +29,14 @@ bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
 bool title_names_other_files(std::string_view title_line, const std::vector<std::string>& entries) {
   std::string names;
   for (const std::string& entry : entries) names += entry + ' ';
+  std::vector<const char*> titles = {kBestZerosTitle, kBestTitle};
   for (const DistributionFamily& family : kFamilies) {
-    for (const char* title : {family.zeros_title, family.title}) {
-      if (title != nullptr && title_line.starts_with(title)) {
-        return title_line.substr(std::string_view(title).size()) != names;
-      }
+    titles.push_back(family.zeros_title);
+    titles.push_back(family.title);
+  }
+  for (const char* title : titles) {
+    if (title != nullptr && title_line.starts_with(title)) {
+      return title_line.substr(std::string_view(title).size()) != names;
     }
   }
   return false;
@@ -46,11 +50,12 @@ bool write_month_rows(std::FILE* report, const CellResults& results, const Distr
     for (int column = 1; column <= table.columns && ok; ++column) {
       const MonthStats& cell = table_cell(table, column, month);
       const uint64_t zeros = results.zeros ? results.zeros->at(column, month) : 0;
+      const CellFit* fit = figure_fit(results, table.index(column, month));
       // printf's own rounding and its spelling of inf and nan are part of the format.
-      ok = std::fprintf(report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", mixed_min(dist, cell, zeros),
-                        mixed_at_level(dist, cell, zeros, 5.0),
-                        mixed_at_level(dist, cell, zeros, 50.0),
-                        mixed_at_level(dist, cell, zeros, 95.0), mixed_max(dist, cell, zeros)) >= 0;
+      ok = std::fprintf(
+               report, "\t%.2f\t%.2f\t%.2f\t%.2f\t%.2f", mixed_min(dist, cell, zeros),
+               cell_figure(dist, cell, zeros, fit, 5.0), cell_figure(dist, cell, zeros, fit, 50.0),
+               cell_figure(dist, cell, zeros, fit, 95.0), mixed_max(dist, cell, zeros)) >= 0;
     }
     ok = ok && std::fputs("\n", report) >= 0;
   }

@@ -14,12 +14,13 @@
 namespace pctlfit {
 
 // The title line's opening words for a mode (the NV title ends in a space, the others do not);
-// with --zeros (LN2, LN3) a title that says so.
-const char* report_title(DistributionMode mode, bool zeros = false);
+// with --zeros (LN2, LN3, GAM, LP3) a title that says so; with --fit=best one of its own.
+const char* report_title(DistributionMode mode, bool zeros = false, bool best = false);
 
 // Writes the column header line and the title line naming every entry. False if a write failed.
 bool write_report_head(std::FILE* report, int columns, DistributionMode mode,
-                       const std::vector<std::string>& entries, bool zeros = false);
+                       const std::vector<std::string>& entries, bool zeros = false,
+                       bool best = false);
 
 // Whether `title_line` (a report's second line, without its newline) is a report title that
 // names other files than `entries`, in any mode; false for a line that is no report title.

@@ -34,11 +34,17 @@ struct TableRow {
   int column;
   int month;
   const MonthStats& cell;
-  size_t counted;      // its index in the count tables
-  const FitCell* fit;  // its check, if --check-fit ran and the cell was checked
-  FitVerdict verdict;  // of `fit`
-  uint64_t zeros;      // --zeros: its values at the bound
+  size_t counted;             // its index in the count tables
+  const FitCell* fit;         // its check, if --check-fit ran and the cell was checked
+  FitVerdict verdict;         // of `fit`
+  uint64_t zeros;             // --zeros: its values at the bound
+  const CellFit* family_fit;  // the fit of its figures; null for the table's own normal
 };
+
+// The row's fitted figure at `level` percent.
+double figure_at(const TableRow& row, double level) {
+  return cell_figure(row.input.dist, row.cell, row.zeros, row.family_fit, level);
+}
 
 // A figure of a month with values; empty for a month without any.
 std::string figure(const TableRow& row, double value) {
@@ -99,8 +105,18 @@ std::string fit_text(const TableRow& row, TableColumn column) {
     case TableColumn::max:
       return figure(row, mixed_max(dist, cell, row.zeros));
     default:
-      return figure(row, mixed_at_level(dist, cell, row.zeros, percent_of(column)));
+      return figure(row, figure_at(row, percent_of(column)));
   }
+}
+
+// A given LN3 limit, or the bound a fit of LN3 per cell found; empty in other families.
+std::string lower_limit_text(const TableRow& row) {
+  if (row.family_fit != nullptr) {
+    const std::optional<double> limit = fitted_lower_limit(*row.family_fit);
+    return limit ? shortest_double(*limit) : "";
+  }
+  const Distribution& dist = row.input.dist;
+  return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
 }
 
 std::string cell_text(const TableRow& row, TableColumn column) {
@@ -129,11 +145,11 @@ std::string cell_text(const TableRow& row, TableColumn column) {
     case TableColumn::mode:
       return mode_name(dist.mode);
     case TableColumn::lower_limit:
-      return has_lower_limit(dist.mode) ? shortest_double(dist.lower_limit) : "";
+      return lower_limit_text(row);
     case TableColumn::flag:
       return std::string(flag_word(cell_flag(dist, row.cell,
                                              row.input.results.at_or_below_bound.cells[row.counted],
-                                             row.verdict.misfit, row.zeros)));
+                                             row.verdict.misfit, row.zeros, row.family_fit)));
   }
   return {};
 }
@@ -171,14 +187,15 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
       fit != nullptr ? judge_fit(*fit, static_cast<uint64_t>(cell.count)) : FitVerdict{};
   const size_t counted = cell_index(results.missing, column, month);
   const uint64_t zeros = results.zeros ? results.zeros->cells[counted] : 0;
-  const TableRow row{input, column, month, cell, counted, fit, verdict, zeros};
+  const TableRow row{
+      input, column, month, cell, counted, fit, verdict, zeros, figure_fit(results, counted)};
   std::string text;
   for (size_t c = 0; c < kTableColumns; ++c) {
     if (c > 0) text += ',';
     text += cell_text(row, static_cast<TableColumn>(c));
   }
   for (double level : input.extra_levels) {
-    text.append(",").append(figure(row, mixed_at_level(input.dist, cell, row.zeros, level)));
+    text.append(",").append(figure(row, figure_at(row, level)));
   }
   const size_t levels = input.sample_levels.size();
   const size_t first = counted * levels;
@@ -186,7 +203,13 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     text += ',';
     if (results.sample) text += figure(row, (*results.sample)[first + l]);
   }
-  if (results.comparison) text += comparison_text(*results.comparison, cell, column, month);
+  if (results.comparison && results.comparison->reported) {
+    text += comparison_text(*results.comparison, cell, column, month);
+  }
+  if (input.best) {
+    text.append(",").append(
+        row.family_fit != nullptr && row.family_fit->fitted ? mode_name(row.family_fit->mode) : "");
+  }
   if (results.zeros) {
     const double total = cell.count + double(row.zeros);
     text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));
@@ -234,7 +257,13 @@ std::string figure_table_header(const TableExtras& extras) {
   for (double level : extras.sample_levels) {
     text.append(",sample_").append(level_column_name(level));
   }
-  if (extras.compared) text += ",aic_nv,aic_ln2,aic_ln3,best";
+  if (extras.compared) {
+    for (const DistributionMode mode : kCompared) {
+      text.append(",aic_").append(family_of(mode).option);
+    }
+    text += ",best";
+  }
+  if (extras.best) text += ",family";
   if (extras.zeros) text += ",p0";
   if (extras.fitted_intervals) {
     for (double level : fitted_table_levels(extras.extra_levels)) {
@@ -255,7 +284,8 @@ bool write_figure_table(std::FILE* out, const FigureTableInput& input) {
   const CellResults& results = input.results;
   const TableExtras extras{input.extra_levels,
                            input.sample_levels,
-                           results.comparison.has_value(),
+                           results.comparison && results.comparison->reported,
+                           input.best,
                            results.zeros.has_value(),
                            results.fitted_intervals.has_value(),
                            results.sample_intervals.has_value()};

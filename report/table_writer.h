@@ -14,8 +14,8 @@ namespace pctlfit {
 
 // What the table is made of: the run's results (finalised), whichever further figures they
 // hold each giving columns of their own: --check-fit's counts; --sample's figures at
-// `sample_levels` in columns sample_p{L}; --compare-fits' columns aic_nv, aic_ln2, aic_ln3 and
-// best; --zeros' last column p0 (n counts the values at the bound, the figures are the
+// `sample_levels` in columns sample_p{L}; --compare-fits' columns aic_nv, aic_ln2, aic_ln3,
+// aic_gam, aic_p3, aic_lp3 and best; --fit=best's column family; --zeros' last column p0 (n counts the values at the bound, the figures are the
 // mixture's); --ci's intervals last, lo_p{L} and hi_p{L} for each fitted level (5, 50, 95, then
 // the extra levels), sample_lo_p{L} and sample_hi_p{L} for each sample level.
 struct FigureTableInput {
@@ -25,6 +25,7 @@ struct FigureTableInput {
   // --levels: the fitted figures at these levels (in percent) in columns p{L} after the others
   std::vector<double> extra_levels = {};
   std::vector<double> sample_levels = {};  // empty where the results hold no sample figures
+  bool best = false;  // --fit=best: a column `family` names each cell's family
 };
 
 // The levels of `levels` that have no column of their own (p5, p50, p95), in order.
@@ -41,6 +42,7 @@ struct TableExtras {
   std::vector<double> extra_levels = {};
   std::vector<double> sample_levels = {};
   bool compared = false;
+  bool best = false;
   bool zeros = false;
   bool fitted_intervals = false;
   bool sample_intervals = false;

@@ -276,14 +276,32 @@ std::string comparison_summary_line(const FitComparison& comparison,
              std::to_string(summary.wins[family_index(dist.mode)]) + " (at the given lower limit " +
              limit + ", not fitted)";
   }
-  for (const DistributionFamily& family : kFamilies) {
-    const long months = summary.not_fitted[family_index(family.mode)];
-    if (!has_bound(family.mode) || months == 0) continue;
+  if (comparison.families) {
+    for (const DistributionMode mode :
+         {DistributionMode::GAM, DistributionMode::P3, DistributionMode::LP3}) {
+      first += std::string(", ") + mode_name(mode) + " in " +
+               std::to_string(summary.wins[comparison_slot(mode)]);
+    }
+  }
+  if (dist.mode == DistributionMode::LN3_auto) {
+    first += ", LN3 in " + std::to_string(summary.wins[comparison_slot(dist.mode)]) +
+             " (its bound per cell)";
+  }
+  for (const DistributionMode mode : kCompared) {
+    const long months = summary.not_fitted[comparison_slot(mode)];
+    if (!is_compared(comparison, mode) || months == 0) continue;
+    first += std::string("; ") + mode_name(mode) + " not fitted in " + std::to_string(months);
+    const bool per_cell = mode == DistributionMode::LN3 && dist.mode == DistributionMode::LN3_auto;
+    if (mode == DistributionMode::P3 || mode == DistributionMode::LP3) {
+      first += mode == DistributionMode::P3
+                   ? " (values at or beyond its moment fit's bound)"
+                   : " (values at or below 0, or beyond its moment fit's bound)";
+      continue;
+    }
+    if (!has_bound(mode) || per_cell) continue;
     char bound[64];
-    std::snprintf(bound, sizeof bound, "%g",
-                  has_lower_limit(family.mode) ? comparison.lower_limit : 0.0);
-    first += std::string("; ") + family.keyword + " not fitted in " + std::to_string(months) +
-             " (values at or below " + bound +
+    std::snprintf(bound, sizeof bound, "%g", has_lower_limit(mode) ? comparison.lower_limit : 0.0);
+    first += std::string(" (values at or below ") + bound +
              (dist.zeros ? ")" : "; --zeros fits the values above it)");
   }
   if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
@@ -316,6 +334,54 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
 
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why) {
   return warning_text(file, why + "; the fit check is left out");
+}
+
+std::string no_fitted_intervals_note(const std::string& family) {
+  return "pctlfit: --ci: the fitted intervals are those of NV, LN2 and LN3 at a given limit; "
+         "the figures of " +
+         family + " have none (the columns lo_ and hi_ stay empty)\n";
+}
+
+std::string second_look_left_out_warning(const std::string& file, const std::string& why) {
+  return warning_text(file, why +
+                                "; P3, LP3 and LN3 per cell are not compared (their "
+                                "likelihoods need a second look at the values)");
+}
+
+void count_fit(FitTally& tally, const CellFit& fit, double values) {
+  if (values == 0) return;
+  ++tally.months;
+  if (!fit.fitted) {
+    ++tally.not_fitted;
+    return;
+  }
+  ++tally.chosen[family_index(fit.mode)];
+}
+
+std::string fit_tally_line(const FitTally& tally, DistributionMode mode, bool best) {
+  if (best) {
+    std::string line = "pctlfit: best fit by AIC:";
+    const char* separator = " ";
+    for (const DistributionFamily& family : kFamilies) {
+      const long months = tally.chosen[family_index(family.mode)];
+      if (months == 0) continue;
+      line += separator + std::string(family.keyword) + " in " + std::to_string(months);
+      separator = ", ";
+    }
+    line += std::string(tally.months > tally.not_fitted ? " of " : " none of ") +
+            std::to_string(tally.months) + " months";
+    if (tally.not_fitted > 0) line += "; no fit in " + std::to_string(tally.not_fitted);
+    return line + "\n";
+  }
+  if (tally.not_fitted == 0) return {};
+  const char* why = mode == DistributionMode::LN3_auto
+                        ? "fewer than 3 values, no spread, a skew not above 0, or a bound not "
+                          "below the least value"
+                    : has_bound(mode) ? "fewer than 3 values, no spread, or values at or below 0"
+                                      : "fewer than 3 values or no spread";
+  return "pctlfit: " + std::string(mode_name(mode)) + ": no fit in " +
+         std::to_string(tally.not_fitted) + " of " + std::to_string(tally.months) + " months (" +
+         why + "): flagged \"no fit\" in the table\n";
 }
 
 std::string size_text(uint64_t bytes) {

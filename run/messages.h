@@ -1,6 +1,7 @@
 #pragma once
 // Everything run control says on the console. Scripts read these texts: keep them byte for byte.
 
+#include <array>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 #include "input/input_error.h"
 #include "passes/data_pass.h"
 #include "run/exit_status.h"
+#include "stats/cell_fit.h"
 #include "stats/fit_check.h"
 #include "stats/fit_comparison.h"
 #include "stats/sample_percentile.h"
@@ -59,6 +61,23 @@ std::vector<std::string> compare_fits_lines(const FitComparison& comparison,
                                             const std::vector<std::string>& headings, bool zeros);
 // The check could not be made: a file changed between the passes, or could not be read again.
 std::string fit_check_left_out_warning(const std::string& file, const std::string& why);
+// --ci with a family whose figures are not a normal on the table's scale: its fitted figures
+// have no intervals (the sample intervals stand).
+std::string no_fitted_intervals_note(const std::string& family);
+// The second look could not be made: P3, LP3 and LN3 per cell go uncompared.
+std::string second_look_left_out_warning(const std::string& file, const std::string& why);
+
+// What the fits of --fit (beyond the normals) and --fit=best came to: the months with values,
+// those without a fit, and the months each family gives the figures of.
+struct FitTally {
+  long months = 0;     // with at least one value above the bound
+  long not_fitted = 0;
+  std::array<long, kFamilyCount> chosen = {};
+};
+void count_fit(FitTally& tally, const CellFit& fit, double values);
+// "pctlfit: GAM: no fit in 3 of 2400 months (...)" (nothing where every month has one), or with
+// --fit=best "pctlfit: best fit by AIC: NV in 10, LN2 in ... months".
+std::string fit_tally_line(const FitTally& tally, DistributionMode mode, bool best);
 // A size in bytes as --memory takes it: "8M" where it is whole mebibytes, "512K", else bytes.
 std::string size_text(uint64_t bytes);
 // --sample's values that do not fit --memory: how much they need, and that passes follow.

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "input/record/number_scan.h"
+#include "stats/families.h"
 #include "text/option_value.h"
 
 namespace pctlfit {
@@ -24,12 +25,30 @@ bool starts_with_number(const std::string& text) {
 namespace {
 
 bool read_lower_limit_option(const std::string& text, Options& options, std::string& error) {
+  if (text == "auto") {
+    options.lower_limit_per_cell = true;
+    return true;
+  }
   const std::optional<double> limit = parse_whole_number(text);
   if (!limit || !std::isfinite(*limit)) {
     error = "pctlfit: lower limit \"" + text + "\" is not a number";
     return false;
   }
   options.lower_limit = limit;
+  return true;
+}
+
+// "GAM", "best", ...: the family of the figures.
+bool read_fit_option(const std::string& text, Options& options, std::string& error) {
+  if (text == "best") {
+    options.fit_best = true;
+    return true;
+  }
+  if (!fit_family_named(text)) {
+    error = "pctlfit: --fit=" + text + " is none of NV, LN2, LN3, GAM, P3, LP3 and best";
+    return false;
+  }
+  options.fit = text;
   return true;
 }
 
@@ -153,6 +172,10 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
   if (const OptionValue table = option_value(args, i, nullptr, "table");
       table.match != OptionMatch::other) {
     return take_value(table, arg, options.table, error);
+  }
+  if (const OptionValue fit = option_value(args, i, nullptr, "fit");
+      fit.match != OptionMatch::other) {
+    return take_value(fit, arg, text, error) && read_fit_option(*text, options, error);
   }
   if (const OptionValue layout = option_value(args, i, nullptr, "layout");
       layout.match != OptionMatch::other) {

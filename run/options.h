@@ -19,6 +19,10 @@ struct Options {
   bool strict = false;                       // warnings about the input fail the run
   bool check_fit = false;                    // a second pass holds every fit against its own values
   std::optional<double> lower_limit;         // LN3's limit without the prompt
+  bool lower_limit_per_cell = false;         // -l auto: LN3's bound fitted per column and month
+  // --fit: the family whose figures the report and table give (a --fit word: NV ... LP3)
+  std::optional<std::string> fit;
+  bool fit_best = false;  // --fit=best: per cell, the family with the least AIC
   std::optional<std::string> output;         // the report's name instead of the derived one
   std::optional<std::string> table;          // the figure table's name
   FileLayout layout = FileLayout::standard;  // --layout

@@ -15,6 +15,7 @@
 #include "passes/data_pass.h"
 #include "passes/kept/kept_tally.h"
 #include "passes/sample_pass.h"
+#include "passes/second_look.h"
 #include "passes/shift_pass.h"
 #include "platform/platform.h"
 #include "report/report_writer.h"
@@ -90,6 +91,36 @@ bool read_lower_limit(RunContext& context, ExitStatus& status) {
   return true;
 }
 
+// --fit and -l auto: the family of the figures, where it is not the mode word's. False with
+// `status` set on a usage error.
+bool choose_fit_family(const Options& options, RunContext& context, ExitStatus& status) {
+  Distribution& dist = context.distribution;
+  const std::optional<DistributionMode> fit =
+      options.fit ? fit_family_named(*options.fit) : std::nullopt;
+  const bool wants_ln3 = !fit || *fit == DistributionMode::LN3;
+  if (options.lower_limit_per_cell) {
+    std::string why;
+    if (!wants_ln3) why = "-l auto is for LN3, but --fit is " + *options.fit;
+    if (options.mode_word && dist.mode != DistributionMode::LN3 && !fit) {
+      why = "-l auto is for LN3, but the mode word is " + *options.mode_word;
+    }
+    if (options.zeros) why = "--zeros with -l auto: the bound per cell lies below every value";
+    if (!why.empty()) {
+      status = report_usage_error(context.console.out, "pctlfit: " + why);
+      return false;
+    }
+    dist.mode = DistributionMode::LN3_auto;
+  } else if (fit) {
+    if (options.lower_limit && *fit != DistributionMode::LN3) {
+      status = report_usage_error(
+          context.console.out, "pctlfit: --lower-limit is for LN3, but --fit is " + *options.fit);
+      return false;
+    }
+    dist.mode = *fit;
+  }
+  return true;
+}
+
 // The mode word and the lower limit, from the options, the word after the list name and the
 // prompt. False with `status` set on a usage error.
 bool choose_distribution(const Options& options, RunContext& context, ExitStatus& status) {
@@ -100,7 +131,7 @@ bool choose_distribution(const Options& options, RunContext& context, ExitStatus
   }
   const DistributionMode with_limit = DistributionMode::LN3;  // the family -l implies
   if (options.lower_limit) {
-    if (options.mode_word && !has_lower_limit(dist.mode)) {
+    if (options.mode_word && !has_lower_limit(dist.mode) && !options.fit) {
       status = report_usage_error(
           context.console.out,
           "pctlfit: --lower-limit is for LN3, but the mode word is " + *options.mode_word);
@@ -108,12 +139,19 @@ bool choose_distribution(const Options& options, RunContext& context, ExitStatus
     }
     dist.mode = with_limit;
     dist.lower_limit = *options.lower_limit;
-  } else if (has_lower_limit(dist.mode) && !read_lower_limit(context, status)) {
+  }
+  if (!choose_fit_family(options, context, status)) return false;
+  if (!options.lower_limit && has_lower_limit(dist.mode) && !read_lower_limit(context, status)) {
     return false;
   }
   if (options.zeros && !has_bound(dist.mode)) {
-    status = report_usage_error(context.console.out,
-                                "pctlfit: --zeros is for LN2 and LN3, but the mode is NV");
+    const std::string text = is_normal_fit(dist.mode)
+                                 ? "pctlfit: --zeros is for LN2 and LN3, but the mode is NV"
+                                 : std::string(
+                                       "pctlfit: --zeros is for LN2, LN3, GAM and LP3, "
+                                       "but the family is ") +
+                                       mode_name(dist.mode);
+    status = report_usage_error(context.console.out, text);
     return false;
   }
   dist.zeros = options.zeros;
@@ -374,8 +412,9 @@ void keep_digits(RunContext& context) {
 // to standard error and the figure table; a file that cannot be read again or changed in
 // between leaves the check out, with a warning, and the run goes on as without it.
 void check_fit(RunContext& context) {
-  FitCheck check =
-      prepare_fit_check(context.results.table, context.distribution, zero_counts(context.results));
+  const CellResults& results = context.results;
+  FitCheck check = prepare_fit_check(results.table, context.distribution, zero_counts(results),
+                                     results.fits ? &*results.fits : nullptr);
   std::optional<LeftOut> left_out = no_longer_regular(context);
   if (!left_out) {
     const InputError error = check_data_files(context.entries, context.distribution, check,
@@ -395,6 +434,50 @@ void check_fit(RunContext& context) {
     std::fputs(line.c_str(), context.console.err);
   }
   context.results.fit_check = std::move(check);
+}
+
+// --compare-fits and --fit=best: a second look at the values gives the moment fits' (P3, LP3,
+// LN3 per cell) likelihoods. Where the files cannot be read again (a pipe, a file replaced or
+// changed), those families go uncompared, with a warning, and the run goes on.
+void look_at_values_again(RunContext& context) {
+  FitComparison& comparison = *context.results.comparison;
+  if (!prepare_second_look(comparison, context.results.table)) return;
+  std::optional<LeftOut> left_out;
+  for (const std::string& entry : context.entries) {
+    if (file_kind(entry) == FileKind::fifo) left_out = LeftOut{entry, "a pipe, read once"};
+  }
+  if (!left_out) left_out = no_longer_regular(context);
+  if (!left_out) {
+    const InputError error = look_again(context.entries, context.distribution, comparison,
+                                        later_pass_options(context, "likelihood pass"));
+    clear_progress(context.progress);
+    left_out = later_pass_left_out(context, error, "changed between the passes");
+  }
+  if (left_out) {
+    comparison.second.clear();
+    std::fputs(second_look_left_out_warning(left_out->file, left_out->why).c_str(),
+               context.console.err);
+  }
+}
+
+// --fit of a family beyond the normals, or --fit=best: each cell's fit that gives its figures,
+// and a line that says in how many months there is none (or which family each month takes).
+void fit_families(RunContext& context, const Options& options) {
+  const CellResults& results = context.results;
+  const FitComparison& comparison = *results.comparison;
+  const Distribution& dist = context.distribution;
+  std::vector<CellFit> fits(results.table.cells.size());
+  FitTally tally;
+  for (size_t cell = 0; cell < fits.size(); ++cell) {
+    const MonthStats& record = results.table.cells[cell];
+    DistributionMode mode = dist.mode;
+    if (options.fit_best) mode = cell_aic(comparison, record, cell).best.value_or(mode);
+    const CellSums sums{comparison.table_scale, record, comparison.nv[cell], comparison.ln2[cell]};
+    fits[cell] = fit_cell(mode, sums, dist.lower_limit);
+    count_fit(tally, fits[cell], record.count);
+  }
+  std::fputs(fit_tally_line(tally, dist.mode, options.fit_best).c_str(), context.console.err);
+  context.results.fits = std::move(fits);
 }
 
 // --memory shared out between --sample's bookkeeping and its values.
@@ -464,8 +547,20 @@ void sample_percentiles(RunContext& context, const Options& options) {
 // --ci: the intervals of the fitted figures at the table's levels, and the line that says how
 // many months have them (and, with --sample, sample intervals).
 void fit_intervals(RunContext& context, const Options& options) {
-  const FittedIntervalRequest request{fitted_table_levels(extra_levels(context.levels)),
-                                      *options.ci / 100, zero_counts(context.results),
+  const std::vector<double> levels = fitted_table_levels(extra_levels(context.levels));
+  if (context.results.fits) {
+    // The noncentral t's intervals are those of a normal on the table's scale: a family fitted
+    // otherwise (or chosen per cell) has none, and says so.
+    context.results.fitted_intervals =
+        std::vector<IntervalEnds>(context.results.table.cells.size() * levels.size(),
+                                  IntervalEnds{std::nan(""), std::nan("")});
+    std::fputs(no_fitted_intervals_note(options.fit_best ? "--fit=best"
+                                                         : mode_name(context.distribution.mode))
+                   .c_str(),
+               context.console.err);
+    return;
+  }
+  const FittedIntervalRequest request{levels, *options.ci / 100, zero_counts(context.results),
                                       context.threads};
   context.results.fitted_intervals =
       fitted_intervals(context.results.table, context.distribution, request);
@@ -492,9 +587,12 @@ std::optional<WriteFailure> write_figures(RunContext& context) {
   std::optional<WriteFailure> failure =
       finish_output(context.report, context.report_name, rows_written ? 0 : errno);
   if (failure || !context.table_file) return failure;
-  const FigureTableInput input{context.results, context.distribution, context.headings,
+  const FigureTableInput input{context.results,
+                               context.distribution,
+                               context.headings,
                                extra_levels(context.levels),
-                               context.results.sample ? context.levels : std::vector<double>{}};
+                               context.results.sample ? context.levels : std::vector<double>{},
+                               context.fit_best};
   const bool table_written = write_figure_table(context.table_file.get(), input);
   return finish_output(context.table_file, context.table_name, table_written ? 0 : errno);
 }
@@ -532,7 +630,10 @@ bool read_columns(RunContext& context, ExitStatus& status) {
 void later_figures(RunContext& context, const Options& options, bool head_written) {
   finalize_table(context.results.table);
   keep_digits(context);
-  if (context.results.comparison) {
+  const bool compared = context.results.comparison && context.results.comparison->reported;
+  if (compared || options.fit_best) look_at_values_again(context);
+  if (options.fit_best || !is_normal_fit(context.distribution.mode)) fit_families(context, options);
+  if (compared) {
     for (const std::string& line :
          compare_fits_lines(*context.results.comparison, context.results.table,
                             context.distribution, context.headings, options.zeros)) {
@@ -549,15 +650,16 @@ void later_figures(RunContext& context, const Options& options, bool head_writte
 ExitStatus write_report(RunContext& context, const Options& options) {
   context.layout = options.layout;
   context.levels = options.levels;
+  context.fit_best = options.fit_best;
   ExitStatus status = kExitOk;
   if (!read_columns(context, status) || !sample_budget_fits(context, options, status)) {
     return status;
   }
-  context.results =
-      allocate_results(context.column_count, context.distribution, options.compare_fits);
+  context.results = allocate_results(context.column_count, context.distribution,
+                                     {options.compare_fits, options.fit_best});
   const bool head_written =
       write_report_head(context.report.get(), context.column_count, context.distribution.mode,
-                        context.entries, context.distribution.zeros);
+                        context.entries, context.distribution.zeros, options.fit_best);
   const int head_error = head_written ? 0 : errno;
   stamp_files(context);  // for any later pass, which holds the files against them
   if (options.sample && options.table) {

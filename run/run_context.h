@@ -46,6 +46,7 @@ struct RunContext {
   Distribution distribution;
   FileLayout layout = FileLayout::standard;  // of the data files
   std::vector<double> levels;                // the figure table's levels, in percent
+  bool fit_best = false;                     // --fit=best: each cell's family by least AIC
   std::unique_ptr<KeptValues> kept;          // --sample: the values the data pass keeps
   FilePtr report;
   PendingOutput report_pending;

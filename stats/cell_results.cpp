@@ -2,13 +2,17 @@
 
 namespace pctlfit {
 
-CellResults allocate_results(int columns, const Distribution& dist, bool compare_fits) {
+CellResults allocate_results(int columns, const Distribution& dist, ComparisonNeeds needs) {
   CellResults results;
   results.table = allocate_table(columns);
   results.missing = allocate_cell_counts(columns);
   results.at_or_below_bound = allocate_cell_counts(columns);
   if (dist.zeros) results.zeros = allocate_cell_counts(columns);
-  if (compare_fits) results.comparison = allocate_comparison(columns, dist);
+  const bool families = needs.reported || needs.best || !is_normal_fit(dist.mode);
+  if (families) {
+    results.comparison = allocate_comparison(columns, dist, true);
+    results.comparison->reported = needs.reported;
+  }
   return results;
 }
 

@@ -6,6 +6,7 @@
 #include <optional>
 #include <vector>
 
+#include "stats/cell_fit.h"
 #include "stats/distribution.h"
 #include "stats/fit_check.h"
 #include "stats/fit_comparison.h"
@@ -21,7 +22,10 @@ struct CellResults {
   // --zeros: each cell's values exactly at the bound; n counts them, the figures are the
   // mixture's
   std::optional<CellCounts> zeros;
-  std::optional<FitComparison> comparison;  // --compare-fits
+  // --compare-fits, and the further sums the families beyond the run's normal fit from
+  std::optional<FitComparison> comparison;
+  // --fit of a family beyond the normals, --fit=best: each cell's fit that gives its figures
+  std::optional<std::vector<CellFit>> fits;
   std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
   // --sample: the figures by cell (month-major, as cell_index orders them), then level, when
   // they could be made
@@ -40,8 +44,20 @@ inline CellCounts* zero_counts(CellResults& results) {
   return results.zeros ? &*results.zeros : nullptr;
 }
 
+// The cell's fit that gives its figures; null where the table's own normal gives them.
+inline const CellFit* figure_fit(const CellResults& results, size_t cell) {
+  return results.fits ? &(*results.fits)[cell] : nullptr;
+}
+
+// Which further sums a run needs: --compare-fits' columns and lines, --fit=best's choice.
+struct ComparisonNeeds {
+  bool reported = false;
+  bool best = false;
+};
+
 // The results of a run of `columns` columns, each part that the run fills from the data pass
-// allocated: the zeros' counts with --zeros, the comparison's sums with --compare-fits.
-CellResults allocate_results(int columns, const Distribution& dist, bool compare_fits);
+// allocated: the zeros' counts with --zeros, the comparison's sums with --compare-fits, --fit
+// of a family beyond the normals or --fit=best.
+CellResults allocate_results(int columns, const Distribution& dist, ComparisonNeeds needs);
 
 }  // namespace pctlfit

@@ -51,7 +51,7 @@ double binomial_at_least(uint64_t n, uint64_t k, double p) {
 }
 
 FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
-                           const CellCounts* zeros) {
+                           const CellCounts* zeros, const std::vector<CellFit>* fits) {
   FitCheck check;
   check.columns = table.columns;
   check.cells.resize(table.cells.size());
@@ -59,11 +59,13 @@ FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
     const MonthStats& stats = table.cells[i];
     FitCell& cell = check.cells[i];
     cell.zeros = zeros != nullptr ? zeros->cells[i] : 0;
-    cell.checked = stats.count > 0 && std::isfinite(stats.mean) && std::isfinite(stats.std_dev);
+    const CellFit* fit = fits != nullptr ? &(*fits)[i] : nullptr;
+    cell.checked = stats.count > 0 && std::isfinite(stats.mean) && std::isfinite(stats.std_dev) &&
+                   (fit == nullptr || fit->fitted);
     if (!cell.checked) continue;
     cell.mean = stats.mean;
-    cell.p5 = mixed_at_level(dist, stats, cell.zeros, 5.0);
-    cell.p95 = mixed_at_level(dist, stats, cell.zeros, 95.0);
+    cell.p5 = cell_figure(dist, stats, cell.zeros, fit, 5.0);
+    cell.p95 = cell_figure(dist, stats, cell.zeros, fit, 95.0);
     const double p0 = double(cell.zeros) / (stats.count + double(cell.zeros));
     cell.judge_below = p0 < kLineShare;
     cell.judge_above = p0 < 1 - kLineShare;

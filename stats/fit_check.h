@@ -8,6 +8,7 @@
 #include <optional>
 #include <vector>
 
+#include "stats/cell_fit.h"
 #include "stats/distribution.h"
 #include "stats/month_stats.h"
 
@@ -36,9 +37,11 @@ struct FitCell {
 using FitCheck = CellGrid<FitCell>;
 
 // The cells of a check for a finalised table: their lines, their means, which are checked;
-// with --zeros, `zeros` counts each cell's values at the bound.
+// with --zeros, `zeros` counts each cell's values at the bound; `fits`, where the run has them,
+// each cell's family fit whose lines are held against the values.
 FitCheck prepare_fit_check(const StatsTable& table, const Distribution& dist,
-                           const CellCounts* zeros = nullptr);
+                           const CellCounts* zeros = nullptr,
+                           const std::vector<CellFit>* fits = nullptr);
 
 inline FitCell& check_cell(FitCheck& check, int column, int month) {
   return check.at(column, month);

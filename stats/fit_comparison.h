@@ -1,43 +1,83 @@
 #pragma once
-// --compare-fits: which of NV, LN2 and LN3 (at the run's lower limit, which is given, not
-// fitted) fits each column and month best, by AIC. Each mode's log-likelihood at its
-// maximum-likelihood parameters in its own domain, with the transform's Jacobian:
+// --compare-fits: which family fits each column and month best, by AIC = 2k - 2 lnL. NV, LN2
+// and LN3 (at a given lower limit) at their maximum-likelihood parameters in their own domain,
+// with the transform's Jacobian:
 //   lnL = -n/2 (ln(2 pi s2) + 1) - J,  AIC = 4 - 2 lnL,
 // s2 the variance with divisor n of the transformed values, J 0 (NV), the sum of ln x (LN2) or
 // of ln(x - limit) (LN3). The run's own mode reads the statistics table's sums (the ranking is
 // that of its own SD); the others' run in the data pass, value by value in the table's order,
-// each about the cell's first value in that domain, so that they do not cancel.
+// each about the cell's first value in that domain, so that they do not cancel. The gamma's
+// likelihood comes from the same sums; those of P3, LP3 and LN3 per cell (k = 3, at their
+// moment estimates) need each value against the fitted location, from a second look at the
+// values.
 
 #include <array>
 #include <cstdint>
+#include <iterator>
 #include <optional>
 #include <vector>
 
 #include "stats/distribution.h"
+#include "stats/family_fit.h"
 #include "stats/month_stats.h"
 
 namespace pctlfit {
 
-inline constexpr size_t kFitModes = kFamilyCount;  // at family_index
+// The families compared, each in its place of the per-family arrays (LN3 per cell in LN3's).
+inline constexpr DistributionMode kCompared[] = {DistributionMode::NV,  DistributionMode::LN2,
+                                                 DistributionMode::LN3, DistributionMode::GAM,
+                                                 DistributionMode::P3,  DistributionMode::LP3};
+inline constexpr size_t kFitModes = std::size(kCompared);
+inline constexpr size_t comparison_slot(DistributionMode mode) {
+  return mode == DistributionMode::LN3_auto ? family_index(DistributionMode::LN3)
+                                            : family_index(mode);
+}
 
 struct DomainSums {
   double n = 0;        // values in the domain
   double shift = 0;    // the first of them
   double about = 0;    // sum of (y - shift)
   double squares = 0;  // sum of (y - shift)^2
+  double cubes = 0;    // sum of (y - shift)^3: the skew of P3, LP3 and LN3 per cell
 };
 
-// The other modes' sums, laid out like the table's cells: `nv` (the values as read) where the
-// run's scale is not theirs, `ln2` (ln x) where it is not theirs (LN3 is compared in LN3 runs
-// only, from the table).
+// What the second look sums per cell, each at the cell's moment fit: ln |x - bound| of P3 and
+// of LP3 (on ln x), ln(x - bound) and its squared deviation from mu of LN3 per cell, and how
+// many values lie at or beyond each bound (a likelihood of 0).
+struct SecondLook {
+  double p3_logs = 0;
+  double lp3_logs = 0;
+  double ln3_logs = 0;
+  double ln3_squares = 0;
+  double p3_beyond = 0;
+  double lp3_beyond = 0;
+  double ln3_beyond = 0;
+};
+
+// Per cell, the moment fits the second look holds the values against (unfitted: left out).
+struct SecondLookFits {
+  std::optional<PearsonLikelihood> p3, lp3;
+  std::optional<Ln3Fit> ln3;
+};
+
+// The further sums of every cell, laid out like the table's cells: `nv` (the values as read)
+// and `ln2` (ln x of those above 0) where the run's scale is not theirs or a family needs their
+// third power; the second look's sums once it has run.
 struct FitComparison {
   int columns = 0;
   DistributionMode run_mode = DistributionMode::LN2;
+  FitScale table_scale = FitScale::log_values;
   double lower_limit = 0;
+  bool families = false;  // GAM, P3, LP3 and LN3 per cell beside NV, LN2 and LN3
+  bool reported = false;  // --compare-fits: the AICs go to the table and standard error
   std::vector<DomainSums> nv, ln2;
+  std::vector<SecondLookFits> fits;  // set before the second look
+  std::vector<SecondLook> second;    // empty until the second look has run
 };
 
-FitComparison allocate_comparison(int columns, const Distribution& dist);
+// `compared`: --compare-fits; `families`: a family other than the run's normal needs the
+// sums of both scales.
+FitComparison allocate_comparison(int columns, const Distribution& dist, bool families);
 
 inline void add_to_domain(DomainSums& sums, double y) {
   if (sums.n == 0) sums.shift = y;
@@ -45,6 +85,7 @@ inline void add_to_domain(DomainSums& sums, double y) {
   sums.n += 1;
   sums.about += d;
   sums.squares += d * d;
+  sums.cubes += d * d * d;
 }
 
 // Adds one pooled value of cell `cell`: `x` as read, `ln_x` its logarithm, to the modes that
@@ -55,7 +96,8 @@ inline void compare_value(FitComparison& comparison, size_t cell, double x, doub
 }
 
 // Each mode's AIC of a cell whose finalised statistics are `record` (none where a value lies
-// outside its domain, below three values, or all values equal), and the mode with the smallest.
+// outside its domain, below three values, all values equal, or, for the moment fits, before the
+// second look), and the mode with the smallest.
 struct CellAic {
   std::array<std::optional<double>, kFitModes> aic;
   std::optional<DistributionMode> best;
@@ -82,6 +124,9 @@ struct ComparisonSummary {
   std::array<long, kFitModes> not_fitted = {};
   std::vector<AicLoss> losses;
 };
+// Whether the run compares `mode` (one of kCompared) at all.
+bool is_compared(const FitComparison& comparison, DistributionMode mode);
+
 ComparisonSummary summarise_comparison(const FitComparison& comparison, const StatsTable& table);
 
 }  // namespace pctlfit

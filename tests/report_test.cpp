@@ -44,7 +44,7 @@ TEST(ReportHead, ColumnLineAndTitle) {
 
 TEST(ReportRows, TwelveRowsOfFiveFigures) {
   const Distribution ln2{DistributionMode::LN2, 0.0};
-  CellResults results = allocate_results(2, ln2, false);
+  CellResults results = allocate_results(2, ln2, {});
   StatsTable& table = results.table;
   for (double v : {1.0, 2.0, 4.0})
     accumulate_value(table_cell(table, 1, 1), transform_value(ln2, v));
@@ -85,11 +85,18 @@ TEST(FigureTable, FieldsReadBackExactly) {
 TEST(ReportTitle, EachFamilysOwn) {
   std::vector<std::string> titles;
   for (const DistributionFamily& family : kFamilies) {
-    EXPECT_EQ(family_named(family.keyword), family.mode);
+    if (family.mode_word) {
+      EXPECT_EQ(family_named(family.keyword), family.mode);
+    }
+    if (family.mode != DistributionMode::LN3_auto) {
+      EXPECT_EQ(fit_family_named(family.keyword), family.mode);
+    }
     EXPECT_STREQ(mode_name(family.mode), family.keyword);
     titles.push_back(report_title(family.mode, false));
     if (has_bound(family.mode)) titles.push_back(report_title(family.mode, true));
   }
+  titles.push_back(report_title(DistributionMode::NV, false, true));
+  titles.push_back(report_title(DistributionMode::NV, true, true));
   for (size_t a = 0; a < titles.size(); ++a) {
     for (size_t b = 0; b < titles.size(); ++b) {
       if (a != b) {
@@ -106,7 +113,7 @@ TEST(ReportRows, FailedWritesAreReported) {
   std::setvbuf(full, nullptr, _IONBF, 0);  // fail on the write itself, not later at the flush
   const Distribution nv{DistributionMode::NV, 0.0};
   EXPECT_FALSE(write_report_head(full, 1, DistributionMode::NV, {"a"}));
-  EXPECT_FALSE(write_month_rows(full, allocate_results(1, nv, false), nv));
+  EXPECT_FALSE(write_month_rows(full, allocate_results(1, nv, {}), nv));
   std::fclose(full);
 }
 
