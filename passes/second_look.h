@@ -17,9 +17,6 @@ namespace pctlfit {
 // no cell has one (the pass is then not needed).
 bool prepare_second_look(FitComparison& comparison, const StatsTable& table);
 
-// Adds one pooled value `x` (as read) of a cell to its second look.
-void look_at_value(const SecondLookFits& fits, SecondLook& look, double x);
-
 // Reads the files again into `comparison.second`, values at the bound left out with --zeros
 // as the data pass left them out. Stops at the first file that cannot be opened or read.
 InputError look_again(const std::vector<std::string>& entries, const Distribution& dist,
