@@ -75,8 +75,8 @@ void add_log(double log, double& sum, double& beyond) {
 
 // The block's columns [first, end) into their cells' sums, in record order. A cell without a
 // fit gathers NaNs as values beyond, which no likelihood reads.
-void sum_logs(const LookSetup& setup, const ParsedBlock& block, size_t width,
-              const BlockLogs& logs, size_t first, size_t end) {
+void sum_logs(const LookSetup& setup, const ParsedBlock& block, size_t width, const BlockLogs& logs,
+              size_t first, size_t end) {
   const double* x = block.values.data();
   for (size_t r = 0; r < block.months.size(); ++r) {
     const size_t row = r * width;
@@ -134,11 +134,9 @@ InputError look_again(const std::vector<std::string>& entries, const Distributio
                       FitComparison& comparison, const PassOptions& options) {
   comparison.second.assign(comparison.fits.size(), {});
   const LookSetup setup{comparison.fits.data(), comparison.second.data(), dist.zeros,
-                        log_normal_bound(dist),
-                        comparison.run_mode == DistributionMode::LN3_auto};
+                        log_normal_bound(dist), comparison.run_mode == DistributionMode::LN3_auto};
   const size_t width = static_cast<size_t>(comparison.columns);
-  return run_later_pass(entries, comparison.columns, options,
-                        {second_look_tally(setup, width)});
+  return run_later_pass(entries, comparison.columns, options, {second_look_tally(setup, width)});
 }
 
 }  // namespace pctlfit

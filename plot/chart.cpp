@@ -535,13 +535,34 @@ std::string other_best_marker(double x, double y) {
          "\n";
 }
 
+// Every family's word, as the table names it.
+constexpr const char* kFamilyWords[] = {"NV", "LN2", "LN3", "GAM", "P3", "LP3"};
+
+// pctlfit --fit=best: the family of the panel's figures where it is one ("family: GAM"), else
+// each family with its months, the most first ("families: LN2 in 7, GAM in 5").
+void family_note(const std::array<std::string, 12>& families, std::string& note) {
+  std::vector<std::pair<int, std::string>> counts;
+  for (const char* family : kFamilyWords) {
+    const int count = int(std::count(families.begin(), families.end(), family));
+    if (count > 0) counts.emplace_back(-count, family);
+  }
+  if (counts.empty()) return;
+  std::sort(counts.begin(), counts.end());
+  std::string text = counts.size() == 1 ? "family: " + counts[0].second : "families: ";
+  for (size_t i = 0; i < counts.size() && counts.size() > 1; ++i) {
+    text += (i > 0 ? ", " : "") + counts[i].second + " in " + std::to_string(-counts[i].first);
+  }
+  note.append(note.empty() ? "" : "; ").append(text);
+}
+
 // pctlfit --compare-fits: the mode best in most months, in the note, and the months whose best
-// is not the run's mode, marked.
+// is not the family of their figures (the run's mode, or with --fit=best the month's), marked.
 std::string best_marks(const Frame& frame, const std::array<std::string, 12>& best,
-                       const std::string& run_mode, std::string& note) {
+                       const std::string& run_mode, const std::array<std::string, 12>* families,
+                       std::string& note) {
   std::string winner;
   int wins = 0, compared = 0;
-  for (const char* mode : {"NV", "LN2", "LN3"}) {
+  for (const char* mode : kFamilyWords) {
     const int count = int(std::count(best.begin(), best.end(), mode));
     compared += count;
     if (count > wins) winner = mode, wins = count;
@@ -553,11 +574,15 @@ std::string best_marks(const Frame& frame, const std::array<std::string, 12>& be
   std::string svg;
   std::vector<int> others;
   for (int m = 0; m < 12; ++m) {
-    if (best[size_t(m)].empty() || best[size_t(m)] == run_mode) continue;
+    const std::string& own = families != nullptr ? (*families)[size_t(m)] : run_mode;
+    if (best[size_t(m)].empty() || best[size_t(m)] == own) continue;
     others.push_back(m);
     svg += other_best_marker(frame_x(frame, m), frame.top + frame.height);
   }
-  if (!others.empty()) note.append("; not " + run_mode + ": " + month_names(others));
+  if (!others.empty()) {
+    note.append("; not " + (families != nullptr ? std::string("its family") : run_mode) + ": " +
+                month_names(others));
+  }
   return svg;
 }
 
@@ -589,9 +614,13 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
   const std::string samples = sampled ? sample_marks(shapes, table->sample[index]) : "";
   const bool flagged = known && index < table->no_fit.size();
   const std::string unfitted = flagged ? no_fit_marks(shapes.frame, table->no_fit[index]) : "";
+  const bool with_families = known && table->with_families && index < table->families.size();
+  if (with_families) family_note(table->families[index], shapes.note);
   const bool compared = known && table->compared && index < table->best.size();
   const std::string bests =
-      compared ? best_marks(shapes.frame, table->best[index], table->mode, shapes.note) : "";
+      compared ? best_marks(shapes.frame, table->best[index], table->mode,
+                            with_families ? &table->families[index] : nullptr, shapes.note)
+               : "";
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +

@@ -32,6 +32,7 @@ void read_month_fields(const std::vector<std::string>& fields, size_t m, FigureT
   }
   if (table.fields > index_of(TableColumn::mode)) table.mode = fields[index_of(TableColumn::mode)];
   if (table.compared) table.best.back()[m] = fields[table.best_field];
+  if (table.with_families) table.families.back()[m] = fields[table.family_field];
   for (size_t f = 0; f < 3; ++f) {
     table.sample.back()[m][f] = table.sampled ? figure_or_nan(fields[table.sample_fields[f]]) : NAN;
   }
@@ -75,6 +76,7 @@ bool parse_row(const std::vector<std::string>& fields, size_t index, FigureTable
     table.intervals.push_back({});
     table.no_fit.push_back({});
     table.best.push_back({});
+    table.families.push_back({});
     table.figures.push_back({});
   }
   table.counts.back()[month - 1] = n;
@@ -156,7 +158,7 @@ bool find_columns(const std::vector<std::string>& header, const std::array<const
 }
 
 // Where the columns that stand anywhere after the others are: the sample figures at 5, 50 and
-// 95 %, the intervals of the fitted ones, the best mode, the zeros' p0.
+// 95 %, the intervals of the fitted ones, the best mode, each month's family, the zeros' p0.
 void find_later_columns(const std::vector<std::string>& header, bool with_levels,
                         FigureTable& table) {
   const std::array<const char*, 3> sample_names = {"sample_p5", "sample_p50", "sample_p95"};
@@ -168,6 +170,9 @@ void find_later_columns(const std::vector<std::string>& header, bool with_levels
   table.compared = with_levels && best != header.end();
   table.zeros = with_levels && std::find(header.begin(), header.end(), "p0") != header.end();
   table.best_field = static_cast<size_t>(best - header.begin());
+  const auto family = std::find(header.begin(), header.end(), "family");
+  table.with_families = with_levels && family != header.end();
+  table.family_field = static_cast<size_t>(family - header.begin());
 }
 
 }  // namespace

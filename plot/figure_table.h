@@ -28,6 +28,10 @@ struct FigureTable {
   // pctlfit --compare-fits: each month's best mode ("" where none), and the run's mode
   std::vector<std::array<std::string, 12>> best;
   std::string mode;
+  // pctlfit --fit=best: each month's family, the one its figures are of
+  std::vector<std::array<std::string, 12>> families;
+  bool with_families = false;
+  size_t family_field = 0;
   bool zeros = false;  // a table of a --zeros run (it has a p0 column)
   // min, p5, p50, p95 and max of each month, unrounded; NaN where a month has none
   std::vector<std::array<std::array<double, 5>, 12>> figures;

@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <random>
@@ -282,6 +283,99 @@ TEST(FamilyFits, TheGeneratingFamilyWinsTheComparison) {
     long near = 0;
     for (const double b : bounds) near += std::fabs(b - 50) <= 3 * sd;
     EXPECT_GE(double(near), 0.9 * double(bounds.size())) << "sd " << sd << ", mean " << mean;
+  }
+}
+
+// The moments of `x` by two passes: mean, SD (n - 1) and G1.
+Moments two_pass_moments(const std::vector<double>& x) {
+  const double n = double(x.size());
+  double mean = 0, m2 = 0, m3 = 0;
+  for (const double v : x) mean += v / n;
+  for (const double v : x) {
+    m2 += (v - mean) * (v - mean) / n;
+    m3 += (v - mean) * (v - mean) * (v - mean) / n;
+  }
+  return {n, mean, std::sqrt(m2 * n / (n - 1)),
+          std::sqrt(n * (n - 1)) / (n - 2) * m3 / std::pow(m2, 1.5)};
+}
+
+// The run's figures of each family are those of its fit from the cell's values, in the report's
+// table: GAM with zeros as a mass at 0, P3, LP3, and LN3 with its bound per cell in the
+// lower_limit column; the report's title names the family.
+TEST(FamilyFits, TheRunsFiguresAreTheFitsOfTheValues) {
+  test::TempDir dir;
+  std::mt19937_64 random(7);
+  std::gamma_distribution<double> gamma(1.5, 20);
+  std::vector<double> january, positive;
+  std::string records;
+  char value[32];
+  for (int r = 0; r < 1200; ++r) {
+    const int month = 1 + r % 12;
+    const double x = r % 10 == 0 ? 0.0 : gamma(random);
+    std::snprintf(value, sizeof value, "%.9g", x);
+    records += "2001 " + std::to_string(month) + " 1 0 " + value + "\n";
+    if (month != 1) continue;
+    january.push_back(std::strtod(value, nullptr));
+    if (january.back() > 0) positive.push_back(january.back());
+  }
+  test::write_file(dir / "a.dat", test::data_file(1, records));
+  test::write_file(dir / "list.txt", "a.dat\n");
+  const auto january_row = [&](const std::string& args) {
+    const test::RunResult run = test::run_binary(dir, "-q --table t.csv -o r.sta " + args);
+    EXPECT_EQ(run.status, 0) << args << run.out << run.err;
+    return table_rows(test::read_file(dir / "t.csv")).at(0);
+  };
+  // GAM with --zeros: p0 of the values at 0, the gamma of the others at (p - p0) / (1 - p0).
+  double mean_x = 0, mean_ln = 0;
+  for (const double v : positive) {
+    mean_x += v / double(positive.size());
+    mean_ln += std::log(v) / double(positive.size());
+  }
+  const GammaFit fit = *fit_gamma(mean_x, mean_ln);
+  const double p0 = 1 - double(positive.size()) / double(january.size());
+  std::vector<std::string> row = january_row("--fit=GAM --zeros list.txt");
+  EXPECT_EQ(row[17], "GAM");
+  EXPECT_NEAR(std::stod(row[10]), gamma_quantile(fit, (0.5 - p0) / (1 - p0)), 1e-9 * mean_x);
+  EXPECT_NE(test::read_file(dir / "r.sta").find("gamma distribution (GAM), values at 0"),
+            std::string::npos);
+  // P3 and LP3: the Pearson III of the moments, of the values and of their logarithms.
+  const Moments m = two_pass_moments(january);
+  row = january_row("--fit=P3 list.txt");
+  EXPECT_NEAR(std::stod(row[11]), pearson_quantile({m.mean, m.sd, m.skew}, 0.95), 1e-9 * m.sd);
+  std::vector<double> logs;
+  for (const double v : positive) logs.push_back(std::log(v));
+  const Moments l = two_pass_moments(logs);
+  row = january_row("--fit=LP3 --zeros list.txt");
+  const double lp3 = std::exp(pearson_quantile({l.mean, l.sd, l.skew}, (0.95 - p0) / (1 - p0)));
+  EXPECT_NEAR(std::stod(row[11]), lp3, 1e-9 * lp3);
+  // LN3 per cell: the closed form's bound in the table, its figures above it.
+  const Ln3Fit ln3 = *fit_ln3_moments(m);
+  row = january_row("-l auto list.txt");
+  EXPECT_NEAR(std::stod(row[18]), ln3.bound, 1e-9 * m.sd);
+  EXPECT_NEAR(std::stod(row[10]), ln3.bound + std::exp(ln3.mu), 1e-9 * m.sd);
+  EXPECT_EQ(row[17], "LN3");
+}
+
+// What --fit and -l auto refuse, each a usage error with status 1 that names the conflict.
+TEST(FamilyFits, UsageErrors) {
+  test::TempDir dir;
+  test::write_file(dir / "a.dat", test::data_file(1, "2001 1 1 0 1.5\n"));
+  test::write_file(dir / "list.txt", "a.dat\n");
+  const struct {
+    const char* args;
+    const char* message;
+  } cases[] = {
+      {"--fit=gam list.txt", "--fit=gam is none of NV, LN2, LN3, GAM, P3, LP3 and best"},
+      {"--fit=P3 --zeros list.txt", "--zeros is for LN2, LN3, GAM and LP3, but the family is P3"},
+      {"-l auto --zeros list.txt", "--zeros with -l auto"},
+      {"--fit=GAM -l 0.5 list.txt", "--lower-limit is for LN3, but --fit is GAM"},
+      {"-l auto list.txt NV", "-l auto is for LN3, but the mode word is NV"},
+      {"-l auto --fit=LP3 list.txt", "-l auto is for LN3, but --fit is LP3"},
+  };
+  for (const auto& c : cases) {
+    const test::RunResult run = test::run_binary(dir, std::string("-q ") + c.args);
+    EXPECT_EQ(run.status, 1) << c.args;
+    EXPECT_NE(run.out.find(c.message), std::string::npos) << c.args << ": " << run.out;
   }
 }
 

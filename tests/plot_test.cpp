@@ -275,6 +275,18 @@ TEST(PlotChart, UnfittedMonthsAndBestModes) {
   EXPECT_NE(svg.find("no fit (values at or below the bound): Jul"), std::string::npos) << svg;
   EXPECT_NE(svg.find("best: "), std::string::npos);
   EXPECT_NE(svg.find("class=\"other-best\""), std::string::npos);
+  // --fit=best: each panel names its families, and no month is marked as fitted by another,
+  // since each month's figures are of its best.
+  ASSERT_EQ(test::run_in_process({"-q", "--compare-fits", "--fit=best", "--table", "b.csv", "-o",
+                                  "b.sta", "list.txt"})
+                .status,
+            0);
+  ASSERT_TRUE(parse_figure_table(test::read_file("b.csv"), "b.csv", table, error)) << error;
+  ASSERT_TRUE(table.with_families);
+  ASSERT_TRUE(parse_report(test::read_file("b.sta"), "b.sta", report, error)) << error;
+  const std::string best = render_chart(report, {1}, &table);
+  EXPECT_NE(best.find("families: "), std::string::npos) << best;
+  EXPECT_EQ(count(best, "class=\"other-best\""), 1u);  // the legend's
 }
 
 // A month alone between gaps would draw no line: each of its lines marks it with a dot.
