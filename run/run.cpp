@@ -472,7 +472,8 @@ void fit_families(RunContext& context, const Options& options) {
     const MonthStats& record = results.table.cells[cell];
     DistributionMode mode = dist.mode;
     if (options.fit_best) mode = cell_aic(comparison, record, cell).best.value_or(mode);
-    const CellSums sums{comparison.table_scale, record, comparison.nv[cell], comparison.ln2[cell]};
+    const CellSums sums{comparison.table_scale, record, values_sums(comparison, cell),
+                        log_sums(comparison, cell)};
     fits[cell] = fit_cell(mode, sums, dist.lower_limit);
     count_fit(tally, fits[cell], record.count);
   }

@@ -49,12 +49,25 @@ CellFit fit_pearson(CellFit fit, const CellSums& sums, FitScale scale) {
   return fit;
 }
 
+// The mean of ln x: the table's where it holds ln x (a value at or below 0 there makes its mean
+// or least value not finite), so that a gamma's figures are the same whatever else the run
+// asks for; else the further sums'.
+std::optional<double> mean_of_logs(const CellSums& sums) {
+  const MonthStats& record = sums.record;
+  if (sums.table_scale == FitScale::log_values) {
+    const bool all_positive = record.count == sums.values.n && std::isfinite(record.mean) &&
+                              std::isfinite(record.min);
+    return all_positive ? std::optional<double>(record.mean) : std::nullopt;
+  }
+  if (!all_logs(sums)) return std::nullopt;
+  return sums.logs.shift + sums.logs.about / sums.logs.n;
+}
+
 CellFit fit_gamma_cell(CellFit fit, const CellSums& sums) {
-  if (!all_logs(sums) || sums.values.n < 3) return fit;
+  const std::optional<double> mean_ln = mean_of_logs(sums);
+  if (!mean_ln || sums.values.n < 3) return fit;
   const DomainSums& x = sums.values;
-  const DomainSums& ln = sums.logs;
-  const std::optional<GammaFit> gamma =
-      fit_gamma(x.shift + x.about / x.n, ln.shift + ln.about / ln.n);
+  const std::optional<GammaFit> gamma = fit_gamma(x.shift + x.about / x.n, *mean_ln);
   if (!gamma) return fit;
   fit.gamma = *gamma;
   fit.fitted = true;

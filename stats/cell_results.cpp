@@ -10,7 +10,8 @@ CellResults allocate_results(int columns, const Distribution& dist, ComparisonNe
   if (dist.zeros) results.zeros = allocate_cell_counts(columns);
   const bool families = needs.reported || needs.best || !is_normal_fit(dist.mode);
   if (families) {
-    results.comparison = allocate_comparison(columns, dist, true);
+    const bool gamma_alone = !needs.reported && !needs.best && dist.mode == DistributionMode::GAM;
+    results.comparison = allocate_comparison(columns, dist, true, gamma_alone);
     results.comparison->reported = needs.reported;
   }
   return results;

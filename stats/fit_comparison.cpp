@@ -40,17 +40,31 @@ const DomainSums& sums_of(const FitComparison& comparison, const DistributionFam
 
 }  // namespace
 
-FitComparison allocate_comparison(int columns, const Distribution& dist, bool families) {
+FitComparison allocate_comparison(int columns, const Distribution& dist, bool families,
+                                  bool gamma_alone) {
   FitComparison comparison;
   comparison.columns = columns;
   comparison.run_mode = dist.mode;
   comparison.table_scale = family_of(dist.mode).scale;
   comparison.lower_limit = dist.lower_limit;
   comparison.families = families;
+  comparison.moments = !gamma_alone;
   const size_t cells = grid_cells(columns);
   if (families || comparison.table_scale != FitScale::values) comparison.nv.resize(cells);
-  if (families || comparison.table_scale != FitScale::log_values) comparison.ln2.resize(cells);
+  if (!gamma_alone && (families || comparison.table_scale != FitScale::log_values)) {
+    comparison.ln2.resize(cells);
+  }
   return comparison;
+}
+
+const DomainSums& values_sums(const FitComparison& comparison, size_t cell) {
+  static const DomainSums none;
+  return comparison.nv.empty() ? none : comparison.nv[cell];
+}
+
+const DomainSums& log_sums(const FitComparison& comparison, size_t cell) {
+  static const DomainSums none;
+  return comparison.ln2.empty() ? none : comparison.ln2[cell];
 }
 
 namespace {

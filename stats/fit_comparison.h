@@ -70,14 +70,29 @@ struct FitComparison {
   double lower_limit = 0;
   bool families = false;  // GAM, P3, LP3 and LN3 per cell beside NV, LN2 and LN3
   bool reported = false;  // --compare-fits: the AICs go to the table and standard error
+  // The sums' squares and cubes are summed: off only where a gamma's figures alone need no
+  // more than the mean of the values (its mean of ln x is the table's)
+  bool moments = true;
   std::vector<DomainSums> nv, ln2;
   std::vector<SecondLookFits> fits;  // set before the second look
   std::vector<SecondLook> second;    // empty until the second look has run
 };
 
-// `compared`: --compare-fits; `families`: a family other than the run's normal needs the
-// sums of both scales.
-FitComparison allocate_comparison(int columns, const Distribution& dist, bool families);
+// `families`: a family other than the run's normal needs the sums of both scales (a run of GAM
+// alone, neither compared nor chosen per cell, the mean of the values only).
+FitComparison allocate_comparison(int columns, const Distribution& dist, bool families,
+                                  bool gamma_alone = false);
+
+// The further sums of one cell, an empty one where the run does not keep that scale.
+const DomainSums& values_sums(const FitComparison& comparison, size_t cell);
+const DomainSums& log_sums(const FitComparison& comparison, size_t cell);
+
+// Only the count and the sum about the first value: the mean, all a gamma's figures read.
+inline void add_to_mean(DomainSums& sums, double y) {
+  if (sums.n == 0) sums.shift = y;
+  sums.n += 1;
+  sums.about += y - sums.shift;
+}
 
 inline void add_to_domain(DomainSums& sums, double y) {
   if (sums.n == 0) sums.shift = y;
