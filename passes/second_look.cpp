@@ -35,8 +35,9 @@ bool pooled(const LookSetup& setup, double x) {
   return !is_not_accumulated(x) && !(setup.zeros && x == setup.bound);
 }
 
-// Each value's distance from its cell's bounds (on the side where the fit's values lie), then
-// their logarithms at once: a distance at or below 0 gives a NaN or -inf, a value beyond.
+// Each value's distance from its cell's bounds (on the side where the fit's values lie; LP3's
+// from the logarithms, taken at once), and for LN3 per cell the logarithms of its distances
+// with their squared deviations from mu.
 void distances(const LookSetup& setup, const ParsedBlock& block, size_t width, BlockLogs& logs) {
   const size_t size = block.months.size() * width;
   for (std::vector<double>* v : {&logs.ln_x, &logs.p3, &logs.lp3, &logs.ln3}) v->resize(size);
@@ -51,8 +52,6 @@ void distances(const LookSetup& setup, const ParsedBlock& block, size_t width, B
       logs.ln3[i] = fit.ln3 ? x[i] - fit.ln3->bound : kNotLooked;
     }
   }
-  log_each(logs.p3.data(), logs.p3.data(), size);
-  log_each(logs.lp3.data(), logs.lp3.data(), size);
   if (!setup.ln3) return;
   log_each(logs.ln3.data(), logs.ln3.data(), size);
   logs.ln3_squares.resize(size);
@@ -73,6 +72,16 @@ void add_log(double log, double& sum, double& beyond) {
   }
 }
 
+// A distance from a Pearson III's bound: its logarithm into the product where it is above 0
+// (an infinite one, from an infinite value, makes the likelihood 0 as well).
+void add_distance(double distance, LogProduct& logs, double& beyond) {
+  if (distance > 0 && distance < std::numeric_limits<double>::infinity()) {
+    add_log(logs, distance);
+  } else {
+    beyond += 1;
+  }
+}
+
 // The block's columns [first, end) into their cells' sums, in record order. A cell without a
 // fit gathers NaNs as values beyond, which no likelihood reads.
 void sum_logs(const LookSetup& setup, const ParsedBlock& block, size_t width, const BlockLogs& logs,
@@ -85,8 +94,8 @@ void sum_logs(const LookSetup& setup, const ParsedBlock& block, size_t width, co
       const size_t i = row + c;
       if (!pooled(setup, x[i])) continue;
       SecondLook& look = setup.looks[month_cells + c];
-      add_log(logs.p3[i], look.p3_logs, look.p3_beyond);
-      add_log(logs.lp3[i], look.lp3_logs, look.lp3_beyond);
+      add_distance(logs.p3[i], look.p3_logs, look.p3_beyond);
+      add_distance(logs.lp3[i], look.lp3_logs, look.lp3_beyond);
       if (!setup.ln3) continue;
       add_log(logs.ln3[i], look.ln3_logs, look.ln3_beyond);
       look.ln3_squares += logs.ln3_squares[i];
