@@ -103,11 +103,10 @@ void family_aics(const FitComparison& comparison, const MonthStats& record, size
     const SecondLookFits& fits = comparison.fits[cell];
     const double sum_ln = ln.n * ln.shift + ln.about;
     lnl[comparison_slot(DistributionMode::P3)] =
-        pearson_log_likelihood(fits.p3, x.n, log_sum(look.p3_logs), look.p3_beyond, 0.0);
+        pearson_log_likelihood(fits.p3, x.n, look.p3_logs, look.p3_beyond, 0.0);
     if (ln.n == x.n) {
       lnl[comparison_slot(DistributionMode::LP3)] =
-          pearson_log_likelihood(fits.lp3, x.n, log_sum(look.lp3_logs), look.lp3_beyond,
-                                 sum_ln);
+          pearson_log_likelihood(fits.lp3, x.n, look.lp3_logs, look.lp3_beyond, sum_ln);
     }
     if (comparison.run_mode == DistributionMode::LN3_auto) {
       lnl[comparison_slot(DistributionMode::LN3)] = ln3_log_likelihood(fits.ln3, x.n, look);

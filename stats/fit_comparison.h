@@ -12,10 +12,8 @@
 // values.
 
 #include <array>
-#include <cmath>
 #include <cstdint>
 #include <iterator>
-#include <numbers>
 #include <optional>
 #include <vector>
 
@@ -43,46 +41,12 @@ struct DomainSums {
   double cubes = 0;    // sum of (y - shift)^3: the skew of P3, LP3 and LN3 per cell
 };
 
-// A sum of logarithms of positive numbers kept as a product: the numbers multiplied in, and
-// whenever the product leaves [2^-900, 2^900] its binary exponent moved into `exponent`
-// (exactly), so that one logarithm at the end stands for them all. The same numbers in the same
-// order give the same bits; against a sum of each one's logarithm it differs by about n units
-// in the last place of the product, 1e-12 for 10^4 values.
-struct LogProduct {
-  double product = 1;
-  int64_t exponent = 0;
-};
-
-// Moves the binary exponent of `x` into `sum.exponent`, leaving its mantissa in [0.5, 1).
-inline double split_exponent(LogProduct& sum, double x) {
-  int exponent = 0;
-  const double mantissa = std::frexp(x, &exponent);
-  sum.exponent += exponent;
-  return mantissa;
-}
-
-// Adds ln d for a finite d > 0.
-inline void add_log(LogProduct& sum, double d) {
-  // A factor far from 1 is split first, so that no product overflows or underflows.
-  constexpr double kNear = 0x1p100, kFar = 0x1p900;
-  if (!(d < kNear && d > 1 / kNear)) d = split_exponent(sum, d);
-  sum.product *= d;
-  if (!(sum.product < kFar && sum.product > 1 / kFar)) {
-    sum.product = split_exponent(sum, sum.product);
-  }
-}
-
-// The sum of the logarithms added.
-inline double log_sum(const LogProduct& sum) {
-  return std::log(sum.product) + double(sum.exponent) * std::numbers::ln2;
-}
-
 // What the second look sums per cell, each at the cell's moment fit: ln |x - bound| of P3 and
 // of LP3 (on ln x), ln(x - bound) and its squared deviation from mu of LN3 per cell, and how
 // many values lie at or beyond each bound (a likelihood of 0).
 struct SecondLook {
-  LogProduct p3_logs;
-  LogProduct lp3_logs;
+  double p3_logs = 0;
+  double lp3_logs = 0;
   double ln3_logs = 0;
   double ln3_squares = 0;
   double p3_beyond = 0;
