@@ -74,8 +74,8 @@ void size_factors(BlockFactors& factors, size_t size) {
 // The factors of one Pearson III (`side` 0: no fit) for the values of one row, `y` as the
 // family reads them: first as selects the compiler runs as vectors, then the rare factor far
 // from 1 split into its mantissa and binary exponent.
-void place_factors(BlockFactors& out, size_t i, size_t width, const double* pooled,
-                   const double* y, const double* bound, const double* side) {
+void place_factors(BlockFactors& out, size_t i, size_t width, const double* pooled, const double* y,
+                   const double* bound, const double* side) {
   constexpr double kNear = 0x1p100;
   double* factor = out.factor.data() + i;
   double* beyond = out.beyond.data() + i;
@@ -123,8 +123,7 @@ void place_ln3(const LookFits& fits, const ParsedBlock& block, size_t width, Blo
 }
 
 // Each value's factors (LP3's from the logarithms, taken at once), on any thread.
-void place_block(const LookFits& fits, const ParsedBlock& block, size_t width,
-                 BlockScratch& out) {
+void place_block(const LookFits& fits, const ParsedBlock& block, size_t width, BlockScratch& out) {
   const size_t size = block.months.size() * width;
   out.ln_x.resize(size);
   out.pooled.resize(size);
@@ -165,8 +164,8 @@ void multiply_row(const BlockFactors& factors, size_t row, LogProducts& sums, si
 
 // LN3 per cell: one row's logarithms into the sums, where pooled; a value at or below the bound
 // gives a NaN or -inf, counted as beyond.
-void add_ln3_row(const BlockScratch& block, size_t row, LookSums& sums, size_t cells,
-                 size_t first, size_t end) {
+void add_ln3_row(const BlockScratch& block, size_t row, LookSums& sums, size_t cells, size_t first,
+                 size_t end) {
   for (size_t c = first; c < end; ++c) {
     if (block.pooled[row + c] == 0) continue;
     const double y = block.ln3_logs[row + c];
@@ -268,8 +267,8 @@ InputError look_again(const std::vector<std::string>& entries, const Distributio
   LookSums sums;
   size_sums(sums, cells);
   const size_t width = static_cast<size_t>(comparison.columns);
-  const InputError error = run_later_pass(entries, comparison.columns, options,
-                                          {second_look_tally(fits, sums, width)});
+  const InputError error =
+      run_later_pass(entries, comparison.columns, options, {second_look_tally(fits, sums, width)});
   comparison.second.assign(cells, {});
   for (size_t cell = 0; cell < cells; ++cell) {
     SecondLook& look = comparison.second[cell];

@@ -586,6 +586,15 @@ std::string best_marks(const Frame& frame, const std::array<std::string, 12>& be
   return svg;
 }
 
+// --fit=best's families and --compare-fits' best modes of one panel: its note, and the marks.
+std::string choice_marks(PanelShapes& shapes, const FigureTable& table, size_t index) {
+  const bool with_families = table.with_families && index < table.families.size();
+  if (with_families) family_note(table.families[index], shapes.note);
+  if (!table.compared || index >= table.best.size()) return {};
+  return best_marks(shapes.frame, table.best[index], table.mode,
+                    with_families ? &table.families[index] : nullptr, shapes.note);
+}
+
 std::string render_panel(const ColumnFigures& figures, int column_number, const FigureTable* table,
                          const ChartOptions& options, double x, double y) {
   const double left = x + kAreaLeft, top = y + kAreaTop;
@@ -614,13 +623,7 @@ std::string render_panel(const ColumnFigures& figures, int column_number, const 
   const std::string samples = sampled ? sample_marks(shapes, table->sample[index]) : "";
   const bool flagged = known && index < table->no_fit.size();
   const std::string unfitted = flagged ? no_fit_marks(shapes.frame, table->no_fit[index]) : "";
-  const bool with_families = known && table->with_families && index < table->families.size();
-  if (with_families) family_note(table->families[index], shapes.note);
-  const bool compared = known && table->compared && index < table->best.size();
-  const std::string bests =
-      compared ? best_marks(shapes.frame, table->best[index], table->mode,
-                            with_families ? &table->families[index] : nullptr, shapes.note)
-               : "";
+  const std::string bests = known ? choice_marks(shapes, *table, index) : "";
   return svg_open("g",
                   {attr("class", "panel"), attr("id", "column-" + std::to_string(column_number))}) +
          "\n" + panel_title(column_number, known ? table->headings[index] : "", left, y) +

@@ -166,6 +166,20 @@ std::string comparison_text(const FitComparison& comparison, const MonthStats& r
   return text.append(",").append(aic.best ? mode_name(*aic.best) : "");
 }
 
+// --compare-fits' cells and --fit=best's family, each after a comma.
+std::string choice_text(const TableRow& row) {
+  const CellResults& results = row.input.results;
+  std::string text;
+  if (results.comparison && results.comparison->reported) {
+    text += comparison_text(*results.comparison, row.cell, row.column, row.month);
+  }
+  if (row.input.best) {
+    const CellFit* fit = row.family_fit;
+    text.append(",").append(fit != nullptr && fit->fitted ? mode_name(fit->mode) : "");
+  }
+  return text;
+}
+
 // --ci: a cell's intervals at its `levels` levels, each end after a comma, empty where it has
 // none.
 std::string interval_text(const std::vector<IntervalEnds>& ends, size_t cell, size_t levels) {
@@ -203,13 +217,7 @@ std::string row_text(const FigureTableInput& input, int column, int month) {
     text += ',';
     if (results.sample) text += figure(row, (*results.sample)[first + l]);
   }
-  if (results.comparison && results.comparison->reported) {
-    text += comparison_text(*results.comparison, cell, column, month);
-  }
-  if (input.best) {
-    text.append(",").append(
-        row.family_fit != nullptr && row.family_fit->fitted ? mode_name(row.family_fit->mode) : "");
-  }
+  text += choice_text(row);
   if (results.zeros) {
     const double total = cell.count + double(row.zeros);
     text.append(",").append(total == 0 ? "" : shortest_double(double(row.zeros) / total));

@@ -265,6 +265,30 @@ std::vector<std::string> fit_check_lines(const FitCheck& check, const StatsTable
 
 namespace {
 
+// Each compared family's months without an AIC, and why.
+std::string not_fitted_text(const FitComparison& comparison, const ComparisonSummary& summary,
+                            const Distribution& dist) {
+  std::string text;
+  for (const DistributionMode mode : kCompared) {
+    const long months = summary.not_fitted[comparison_slot(mode)];
+    if (!is_compared(comparison, mode) || months == 0) continue;
+    text += std::string("; ") + mode_name(mode) + " not fitted in " + std::to_string(months);
+    const bool per_cell = mode == DistributionMode::LN3 && dist.mode == DistributionMode::LN3_auto;
+    if (mode == DistributionMode::P3 || mode == DistributionMode::LP3) {
+      text += mode == DistributionMode::P3
+                  ? " (values at or beyond its moment fit's bound)"
+                  : " (values at or below 0, or beyond its moment fit's bound)";
+      continue;
+    }
+    if (!has_bound(mode) || per_cell) continue;
+    char bound[64];
+    std::snprintf(bound, sizeof bound, "%g", has_lower_limit(mode) ? comparison.lower_limit : 0.0);
+    text += std::string(" (values at or below ") + bound +
+            (dist.zeros ? ")" : "; --zeros fits the values above it)");
+  }
+  return text;
+}
+
 // The comparison's first line: in how many months each mode is best, and where one has no fit.
 std::string comparison_summary_line(const FitComparison& comparison,
                                     const ComparisonSummary& summary, const Distribution& dist,
@@ -291,23 +315,7 @@ std::string comparison_summary_line(const FitComparison& comparison,
     first += ", LN3 in " + std::to_string(summary.wins[comparison_slot(dist.mode)]) +
              " (its bound per cell)";
   }
-  for (const DistributionMode mode : kCompared) {
-    const long months = summary.not_fitted[comparison_slot(mode)];
-    if (!is_compared(comparison, mode) || months == 0) continue;
-    first += std::string("; ") + mode_name(mode) + " not fitted in " + std::to_string(months);
-    const bool per_cell = mode == DistributionMode::LN3 && dist.mode == DistributionMode::LN3_auto;
-    if (mode == DistributionMode::P3 || mode == DistributionMode::LP3) {
-      first += mode == DistributionMode::P3
-                   ? " (values at or beyond its moment fit's bound)"
-                   : " (values at or below 0, or beyond its moment fit's bound)";
-      continue;
-    }
-    if (!has_bound(mode) || per_cell) continue;
-    char bound[64];
-    std::snprintf(bound, sizeof bound, "%g", has_lower_limit(mode) ? comparison.lower_limit : 0.0);
-    first += std::string(" (values at or below ") + bound +
-             (dist.zeros ? ")" : "; --zeros fits the values above it)");
-  }
+  first += not_fitted_text(comparison, summary, dist);
   if (zeros) first += "; over the values above the bound (p0 is common to all modes)";
   return first + "\n";
 }

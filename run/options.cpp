@@ -154,6 +154,32 @@ void note_table_only(Options& options, const char* name) {
   if (!options.table_only) options.table_only = name;
 }
 
+// An option that only changes the figure table (--memory, --sample=METHOD, --levels) at args[i]
+// (i may advance past its value): `matched` tells whether args[i] is one. False on a usage
+// error.
+bool parse_table_option(const std::vector<std::string>& args, size_t& i, Options& options,
+                        bool& matched, std::string& error) {
+  const std::string arg = args[i];
+  matched = true;
+  std::optional<std::string> text;
+  if (const OptionValue memory = option_value(args, i, nullptr, "memory");
+      memory.match != OptionMatch::other) {
+    note_table_only(options, "--memory");
+    return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
+  }
+  if (arg.starts_with("--sample=")) {
+    note_table_only(options, "--sample");
+    return read_sample_option(arg.substr(9), options, error);
+  }
+  if (const OptionValue levels = option_value(args, i, nullptr, "levels");
+      levels.match != OptionMatch::other) {
+    note_table_only(options, "--levels");
+    return take_value(levels, arg, text, error) && read_levels_option(*text, options, error);
+  }
+  matched = false;
+  return true;
+}
+
 // An option that takes a value at args[i] (i may advance past it): `matched` tells whether
 // args[i] is one. False on a usage error.
 bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Options& options,
@@ -173,30 +199,15 @@ bool parse_valued_option(const std::vector<std::string>& args, size_t& i, Option
       table.match != OptionMatch::other) {
     return take_value(table, arg, options.table, error);
   }
-  if (const OptionValue fit = option_value(args, i, nullptr, "fit");
-      fit.match != OptionMatch::other) {
-    return take_value(fit, arg, text, error) && read_fit_option(*text, options, error);
-  }
   if (const OptionValue layout = option_value(args, i, nullptr, "layout");
       layout.match != OptionMatch::other) {
     return take_value(layout, arg, text, error) && read_layout_option(*text, options, error);
   }
-  if (const OptionValue memory = option_value(args, i, nullptr, "memory");
-      memory.match != OptionMatch::other) {
-    note_table_only(options, "--memory");
-    return take_value(memory, arg, text, error) && read_memory_option(*text, options, error);
+  if (const OptionValue fit = option_value(args, i, nullptr, "fit");
+      fit.match != OptionMatch::other) {
+    return take_value(fit, arg, text, error) && read_fit_option(*text, options, error);
   }
-  if (arg.starts_with("--sample=")) {
-    note_table_only(options, "--sample");
-    return read_sample_option(arg.substr(9), options, error);
-  }
-  if (const OptionValue levels = option_value(args, i, nullptr, "levels");
-      levels.match != OptionMatch::other) {
-    note_table_only(options, "--levels");
-    return take_value(levels, arg, text, error) && read_levels_option(*text, options, error);
-  }
-  matched = false;
-  return true;
+  return parse_table_option(args, i, options, matched, error);
 }
 
 // One option at args[i] (i may advance past its value). False on a usage error.

@@ -55,8 +55,8 @@ CellFit fit_pearson(CellFit fit, const CellSums& sums, FitScale scale) {
 std::optional<double> mean_of_logs(const CellSums& sums) {
   const MonthStats& record = sums.record;
   if (sums.table_scale == FitScale::log_values) {
-    const bool all_positive = record.count == sums.values.n && std::isfinite(record.mean) &&
-                              std::isfinite(record.min);
+    const bool all_positive =
+        record.count == sums.values.n && std::isfinite(record.mean) && std::isfinite(record.min);
     return all_positive ? std::optional<double>(record.mean) : std::nullopt;
   }
   if (!all_logs(sums)) return std::nullopt;

@@ -26,7 +26,7 @@ struct CellResults {
   std::optional<FitComparison> comparison;
   // --fit of a family beyond the normals, --fit=best: each cell's fit that gives its figures
   std::optional<std::vector<CellFit>> fits;
-  std::optional<FitCheck> fit_check;        // --check-fit, when it could be made
+  std::optional<FitCheck> fit_check;  // --check-fit, when it could be made
   // --sample: the figures by cell (month-major, as cell_index orders them), then level, when
   // they could be made
   std::optional<std::vector<double>> sample;
