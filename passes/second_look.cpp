@@ -86,9 +86,9 @@ void place_factors(BlockFactors& out, size_t i, size_t width, const double* pool
     const double distance = (y[c] - bound[c]) * side[c];
     const bool counted = (pooled[c] != 0) & (side[c] != 0);
     const bool inside = (distance > 0) & (distance < kInfinity);
-    beyond[c] = counted & !inside ? 1.0 : 0.0;
-    factor[c] = counted & inside ? distance : 1.0;
-    far += (factor[c] < kNear) & (factor[c] > 1 / kNear) ? 0.0 : 1.0;
+    beyond[c] = (counted & !inside) ? 1.0 : 0.0;
+    factor[c] = (counted & inside) ? distance : 1.0;
+    far += ((factor[c] < kNear) & (factor[c] > 1 / kNear)) ? 0.0 : 1.0;
   }
   for (size_t c = 0; c < width && far > 0; ++c) {
     if (factor[c] < kNear && factor[c] > 1 / kNear) continue;
