@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <functional>
 #include <map>
 #include <random>
@@ -354,6 +355,55 @@ TEST(FamilyFits, TheRunsFiguresAreTheFitsOfTheValues) {
   EXPECT_NEAR(std::stod(row[18]), ln3.bound, 1e-9 * m.sd);
   EXPECT_NEAR(std::stod(row[10]), ln3.bound + std::exp(ln3.mu), 1e-9 * m.sd);
   EXPECT_EQ(row[17], "LN3");
+}
+
+// The AIC of a Pearson III by moments, from each value's log-density in long doubles.
+double pearson_aic(const std::vector<double>& y, double jacobian) {
+  const Moments m = two_pass_moments(y);
+  const PearsonLikelihood fit = *pearson_likelihood_terms({m.mean, m.sd, m.skew});
+  long double lnl = 0;
+  for (const double v : y) {
+    const long double t = (static_cast<long double>(v) - fit.bound) * fit.side;
+    lnl += (fit.shape - 1) * std::log(t) - t / fit.scale;
+  }
+  lnl -= double(y.size()) * (std::lgamma(fit.shape) + fit.shape * std::log(fit.scale)) + jacobian;
+  return double(6 - 2 * lnl);
+}
+
+// The second look's likelihoods, kept as products of the distances, equal each value's
+// log-density summed, also for values so large that the products leave the doubles' range
+// and are rescaled (column 2: around 1e35).
+TEST(FamilyFits, SecondLookLikelihoodsAreTheValuesLogDensities) {
+  test::TempDir dir;
+  std::mt19937_64 random(11);
+  std::gamma_distribution<double> gamma(50, 1);  // a small skew: the fits' bounds lie far below
+  std::vector<double> small, large;
+  std::string records;
+  char text[64];
+  for (int r = 0; r < 12000; ++r) {
+    const double a = 5 + gamma(random), b = 1e35 * (5 + gamma(random));
+    std::snprintf(text, sizeof text, " %.9g %.9g", a, b);
+    records += "2001 " + std::to_string(1 + r % 12) + " 1 0" + text + "\n";
+    if (r % 12 != 0) continue;
+    small.push_back(std::strtod(text, nullptr));
+    large.push_back(std::strtod(std::strchr(text + 1, ' '), nullptr));
+  }
+  test::write_file(dir / "a.dat", test::data_file(2, records));
+  test::write_file(dir / "list.txt", "a.dat\n");
+  ASSERT_EQ(test::run_binary(dir, "-q --compare-fits --table t.csv list.txt").status, 0);
+  const auto rows = table_rows(test::read_file(dir / "t.csv"));
+  for (const auto& [row, values] : {std::pair{0, &small}, std::pair{12, &large}}) {
+    const std::vector<std::string>& fields = rows.at(size_t(row));
+    ASSERT_FALSE(fields[fields.size() - 3].empty() || fields[fields.size() - 2].empty()) << row;
+    const size_t aic_p3 = fields.size() - 3, aic_lp3 = fields.size() - 2;
+    const double p3 = pearson_aic(*values, 0);
+    EXPECT_NEAR(std::stod(fields[aic_p3]), p3, 1e-9 * std::fabs(p3)) << row;
+    std::vector<double> logs;
+    double jacobian = 0;
+    for (const double v : *values) logs.push_back(std::log(v)), jacobian += std::log(v);
+    const double lp3 = pearson_aic(logs, jacobian);
+    EXPECT_NEAR(std::stod(fields[aic_lp3]), lp3, 1e-9 * std::fabs(lp3)) << row;
+  }
 }
 
 // What --fit and -l auto refuse, each a usage error with status 1 that names the conflict.
