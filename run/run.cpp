@@ -359,6 +359,16 @@ std::optional<LeftOut> no_longer_regular(const RunContext& context) {
   return std::nullopt;
 }
 
+// A pass that only adds to the figures does not read the listed files again where one is a
+// pipe (read once: the last such named) or is no longer the regular file the data pass read.
+std::optional<LeftOut> cannot_read_again(const RunContext& context) {
+  std::optional<LeftOut> pipe;
+  for (const std::string& entry : context.entries) {
+    if (file_kind(entry) == FileKind::fifo) pipe = LeftOut{entry, "a pipe, read once"};
+  }
+  return pipe ? pipe : no_longer_regular(context);
+}
+
 std::optional<LeftOut> later_pass_left_out(const RunContext& context, const InputError& error,
                                            const char* changed) {
   if (failed(error)) return LeftOut{error.path, "cannot be read again"};
@@ -385,11 +395,7 @@ std::string first_cell_name(const RunContext& context, const ShiftedCells& cells
 void keep_digits(RunContext& context) {
   ShiftedCells cells = find_cells_losing_digits(context.results.table);
   if (cells.sums.empty()) return;
-  std::optional<LeftOut> left_out;
-  for (const std::string& entry : context.entries) {
-    if (file_kind(entry) == FileKind::fifo) left_out = LeftOut{entry, "a pipe, read once"};
-  }
-  if (!left_out) left_out = no_longer_regular(context);
+  std::optional<LeftOut> left_out = cannot_read_again(context);
   if (!left_out) {
     const InputError error =
         shift_data_files(context.entries, context.column_count, context.distribution, cells,
@@ -442,11 +448,7 @@ void check_fit(RunContext& context) {
 void look_at_values_again(RunContext& context) {
   FitComparison& comparison = *context.results.comparison;
   if (!prepare_second_look(comparison, context.results.table)) return;
-  std::optional<LeftOut> left_out;
-  for (const std::string& entry : context.entries) {
-    if (file_kind(entry) == FileKind::fifo) left_out = LeftOut{entry, "a pipe, read once"};
-  }
-  if (!left_out) left_out = no_longer_regular(context);
+  std::optional<LeftOut> left_out = cannot_read_again(context);
   if (!left_out) {
     const InputError error = look_again(context.entries, context.distribution, comparison,
                                         later_pass_options(context, "likelihood pass"));

@@ -103,8 +103,7 @@ std::optional<Moments> moments_of(const DomainSums& sums) {
   const double m2 = sums.squares / n - d * d;
   const double m3 = sums.cubes / n - 3 * d * sums.squares / n + 2 * d * d * d;
   if (!(m2 > 0) || !std::isfinite(m2)) return std::nullopt;
-  const double skew = std::sqrt(n * (n - 1)) / (n - 2) * m3 / (m2 * std::sqrt(m2));
-  return Moments{n, sums.shift + d, std::sqrt(m2 * n / (n - 1)), skew};
+  return Moments{n, sums.shift + d, std::sqrt(m2 * n / (n - 1)), skewness_g1(n, m2, m3)};
 }
 
 CellFit fit_cell(DistributionMode mode, const CellSums& sums, double lower_limit) {

@@ -2,14 +2,8 @@
 
 #include <cmath>
 
-// Errors are reported as values, never thrown: a quantile or a function the library cannot
-// reach comes back as NaN or inf, and the cell has no figure there.
-#define BOOST_MATH_DOMAIN_ERROR_POLICY ignore_error
-#define BOOST_MATH_POLE_ERROR_POLICY ignore_error
-#define BOOST_MATH_OVERFLOW_ERROR_POLICY ignore_error
-#define BOOST_MATH_EVALUATION_ERROR_POLICY ignore_error
-#define BOOST_MATH_ROUNDING_ERROR_POLICY ignore_error
-#define BOOST_MATH_PROMOTE_DOUBLE_POLICY false
+#include "stats/boost_math_policy.h"
+// (first: it sets how the Boost.Math headers below behave)
 #include <boost/math/special_functions/digamma.hpp>
 #include <boost/math/special_functions/gamma.hpp>
 #include <boost/math/special_functions/trigamma.hpp>

@@ -3,6 +3,7 @@
 // log-Pearson III) and LN3 with its bound per cell: parameters from a cell's sums, quantiles
 // at any probability, and the log-likelihood where the sums alone give it.
 
+#include <cmath>
 #include <optional>
 
 namespace pctlfit {
@@ -15,6 +16,12 @@ struct Moments {
   double sd = 0;
   double skew = 0;
 };
+
+// G1 = sqrt(n(n - 1)) / (n - 2) * m3 / m2^1.5 of n values whose central moments (divisor n) are
+// m2 and m3: the fit check's skew and the moment fits'.
+inline double skewness_g1(double n, double m2, double m3) {
+  return std::sqrt(n * (n - 1)) / (n - 2) * m3 / std::pow(m2, 1.5);
+}
 
 // Two-parameter gamma by maximum likelihood: shape alpha, scale beta.
 struct GammaFit {

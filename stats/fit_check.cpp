@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "stats/family_fit.h"
+
 namespace pctlfit {
 
 namespace {
@@ -87,7 +89,7 @@ FitVerdict judge_fit(const FitCell& cell, uint64_t n) {
   if (n >= 3 && cell.m2 > 0) {
     const double dn = static_cast<double>(n);
     const double m2 = cell.m2 / dn, m3 = cell.m3 / dn;
-    verdict.skew = std::sqrt(dn * (dn - 1)) / (dn - 2) * m3 / std::pow(m2, 1.5);
+    verdict.skew = skewness_g1(dn, m2, m3);
   }
   // The lines are of every value, the mass at the bound among them.
   const uint64_t all = n + cell.zeros;

@@ -3,16 +3,8 @@
 #include <cmath>
 #include <limits>
 
-// Errors are reported as values, never thrown: a quantile the library cannot reach comes back
-// as NaN (an empty end), and the run goes on.
-#define BOOST_MATH_DOMAIN_ERROR_POLICY ignore_error
-#define BOOST_MATH_POLE_ERROR_POLICY ignore_error
-#define BOOST_MATH_OVERFLOW_ERROR_POLICY ignore_error
-#define BOOST_MATH_EVALUATION_ERROR_POLICY ignore_error
-#define BOOST_MATH_ROUNDING_ERROR_POLICY ignore_error
-// In doubles throughout: the library would otherwise work in the x87's long doubles, three times
-// slower, for digits beyond what the intervals need (1e-12 of their scale, tested).
-#define BOOST_MATH_PROMOTE_DOUBLE_POLICY false
+#include "stats/boost_math_policy.h"
+// (first: it sets how the Boost.Math headers below behave)
 #include <boost/math/distributions/binomial.hpp>
 #include <boost/math/distributions/non_central_t.hpp>
 #include <boost/math/tools/roots.hpp>
